@@ -1,0 +1,390 @@
+#include "app/MainForm.h"
+
+#include "app/FormSettings.h"
+#include "app/Icons.h"
+#include "decor/NTCursor.h"
+#include "platform/AnimateWindow.h"
+#include "platform/EdgeSnap.h"
+#include "platform/HandlerGuard.h"
+#include "platform/IniFile.h"
+#include "platform/WindowGeometry.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+TMainForm* MainForm = nullptr;
+
+const QString TMainForm::MediaFilter = QStringLiteral(
+    "Изображения|*.bmp; *.jpg; *.gif; *.jpeg; *.emf; *.wmf; *.ico"
+    "|Клипы|*.avi; *.wav; *.mid; *.mp3; *.mpeg; *.mpg"
+    "|Все|*.bmp; *.jpg; *.gif; *.jpeg; *.emf; *.wmf; *.ico; *.avi; *.wav; *.mid; *.mp3; *.mpeg; *.mpg");
+
+namespace {
+
+QAction* AddItem(QMenu* menu, const QString& name, const QString& caption, const QString& shortcut = QString(),
+                 const QIcon& icon = QIcon())
+{
+    QAction* action = menu->addAction(icon, caption);
+    action->setObjectName(name);
+    if (!shortcut.isEmpty())
+        action->setShortcut(QKeySequence(shortcut));
+    return action;
+}
+
+} // namespace
+
+TMainForm::TMainForm(QString settingsFile, QWidget* parent)
+    : QMainWindow(parent), m_settingsFile(std::move(settingsFile))
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Lumivo 2.0"));
+    setWindowIcon(ProgramIcon());
+
+    // Arial, bold, 13 pixels, blue, for the window's own controls.
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(13);
+    font.setBold(true);
+    setFont(font);
+    QPalette palette = this->palette();
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(role, Qt::blue);
+    setPalette(palette);
+
+    ImageList1 = ToolbarImages();
+    CreateMenus();
+    CreateToolBar();
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    PlayList = new QListWidget(central);
+    PlayList->setObjectName(QStringLiteral("PlayList"));
+    PlayList->setUniformItemSizes(true);
+    PlayList->setStyleSheet(QStringLiteral("QListWidget::item { height: 16px; }"));
+    layout->addWidget(PlayList, 1);
+    CreateControlPanel();
+    layout->addWidget(ControlPanel);
+    CreateStatusPanel();
+    layout->addWidget(Panel1);
+    setCentralWidget(central);
+
+    CreateNonVisual();
+    SetOuterSize(this, {DesignWidth, DesignHeight});
+    FormCreate();
+}
+
+void TMainForm::CreateMenus()
+{
+    MainMenu = menuBar();
+    MainMenu->setObjectName(QStringLiteral("MainMenu"));
+    // Menus keep the desktop's own font and colours. The font and colours are set field by
+    // field, since an untouched font or palette would inherit the window's own.
+    QFont menuFont = QApplication::font();
+    menuFont.setFamily(menuFont.family());
+    menuFont.setBold(false);
+    menuFont.setPointSizeF(menuFont.pointSizeF());
+    MainMenu->setFont(menuFont);
+    QPalette menuPalette = MainMenu->palette();
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        menuPalette.setColor(role, QApplication::palette().color(role));
+    MainMenu->setPalette(menuPalette);
+    const QList<QIcon>& img = ImageList1;
+
+    FileMenu = MainMenu->addMenu(QStringLiteral("&Файл"));
+    Open = AddItem(FileMenu, QStringLiteral("Open"), QStringLiteral("&Открыть..."), QStringLiteral("Ctrl+O"),
+                   img[2]);
+    FileMenu->addSeparator();
+    AddItem1 = AddItem(FileMenu, QStringLiteral("AddItem1"), QStringLiteral("&Добавить..."),
+                       QStringLiteral("Ctrl+A"), img[0]);
+    DeleteItem1 = AddItem(FileMenu, QStringLiteral("DeleteItem1"), QStringLiteral("&Удалить"),
+                          QStringLiteral("Ctrl+D"), img[1]);
+    N6 = AddItem(FileMenu, QStringLiteral("N6"), QStringLiteral("Очистить плей-лист"));
+    FileMenu->addSeparator();
+    LoadPlayList1 = AddItem(FileMenu, QStringLiteral("LoadPlayList1"), QStringLiteral("&Загрузить плей-лист..."),
+                            QStringLiteral("Ctrl+L"), img[2]);
+    SavePlayList1 = AddItem(FileMenu, QStringLiteral("SavePlayList1"), QStringLiteral("&Сохранить плей-лист..."),
+                            QStringLiteral("Ctrl+S"), img[3]);
+    FileMenu->addSeparator();
+    Exit = AddItem(FileMenu, QStringLiteral("Exit"), QStringLiteral("&Выход"), QString(), img[9]);
+
+    ActionMenu = MainMenu->addMenu(QStringLiteral("&Действие"));
+    N8 = AddItem(ActionMenu, QStringLiteral("N8"), QStringLiteral("&Скрыть окно программы"),
+                 QStringLiteral("Ctrl+R"));
+    ActionMenu->addSeparator();
+    OpenCDItem = AddItem(ActionMenu, QStringLiteral("OpenCDItem"), QStringLiteral("Открыть CD"),
+                         QStringLiteral("F7"), CdOpenImage());
+    CloseCDItem = AddItem(ActionMenu, QStringLiteral("CloseCDItem"), QStringLiteral("Закрыть CD"),
+                          QStringLiteral("F8"), CdCloseImage());
+
+    SlideShowMenu = MainMenu->addMenu(QStringLiteral("&Показ слайдов"));
+    N23 = AddItem(SlideShowMenu, QStringLiteral("N23"), QStringLiteral("&Запустить"), QStringLiteral("F4"), img[4]);
+    N26 = AddItem(SlideShowMenu, QStringLiteral("N26"), QStringLiteral("&Остановить"), QStringLiteral("F5"),
+                  img[5]);
+    SlideShowMenu->addSeparator();
+    N11 = AddItem(SlideShowMenu, QStringLiteral("N11"), QStringLiteral("За&держка..."), QStringLiteral("F6"),
+                  img[6]);
+
+    ServiceMenu = MainMenu->addMenu(QStringLiteral("&Сервис"));
+    N5 = AddItem(ServiceMenu, QStringLiteral("N5"), QStringLiteral("&Сформировать плей-лист..."),
+                 QStringLiteral("Ctrl+P"), WizardImage());
+    ServiceMenu->addSeparator();
+    N13 = AddItem(ServiceMenu, QStringLiteral("N13"), QStringLiteral("&Часы"));
+    N13->setCheckable(true);
+    N13->setChecked(true);
+    AnimateItem = AddItem(ServiceMenu, QStringLiteral("AnimateItem"), QStringLiteral("&Анимированный курсор"));
+    AnimateItem->setCheckable(true);
+    AnimateItem->setChecked(false);
+
+    HelpMenu = MainMenu->addMenu(QStringLiteral("Справка"));
+    Help = AddItem(HelpMenu, QStringLiteral("Help"), QStringLiteral("&Помощь..."), QStringLiteral("F1"), img[8]);
+    N1 = AddItem(HelpMenu, QStringLiteral("N1"), QStringLiteral("&Ссылки..."), QStringLiteral("F2"));
+    HelpMenu->addSeparator();
+    About = AddItem(HelpMenu, QStringLiteral("About"), QStringLiteral("&О программе..."), QStringLiteral("F3"),
+                    img[7]);
+
+    MainPopup = new QMenu(this);
+    MainPopup->setObjectName(QStringLiteral("MainPopup"));
+    AboutPopupItem = AddItem(MainPopup, QStringLiteral("AboutPopupItem"), QStringLiteral("О &программе..."),
+                             QString(), img[7]);
+    MainPopup->addSeparator();
+    Illbeback = AddItem(MainPopup, QStringLiteral("Illbeback"), QStringLiteral("&Выход"), QString(), img[9]);
+
+    TrayMenu = new QMenu(this);
+    TrayMenu->setObjectName(QStringLiteral("TrayMenu"));
+    AboutMe = AddItem(TrayMenu, QStringLiteral("AboutMe"), QStringLiteral("О &программе..."), QString(), img[7]);
+    TrayMenu->addSeparator();
+    ComeBack = AddItem(TrayMenu, QStringLiteral("ComeBack"), QStringLiteral("Восстановит&ь"));
+    TrayMenu->addSeparator();
+    GoAway = AddItem(TrayMenu, QStringLiteral("GoAway"), QStringLiteral("&Выход"), QString(), img[9]);
+
+    ConnectGuarded(Exit, &QAction::triggered, this, [this] { ExitClick(); });
+    ConnectGuarded(Illbeback, &QAction::triggered, this, [this] { IllbebackClick(); });
+}
+
+void TMainForm::CreateToolBar()
+{
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setFixedHeight(29);
+    ToolBar1->setIconSize({18, 18});
+    ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
+    addToolBar(Qt::TopToolBarArea, ToolBar1);
+
+    // A button that runs the same handler as its menu item (none for the exit button).
+    auto button = [this](const QString& name, int picture, const QString& hint, QAction* sameAs) {
+        auto* b = new QToolButton(ToolBar1);
+        b->setObjectName(name);
+        b->setIcon(ImageList1[picture]);
+        b->setIconSize({18, 18});
+        b->setToolTip(hint);
+        b->setAutoRaise(true);
+        b->setFixedSize(25, 24);
+        ToolBar1->addWidget(b);
+        if (sameAs)
+            connect(b, &QToolButton::clicked, sameAs, &QAction::trigger);
+        return b;
+    };
+    ToolBar1->addSeparator();
+    ToolButton5 = button(QStringLiteral("ToolButton5"), 2, QStringLiteral("Открыть плей-лист..."), LoadPlayList1);
+    ToolButton9 = button(QStringLiteral("ToolButton9"), 3, QStringLiteral("Сохранить плей-лист..."), SavePlayList1);
+    ToolBar1->addSeparator();
+    ToolButton3 = button(QStringLiteral("ToolButton3"), 0, QStringLiteral("Добавить файл в плей лист..."), AddItem1);
+    ToolButton4 = button(QStringLiteral("ToolButton4"), 1, QStringLiteral("Удалить файл..."), DeleteItem1);
+    ToolBar1->addSeparator();
+    ToolButton7 = button(QStringLiteral("ToolButton7"), 4, QStringLiteral("Запустить слайд-шоу"), N23);
+    ToolButton10 = button(QStringLiteral("ToolButton10"), 5, QStringLiteral("Остановить слайд-шоу..."), N26);
+    ToolButton12 = button(QStringLiteral("ToolButton12"), 6, QStringLiteral("Интервал..."), N11);
+    ToolBar1->addSeparator();
+    ToolButton13 = button(QStringLiteral("ToolButton13"), 8, QStringLiteral("Справка..."), Help);
+    ToolButton15 = button(QStringLiteral("ToolButton15"), 7, QStringLiteral("О программе..."), About);
+    ToolBar1->addSeparator();
+    ToolButton11 = button(QStringLiteral("ToolButton11"), 9, QStringLiteral("Выход"), nullptr);
+    ConnectGuarded(ToolButton11, &QToolButton::clicked, this, [this] { ToolButton11Click(); });
+}
+
+void TMainForm::CreateControlPanel()
+{
+    ControlPanel = new QFrame(this);
+    ControlPanel->setObjectName(QStringLiteral("ControlPanel"));
+    ControlPanel->setFrameShape(QFrame::NoFrame);
+    ControlPanel->setFixedHeight(75);
+
+    auto place = [](QWidget* w, const QString& name, int x, int y, int width, int height) {
+        w->setObjectName(name);
+        w->setGeometry(x, y, width, height);
+    };
+    BitBtn1 = new QPushButton(CdOpenImage(), QStringLiteral("Открыть CD"), ControlPanel);
+    place(BitBtn1, QStringLiteral("BitBtn1"), 4, 4, 137, 33);
+    BitBtn1->setToolTip(QStringLiteral("Открыть лоток привода..."));
+    BitBtn2 = new QPushButton(CdCloseImage(), QStringLiteral("Закрыть CD"), ControlPanel);
+    place(BitBtn2, QStringLiteral("BitBtn2"), 4, 36, 137, 33);
+    BitBtn2->setToolTip(QStringLiteral("Закрыть лоток привода"));
+    BitBtn3 = new QPushButton(WizardImage(), QStringLiteral("Плей-лист мастер"), ControlPanel);
+    place(BitBtn3, QStringLiteral("BitBtn3"), 144, 4, 181, 49);
+    BitBtn3->setToolTip(QStringLiteral("Мастер плей-листов"));
+    for (QPushButton* b : {BitBtn1, BitBtn2, BitBtn3})
+        b->setIconSize({18, 18});
+    Screen = new QCheckBox(QStringLiteral("Полноэкранный режим"), ControlPanel);
+    place(Screen, QStringLiteral("Screen"), 144, 52, 173, 17);
+    Screen->setToolTip(QStringLiteral("Переход в полноэкранный режим"));
+    Screen->setChecked(false);
+
+    // The clock: face layer, hands layer over it, and the picture shown when it is off.
+    Image1 = new QLabel(ControlPanel);
+    place(Image1, QStringLiteral("Image1"), 328, 4, 53, 53);
+    Image1->setAttribute(Qt::WA_TranslucentBackground);
+    SAMARA = new QLabel(ControlPanel);
+    place(SAMARA, QStringLiteral("SAMARA"), 328, 4, 53, 53);
+    SAMARA->setAttribute(Qt::WA_TranslucentBackground);
+    SAMARA->setToolTip(QStringLiteral("Часики..."));
+    ImageN = new QLabel(ControlPanel);
+    place(ImageN, QStringLiteral("ImageN"), 328, 4, 53, 53);
+    ImageN->setAlignment(Qt::AlignCenter);
+    ImageN->hide();
+    SAM = new QLabel(QStringLiteral("SAM"), ControlPanel);
+    SAM->setObjectName(QStringLiteral("SAM"));
+    SAM->move(332, 57);
+    SAM->adjustSize();
+    SAM->setToolTip(QStringLiteral("Цифровые часы..."));
+}
+
+void TMainForm::CreateStatusPanel()
+{
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel1->setFixedHeight(19);
+    StatusLabel = new QLabel(Panel1);
+    StatusLabel->setObjectName(QStringLiteral("StatusLabel"));
+    StatusLabel->move(4, 4);
+    StatusLabel->resize(DesignWidth - 8, 15);
+}
+
+void TMainForm::CreateNonVisual()
+{
+    Clock = new QTimer(this);
+    Clock->setObjectName(QStringLiteral("Clock"));
+    Clock->setInterval(1000);
+    Clock->start();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+
+    OpenDialog.Filter = MediaFilter;
+    OpenDialog.FilterIndex = 1;
+    PlayListOpenDialog.Filter = QStringLiteral("Плей-лист|*.txt");
+    PlayListSaveDialog.Filter = QStringLiteral("Плей-лист (*.txt)|*.txt");
+    PlayListSaveDialog.DefaultExt = QStringLiteral("txt");
+    PlayListSaveDialog.OverwritePrompt = false;
+}
+
+void TMainForm::FormCreate()
+{
+    const TFormSettings settings = ReadFormSettings(TIniFile(m_settingsFile));
+    m_settingsPos = QPoint(settings.Left, settings.Top);
+    move(m_settingsPos);
+    setWindowTitle(settings.Caption);
+    if (settings.InitMax)
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TMainForm::FormShow()
+{
+    if (NTCursor)
+        NTCursor->start(AnimateItem->isChecked());
+}
+
+void TMainForm::FadeOut()
+{
+    m_fading = true;
+    AnimateWindow(this, WindowAnimationMs, AnimateFlags::FadeOut);
+    m_fading = false;
+}
+
+void TMainForm::FormHide() { FadeOut(); }
+
+void TMainForm::FormClose() { FadeOut(); }
+
+void TMainForm::FormDestroy()
+{
+    TIniFile ini(m_settingsFile);
+    TFormSettings settings;
+    settings.Top = pos().y();
+    settings.Left = pos().x();
+    settings.Caption = windowTitle();
+    settings.InitMax = isMaximized();
+    WriteFormSettings(ini, settings);
+}
+
+void TMainForm::ExitClick() { close(); }
+
+void TMainForm::ToolButton11Click() { QCoreApplication::exit(0); }
+
+void TMainForm::IllbebackClick() { QCoreApplication::exit(0); }
+
+void TMainForm::setVisible(bool visible)
+{
+    if (!visible && isVisible() && !m_fading)
+        Guarded([this] { FormHide(); });
+    QMainWindow::setVisible(visible);
+}
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous())
+        Guarded([this] { FormShow(); });
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    Guarded([this] { FormClose(); });
+    event->accept();
+    Q_EMIT Closed();
+}
+
+void TMainForm::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    if (m_snapping || !isVisible() || (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        return;
+    // The position from the settings file stands as it is, even off every screen; snapping
+    // starts with the first move away from it.
+    if (!m_userMoved) {
+        if (pos() == m_settingsPos)
+            return;
+        m_userMoved = true;
+    }
+    QScreen* current = screen();
+    if (!current)
+        return;
+    const QPoint snapped = SnapToWorkArea(frameGeometry(), current->availableGeometry());
+    if (snapped != pos()) {
+        m_snapping = true;
+        move(snapped);
+        m_snapping = false;
+    }
+}
+
+void TMainForm::contextMenuEvent(QContextMenuEvent* event)
+{
+    MainPopup->popup(event->globalPos());
+    event->accept();
+}

@@ -1,0 +1,152 @@
+#pragma once
+
+#include "platform/FileDialog.h"
+
+#include <QIcon>
+#include <QList>
+#include <QMainWindow>
+#include <QPoint>
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QTimer;
+class QToolBar;
+class QToolButton;
+
+// The main window: menu bar, toolbar, the playlist, the control panel with the clock and
+// the status line. It keeps its position, caption and maximized state in the settings file:
+// read when it is created, written when the program ends.
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int DesignWidth = 394;
+    static constexpr int DesignHeight = 361;
+
+    // settingsFile: the path of the settings file (see SettingsFilePath).
+    explicit TMainForm(QString settingsFile, QWidget* parent = nullptr);
+
+    const QString& SettingsFileName() const { return m_settingsFile; }
+
+    // Writes the window settings; run once when the program ends. Throws
+    // EIniFileException when the settings file cannot be written.
+    void FormDestroy();
+
+    // Commands that end the program.
+    void ExitClick();         // closes the main window (with its fade-out)
+    void ToolButton11Click(); // ends the event loop at once, no fade-out
+    void IllbebackClick();    // as ToolButton11Click
+
+    // Menu bar.
+    QMenuBar* MainMenu;
+    QMenu* FileMenu;
+    QAction* Open;
+    QAction* AddItem1;
+    QAction* DeleteItem1;
+    QAction* N6;
+    QAction* LoadPlayList1;
+    QAction* SavePlayList1;
+    QAction* Exit;
+    QMenu* ActionMenu;
+    QAction* N8;
+    QAction* OpenCDItem;
+    QAction* CloseCDItem;
+    QMenu* SlideShowMenu;
+    QAction* N23;
+    QAction* N26;
+    QAction* N11;
+    QMenu* ServiceMenu;
+    QAction* N5;
+    QAction* N13;
+    QAction* AnimateItem;
+    QMenu* HelpMenu;
+    QAction* Help;
+    QAction* N1;
+    QAction* About;
+
+    // Context menu of the window, and the tray icon's menu.
+    QMenu* MainPopup;
+    QAction* AboutPopupItem;
+    QAction* Illbeback;
+    QMenu* TrayMenu;
+    QAction* AboutMe;
+    QAction* ComeBack;
+    QAction* GoAway;
+
+    // Toolbar, left to right.
+    QToolBar* ToolBar1;
+    QToolButton* ToolButton5;
+    QToolButton* ToolButton9;
+    QToolButton* ToolButton3;
+    QToolButton* ToolButton4;
+    QToolButton* ToolButton7;
+    QToolButton* ToolButton10;
+    QToolButton* ToolButton12;
+    QToolButton* ToolButton13;
+    QToolButton* ToolButton15;
+    QToolButton* ToolButton11;
+    QList<QIcon> ImageList1;
+
+    QListWidget* PlayList;
+
+    QFrame* ControlPanel;
+    QPushButton* BitBtn1;
+    QPushButton* BitBtn2;
+    QPushButton* BitBtn3;
+    QCheckBox* Screen;
+    QLabel* Image1;
+    QLabel* SAMARA;
+    QLabel* ImageN;
+    QLabel* SAM;
+
+    QFrame* Panel1;
+    QLabel* StatusLabel;
+
+    QTimer* Clock;
+    QTimer* Timer1;
+
+    TFileDialog OpenDialog{TFileDialog::Mode::Open};
+    TFileDialog PlayListOpenDialog{TFileDialog::Mode::Open};
+    TFileDialog PlayListSaveDialog{TFileDialog::Mode::Save};
+
+    static const QString MediaFilter;
+
+Q_SIGNALS:
+    // The main window was closed: the program is to end.
+    void Closed();
+
+public:
+    void setVisible(bool visible) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateControlPanel();
+    void CreateStatusPanel();
+    void CreateNonVisual();
+
+    void FormCreate();
+    void FormShow();
+    void FormHide();
+    void FormClose();
+    void FadeOut();
+
+    QString m_settingsFile;
+    QPoint m_settingsPos;     // position applied from the settings file
+    bool m_userMoved = false; // the window has been moved since it was placed
+    bool m_snapping = false;
+    bool m_fading = false;
+};
+
+extern TMainForm* MainForm;

@@ -1,0 +1,29 @@
+#include "platform/SettingsLocation.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <unistd.h>
+
+namespace {
+
+QString DefaultConfigHome()
+{
+    QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg))
+        return xdg;
+    return QDir::homePath() + QStringLiteral("/.config");
+}
+
+} // namespace
+
+QString SettingsFilePath(const QString& executablePath, const QString& configHome)
+{
+    QFileInfo exe(executablePath);
+    QString fileName = exe.completeBaseName() + QStringLiteral(".INI");
+    QString folder = exe.absolutePath();
+    if (::access(QFile::encodeName(folder).constData(), W_OK) == 0)
+        return folder + QLatin1Char('/') + fileName;
+    QString home = configHome.isEmpty() ? DefaultConfigHome() : configHome;
+    return home + QStringLiteral("/lumivo/") + fileName;
+}
