@@ -19,10 +19,18 @@ QString DefaultConfigHome()
 
 QString SettingsFilePath(const QString& executablePath, const QString& configHome)
 {
+    return SettingsFilePath(executablePath, configHome, [](const QString& folder) {
+        return ::access(QFile::encodeName(folder).constData(), W_OK) == 0;
+    });
+}
+
+QString SettingsFilePath(const QString& executablePath, const QString& configHome,
+                         const std::function<bool(const QString& folder)>& isWritableFolder)
+{
     QFileInfo exe(executablePath);
     QString fileName = exe.completeBaseName() + QStringLiteral(".INI");
     QString folder = exe.absolutePath();
-    if (::access(QFile::encodeName(folder).constData(), W_OK) == 0)
+    if (isWritableFolder(folder))
         return folder + QLatin1Char('/') + fileName;
     QString home = configHome.isEmpty() ? DefaultConfigHome() : configHome;
     return home + QStringLiteral("/lumivo/") + fileName;

@@ -1,0 +1,237 @@
+// The platform layer: edge snapping, file dialog seam and filters, the handler guard, the
+// termination signals, window animation fallbacks, the application cursor, and the
+// animated pointer's sequencing.
+
+#include "decor/NTCursor.h"
+#include "platform/AnimateWindow.h"
+#include "platform/ApplicationCursor.h"
+#include "platform/Dialogs.h"
+#include "platform/EdgeSnap.h"
+#include "platform/Errors.h"
+#include "platform/FileDialog.h"
+#include "platform/HandlerGuard.h"
+#include "platform/UnixSignals.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+
+#include <csignal>
+
+class TestPlatform : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void snap_data();
+    void snap();
+    void nameFilters();
+    void defaultExtension_data();
+    void defaultExtension();
+    void dialogSeamMovesCurrentDirectory();
+    void guardShowsEveryKindOfFailure();
+    void terminationSignalsReachTheEventLoop();
+    void animationFallsBackToAtOnce();
+    void applicationCursor();
+    void cursorAnimation();
+};
+
+void TestPlatform::snap_data()
+{
+    QTest::addColumn<QRect>("proposed");
+    QTest::addColumn<QPoint>("expected");
+
+    // Work area from (50, 30), 1000 x 700: right edge 1050, bottom edge 730. Window 200 x 100.
+    QTest::newRow("left 9") << QRect(59, 300, 200, 100) << QPoint(50, 300);
+    QTest::newRow("left 10") << QRect(60, 300, 200, 100) << QPoint(50, 300);
+    QTest::newRow("left 11") << QRect(61, 300, 200, 100) << QPoint(61, 300);
+    QTest::newRow("left -10 (outside)") << QRect(40, 300, 200, 100) << QPoint(50, 300);
+    QTest::newRow("left -11 (outside)") << QRect(39, 300, 200, 100) << QPoint(39, 300);
+    QTest::newRow("right 9") << QRect(841, 300, 200, 100) << QPoint(850, 300);
+    QTest::newRow("right 10") << QRect(840, 300, 200, 100) << QPoint(850, 300);
+    QTest::newRow("right 11") << QRect(839, 300, 200, 100) << QPoint(839, 300);
+    QTest::newRow("top 9") << QRect(300, 39, 200, 100) << QPoint(300, 30);
+    QTest::newRow("top 10") << QRect(300, 40, 200, 100) << QPoint(300, 30);
+    QTest::newRow("top 11") << QRect(300, 41, 200, 100) << QPoint(300, 41);
+    QTest::newRow("bottom 9") << QRect(300, 621, 200, 100) << QPoint(300, 630);
+    QTest::newRow("bottom 10") << QRect(300, 620, 200, 100) << QPoint(300, 630);
+    QTest::newRow("bottom 11") << QRect(300, 619, 200, 100) << QPoint(300, 619);
+    QTest::newRow("corner") << QRect(845, 622, 200, 100) << QPoint(850, 630);
+    QTest::newRow("as wide as the work area") << QRect(55, 300, 1000, 100) << QPoint(50, 300);
+    // Near both opposite edges: the right (bottom) rule comes last and wins.
+    QTest::newRow("near left and right") << QRect(55, 300, 990, 100) << QPoint(60, 300);
+    QTest::newRow("near top and bottom") << QRect(300, 35, 200, 690) << QPoint(300, 40);
+    QTest::newRow("far away untouched") << QRect(-5000, 9000, 200, 100) << QPoint(-5000, 9000);
+}
+
+void TestPlatform::snap()
+{
+    QFETCH(QRect, proposed);
+    QFETCH(QPoint, expected);
+    QCOMPARE(SnapToWorkArea(proposed, QRect(50, 30, 1000, 700)), expected);
+}
+
+void TestPlatform::nameFilters()
+{
+    QCOMPARE(QtNameFilters("Изображения|*.bmp; *.JPG|Все|*.*"),
+             (QStringList{"Изображения (*.[bB][mM][pP] *.[jJ][pP][gG])", "Все (*.*)"}));
+    QCOMPARE(QtNameFilters("Плей-лист (*.txt)|*.txt"), QStringList{"Плей-лист (*.txt) (*.[tT][xX][tT])"});
+    QCOMPARE(QtNameFilters(QString()), QStringList());
+    QCOMPARE(QtNameFilters("dangling"), QStringList()); // a description without patterns
+}
+
+void TestPlatform::defaultExtension_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("no extension") << "/a/list" << "/a/list.txt";
+    QTest::newRow("own extension") << "/a/list.m3u" << "/a/list.m3u";
+    QTest::newRow("dot in folder only") << "/a.b/list" << "/a.b/list.txt";
+    QTest::newRow("txt already") << "/a/list.txt" << "/a/list.txt";
+}
+
+void TestPlatform::defaultExtension()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, expected);
+    QCOMPARE(WithDefaultExtension(typed, "txt"), expected);
+    QCOMPARE(WithDefaultExtension(typed, QString()), typed);
+}
+
+void TestPlatform::dialogSeamMovesCurrentDirectory()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("sub"));
+    const QString start = QDir::currentPath();
+    QString seenTitle;
+    FileDialogHandler previous = SetFileDialogHandler([&](const TFileDialog& d) -> std::optional<QString> {
+        seenTitle = d.Title;
+        return dir.filePath("sub/list");
+    });
+    TFileDialog save(TFileDialog::Mode::Save);
+    save.Title = "Сохранить";
+    save.DefaultExt = "txt";
+    QVERIFY(save.Execute());
+    QCOMPARE(seenTitle, QStringLiteral("Сохранить"));
+    QCOMPARE(save.FileName, QDir(dir.path()).absoluteFilePath("sub/list.txt"));
+    QCOMPARE(QDir::currentPath(), QDir(dir.path()).absoluteFilePath("sub"));
+
+    SetFileDialogHandler([](const TFileDialog&) { return std::optional<QString>(); });
+    TFileDialog open(TFileDialog::Mode::Open);
+    open.FileName = "kept";
+    QVERIFY(!open.Execute());
+    QCOMPARE(open.FileName, QStringLiteral("kept")); // Cancel changes nothing
+    SetFileDialogHandler(previous);
+    QDir::setCurrent(start);
+}
+
+void TestPlatform::guardShowsEveryKindOfFailure()
+{
+    QStringList shown;
+    Dialogs::Handler previous = Dialogs::SetHandler([&](Dialogs::Kind kind, const QString& text) {
+        QCOMPARE(kind, Dialogs::Kind::Error);
+        shown << text;
+    });
+    bool after = false;
+    Guarded([&] {
+        throw EFOpenError("/x/Фото.jpg", "No such file or directory");
+        after = true;
+    });
+    Guarded([] { throw EListIndexError(-1); });
+    Guarded([] { throw std::runtime_error("plain"); });
+    Guarded([] { throw std::bad_alloc(); });
+    Guarded([] { throw 42; });
+    Guarded([] {}); // no failure, nothing shown
+    QVERIFY(!after);  // the handler ends at the failing step
+    QCOMPARE(shown, (QStringList{"Cannot open file \"/x/Фото.jpg\". No such file or directory",
+                                 "List index out of bounds (-1)", "plain", "Out of memory", "Unknown error"}));
+    Dialogs::SetHandler(previous);
+}
+
+void TestPlatform::terminationSignalsReachTheEventLoop()
+{
+    int calls = 0;
+    {
+        UnixTerminationSignals handler([&] { ++calls; });
+        for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+            const int before = calls;
+            ::raise(signal);
+            QTRY_COMPARE(calls, before + 1);
+        }
+    }
+    QCOMPARE(calls, 3);
+}
+
+void TestPlatform::animationFallsBackToAtOnce()
+{
+    QWidget w;
+    w.resize(100, 80);
+    QVERIFY(!AnimateWindow(&w, WindowAnimationMs, AnimateFlags::FadeOut)); // already hidden
+    QVERIFY(AnimateWindow(&w, WindowAnimationMs, AnimateFlags::RollOpen));
+    QVERIFY(w.isVisible());
+    QVERIFY(!AnimateWindow(&w, WindowAnimationMs, AnimateFlags::RollOpen)); // already shown
+    QVERIFY(AnimateWindow(&w, WindowAnimationMs, AnimateFlags::FadeOut));
+    QVERIFY(!w.isVisible());
+    QCOMPARE(w.windowOpacity(), 1.0);
+    QVERIFY(w.mask().isEmpty());
+}
+
+void TestPlatform::applicationCursor()
+{
+    QCOMPARE(ApplicationCursorAt(7).shape(), Qt::ArrowCursor); // unregistered: default pointer
+    RegisterApplicationCursor(7, QCursor(Qt::CrossCursor));
+    QVERIFY(IsApplicationCursorRegistered(7));
+    SetApplicationWideCursor(7);
+    QVERIFY(QGuiApplication::overrideCursor());
+    QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::CrossCursor);
+    SetApplicationWideCursor(crHourGlass);
+    QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    SetApplicationWideCursor(crDefault);
+    QVERIFY(!QGuiApplication::overrideCursor());
+    QCOMPARE(ApplicationWideCursor(), crDefault);
+}
+
+void TestPlatform::cursorAnimation()
+{
+    TCursorAnimation a;
+    a.Start(false); // off stays off
+    QVERIFY(!a.TimerEnabled);
+    a.Start(true);
+    QVERIFY(a.TimerEnabled);
+    QCOMPARE(a.Tick(), 1);
+    QCOMPARE(a.Tick(), 2);
+    QCOMPARE(a.Tick(), 3);
+    a.Start(false); // stop requested at frame 3: frames 4..12 still play
+    for (int frame = 4; frame <= 12; ++frame)
+        QCOMPARE(a.Tick(), frame);
+    QVERIFY(a.TimerEnabled);
+    QCOMPARE(a.Tick(), 0); // the tenth tick brings the default pointer back
+    QVERIFY(!a.TimerEnabled);
+
+    a.Start(true);
+    for (int i = 0; i < 5; ++i)
+        a.Tick();
+    a.Start(false);
+    a.Start(true); // off and on within a cycle: no pause, no skipped frame
+    QCOMPARE(a.Tick(), 6);
+    for (int i = 7; i <= 12; ++i)
+        a.Tick();
+    QCOMPARE(a.Tick(), 1);
+    QVERIFY(a.TimerEnabled);
+
+    // The module's timer follows the state.
+    TNTCursor module;
+    QCOMPARE(module.Timer->interval(), 150);
+    module.start(true);
+    QVERIFY(module.Timer->isActive());
+    module.start(false);
+    QVERIFY(module.Timer->isActive()); // stops only at the end of the cycle
+    QTRY_VERIFY_WITH_TIMEOUT(!module.Timer->isActive(), 5000);
+    QCOMPARE(module.State().FrameIndex, 0);
+    QVERIFY(!QGuiApplication::overrideCursor());
+}
+
+QTEST_MAIN(TestPlatform)
+#include "tst_platform.moc"

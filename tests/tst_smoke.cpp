@@ -1,0 +1,142 @@
+// The real program under an X server: it starts, shows its main window, ends the orderly
+// way (from its menu, or on SIGTERM / SIGINT) and leaves its settings file written. A
+// damaged settings file does not stop it from starting.
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+QString Xdotool(const QStringList& args)
+{
+    QProcess p;
+    p.start(QStringLiteral("xdotool"), args);
+    p.waitForFinished(10000);
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+// The X window id of the visible window titled exactly title, or empty after the timeout.
+QString WaitForWindow(const QString& title, int timeoutMs = 20000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+        const QString ids = Xdotool({"search", "--onlyvisible", "--name", '^' + title + '$'});
+        if (!ids.isEmpty())
+            return ids.split('\n').first();
+        QTest::qWait(200);
+    }
+    return QString();
+}
+
+} // namespace
+
+class TestSmoke : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void endsOnSignalsWithSettingsWritten_data();
+    void endsOnSignalsWithSettingsWritten();
+    void damagedSettingsStartNormallyAndExitFromMenu();
+
+private:
+    void Launch();
+    QTemporaryDir m_dir;
+    QString m_ini;
+    QProcess m_program;
+};
+
+void TestSmoke::initTestCase()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        QSKIP("needs an X server: run the suite through scripts/test, which starts Xvfb");
+    QVERIFY(!QStandardPaths::findExecutable("xdotool").isEmpty());
+}
+
+void TestSmoke::init()
+{
+    // A copy of the program in a folder of its own, so that its settings file lands there.
+    const QString exe = m_dir.filePath("lumivo");
+    QFile::remove(exe);
+    QVERIFY(QFile::copy(QStringLiteral(LUMIVO_BINARY), exe));
+    m_ini = m_dir.filePath("lumivo.INI");
+    QFile::remove(m_ini);
+}
+
+void TestSmoke::cleanup()
+{
+    if (m_program.state() != QProcess::NotRunning) {
+        m_program.kill();
+        m_program.waitForFinished();
+    }
+}
+
+void TestSmoke::Launch()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    m_program.setProcessEnvironment(env);
+    m_program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_program.start(m_dir.filePath("lumivo"), {});
+    QVERIFY(m_program.waitForStarted());
+}
+
+void TestSmoke::endsOnSignalsWithSettingsWritten_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+}
+
+void TestSmoke::endsOnSignalsWithSettingsWritten()
+{
+    QFETCH(int, signal);
+    Launch();
+    QVERIFY(!WaitForWindow("Lumivo").isEmpty());
+    QVERIFY(!QFile::exists(m_ini)); // nothing is written while the program runs
+    ::kill(m_program.processId(), signal);
+    QVERIFY(m_program.waitForFinished(15000));
+    QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_program.exitCode(), 0);
+    QFile ini(m_ini);
+    QVERIFY(ini.open(QIODevice::ReadOnly));
+    QCOMPARE(ini.readAll(), QByteArray("[Form]\r\nTop=100\r\nLeft=100\r\nCaption=Lumivo\r\nInitMax=0\r\n"));
+}
+
+void TestSmoke::damagedSettingsStartNormallyAndExitFromMenu()
+{
+    const QByteArray garbage = QByteArray("\0\x01\xff[Form\n[Form]\nTop=\x80\x81\nTop=50\nCaption=", 38) +
+                               QByteArray(1 << 20, 'z') + '\n';
+    {
+        QFile ini(m_ini);
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(garbage);
+    }
+    Launch();
+    const QString window = WaitForWindow(QString(2047, QLatin1Char('z')));
+    QVERIFY(!window.isEmpty());
+    // "Файл" → the last item, "Выход".
+    Xdotool({"mousemove", "--window", window, "20", "10", "click", "1"});
+    QTest::qWait(500);
+    Xdotool({"key", "Up", "Return"});
+    QVERIFY(m_program.waitForFinished(15000));
+    QCOMPARE(m_program.exitCode(), 0);
+    QFile ini(m_ini);
+    QVERIFY(ini.open(QIODevice::ReadOnly));
+    const QByteArray written = ini.readAll();
+    // Bytes the program does not own stay as they were; the first "Top" is the one it uses.
+    QVERIFY(written.startsWith(QByteArray("\0\x01\xff[Form\n[Form]\nTop=100\nTop=50\n", 31)));
+    QVERIFY(written.contains(QByteArray("Caption=" + QByteArray(2047, 'z') + "\n")));
+}
+
+QTEST_GUILESS_MAIN(TestSmoke)
+#include "tst_smoke.moc"
