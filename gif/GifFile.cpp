@@ -1,0 +1,400 @@
+#include "gif/GifFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace gif {
+
+IGifHost& NullGifHost()
+{
+    static TNullGifHost host;
+    return host;
+}
+
+namespace {
+
+constexpr uint8_t ExtensionIntroducer = 0x21;
+constexpr uint8_t ImageSeparator = 0x2C;
+constexpr uint8_t Trailer = 0x3B;
+
+constexpr TRgb Standard16[16] = {
+    {0, 0, 0},     {128, 0, 0},   {0, 128, 0},   {128, 128, 0}, {0, 0, 128},   {128, 0, 128},
+    {0, 128, 128}, {128, 128, 128}, {192, 192, 192}, {255, 0, 0}, {0, 255, 0},   {255, 255, 0},
+    {0, 0, 255},   {255, 0, 255}, {0, 255, 255}, {255, 255, 255},
+};
+
+std::string Hex2(uint8_t value)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    return {digits[value >> 4], digits[value & 15]};
+}
+
+uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------
+// Byte sources. Every read asks for an exact number of bytes; a source that ends before
+// them fails with "Read beyond end of file".
+
+class TGifFile::Reader {
+public:
+    virtual ~Reader() = default;
+    virtual void Read(uint8_t* destination, size_t count) = 0;
+    uint8_t Byte()
+    {
+        uint8_t b;
+        Read(&b, 1);
+        return b;
+    }
+};
+
+namespace {
+
+[[noreturn]] void ReadBeyondEnd() { throw EInOutError("Read beyond end of file"); }
+
+class MemoryReader : public TGifFile::Reader {
+public:
+    MemoryReader(const uint8_t* bytes, size_t length) : m_bytes(bytes), m_length(length) {}
+    void Read(uint8_t* destination, size_t count) override
+    {
+        if (count > m_length - m_position)
+            ReadBeyondEnd();
+        std::memcpy(destination, m_bytes + m_position, count);
+        m_position += count;
+    }
+
+private:
+    const uint8_t* m_bytes;
+    size_t m_length;
+    size_t m_position = 0;
+};
+
+class FileReader : public TGifFile::Reader {
+public:
+    explicit FileReader(const std::string& fileName)
+    {
+        m_fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+        if (m_fd < 0)
+            throw EInOutError(OpenErrorText(errno));
+    }
+    ~FileReader() override { ::close(m_fd); }
+
+    void Read(uint8_t* destination, size_t count) override
+    {
+        while (count > 0) {
+            if (m_begin == m_end)
+                Fill();
+            const size_t n = std::min(count, m_end - m_begin);
+            std::memcpy(destination, m_buffer + m_begin, n);
+            m_begin += n;
+            destination += n;
+            count -= n;
+        }
+    }
+
+private:
+    static std::string OpenErrorText(int error)
+    {
+        switch (error) {
+        case ENOENT:
+        case ENOTDIR:
+            return "File not found";
+        case EACCES:
+        case EPERM:
+            return "Access denied";
+        default:
+            return std::strerror(error);
+        }
+    }
+
+    void Fill()
+    {
+        ssize_t n;
+        do
+            n = ::read(m_fd, m_buffer, sizeof m_buffer);
+        while (n < 0 && errno == EINTR);
+        if (n < 0)
+            throw EInOutError(errno == EISDIR ? std::string("Access denied") : std::strerror(errno));
+        if (n == 0)
+            ReadBeyondEnd();
+        m_begin = 0;
+        m_end = size_t(n);
+    }
+
+    int m_fd = -1;
+    uint8_t m_buffer[64 * 1024];
+    size_t m_begin = 0, m_end = 0;
+};
+
+// The hourglass for the whole of a load, also when it fails.
+class BusyCursor {
+public:
+    explicit BusyCursor(IGifHost& host) : m_host(host) { m_host.SetBusyCursor(true); }
+    ~BusyCursor() { m_host.SetBusyCursor(false); }
+
+private:
+    IGifHost& m_host;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------
+
+void TColorTable::SetDefaultColors(int32_t count)
+{
+    Count = count;
+    if (count == 2) {
+        Entries[0] = {0, 0, 0};
+        Entries[1] = {255, 255, 255};
+    } else if (count == 256) {
+        for (int i = 0; i < 256; ++i)
+            Entries[i] = {uint8_t(i), uint8_t(i), uint8_t(i)};
+    } else if (count == 16) {
+        std::copy(std::begin(Standard16), std::end(Standard16), Entries.begin());
+    }
+}
+
+uint16_t TExtension::DelayTime() const { return Fixed.size() >= 4 ? Le16(&Fixed[2]) : 0; }
+
+TGifSubImage::TGifSubImage(uint16_t colorCount, TGifFile* parent) : Parent(parent)
+{
+    int bits = 0;
+    for (int b = 1; b <= 8; ++b)
+        if (colorCount == (1 << b))
+            bits = b;
+    if (bits == 0)
+        throw EGifException("Number of colors (" + std::to_string(colorCount) + ") wrong; must be a power of 2");
+    BitsPerPixel = uint8_t(bits);
+    CodeSize = BitsPerPixel == 1 ? 2 : BitsPerPixel;
+    Pixels = std::make_unique<TByteArray2D>(0, 0);
+    ColorTable.SetDefaultColors(colorCount);
+    ImagePackedFields = uint8_t((LocalColorTableFlag ? 0x80 : 0) + (Interlaced ? 0x40 : 0) +
+                                (LocalColorTableFlag ? BitsPerPixel - 1 : 0));
+}
+
+uint16_t TGifSubImage::Delay() const
+{
+    for (auto it = Extensions.rbegin(); it != Extensions.rend(); ++it)
+        if (it->Kind == ekGraphicControl)
+            return it->DelayTime();
+    return 0;
+}
+
+bool TGifSubImage::HasGraphicControl() const
+{
+    for (const TExtension& e : Extensions)
+        if (e.Kind == ekGraphicControl)
+            return true;
+    return false;
+}
+
+int32_t TGifSubImage::NextInterlacedRow(int32_t row, int32_t height, int32_t& pass)
+{
+    static constexpr int32_t First[] = {0, 0, 4, 2, 1};
+    static constexpr int32_t Step[] = {0, 8, 8, 4, 2};
+    if (pass >= 1 && pass <= 4) {
+        const int32_t next = row + Step[pass];
+        if (next < height)
+            return next;
+    }
+    while (pass < 5) {
+        ++pass;
+        if (pass <= 4 && First[pass] < height)
+            return First[pass];
+    }
+    return height; // no rows left
+}
+
+const QImage& TGifSubImage::AsBitmap()
+{
+    if (m_bitmapBuilt)
+        return m_bitmap;
+    m_bitmapBuilt = true;
+    if (Width == 0 || Height == 0)
+        return m_bitmap; // nothing to draw
+    QImage image(Width, Height, QImage::Format_Indexed8);
+    if (image.isNull())
+        throw ENotEnoughMemory(int64_t(Width) * Height);
+    const TColorTable& table = LocalColorTableFlag || !Parent ? ColorTable : Parent->GlobalColorTable;
+    QList<QRgb> palette(256);
+    for (int i = 0; i < 256; ++i)
+        palette[i] = qRgb(table.Entries[i].Red, table.Entries[i].Green, table.Entries[i].Blue);
+    image.setColorTable(palette);
+    for (int32_t r = 1; r <= Pixels->Rows() && r <= Height; ++r)
+        std::memcpy(image.scanLine(r - 1), Pixels->RowData(r), size_t(std::min<int32_t>(Width, Pixels->Columns())));
+    m_bitmap = std::move(image);
+    return m_bitmap;
+}
+
+// ---------------------------------------------------------------------------------------
+
+TGifFile::TGifFile(IGifHost& host) : m_host(host) { GlobalColorTable.SetDefaultColors(2); }
+
+TGifSubImage& TGifFile::SubImage(int32_t index)
+{
+    if (index < 1 || index > SubImageCount())
+        throw EListError(index - 1);
+    return *m_subImages[size_t(index - 1)];
+}
+
+const TGifSubImage& TGifFile::SubImage(int32_t index) const
+{
+    return const_cast<TGifFile*>(this)->SubImage(index);
+}
+
+void TGifFile::LoadFromFile(const std::string& fileName)
+{
+    BusyCursor busy(m_host);
+    m_subImages.clear();
+    m_decodedBytes = 0;
+    FileReader reader(fileName);
+    Load(reader);
+}
+
+void TGifFile::LoadFromBuffer(const uint8_t* bytes, size_t length)
+{
+    BusyCursor busy(m_host);
+    m_subImages.clear();
+    m_decodedBytes = 0;
+    MemoryReader reader(bytes, length);
+    Load(reader);
+}
+
+void TGifFile::Load(Reader& reader)
+{
+    uint8_t header[6];
+    reader.Read(header, 6);
+    std::memcpy(Signature, header, 3);
+    std::memcpy(Version, header + 3, 3);
+    const std::string version(Version, 3);
+    if (version != "87a" && version != "89a" && version != "87A" && version != "89A")
+        throw EGifException("Gif Version must be 87a or 89a");
+
+    uint8_t screen[7];
+    reader.Read(screen, 7);
+    ScreenWidth = Le16(screen);
+    ScreenHeight = Le16(screen + 2);
+    ScreenPackedFields = screen[4];
+    BackgroundColorIndex = screen[5];
+    PixelAspectRatio = screen[6];
+    GlobalColorTableFlag = ScreenPackedFields & 0x80;
+    BitsPerPixel = uint8_t((ScreenPackedFields & 7) + 1);
+    GlobalColorTable.Count = 1 << BitsPerPixel;
+    if (GlobalColorTableFlag)
+        reader.Read(reinterpret_cast<uint8_t*>(GlobalColorTable.Entries.data()), size_t(GlobalColorTable.Count) * 3);
+
+    uint8_t b = reader.Byte();
+    while (b != Trailer) {
+        std::vector<TExtension> extensions;
+        ReadExtensions(reader, b, extensions);
+        if (b == ImageSeparator) {
+            auto image = std::make_unique<TGifSubImage>(uint16_t(GlobalColorTable.Count), this);
+            image->Extensions = std::move(extensions);
+            ReadImage(reader, *image);
+            m_subImages.push_back(std::move(image));
+            b = reader.Byte();
+        } else if (b != Trailer) {
+            // Stray bytes between blocks: the stream is damaged; stop rather than guess.
+            throw EGifException("Unexpected block introducer." "\r\n" "Code = $" + Hex2(b));
+        }
+    }
+}
+
+void TGifFile::ReadExtensions(Reader& reader, uint8_t& b, std::vector<TExtension>& list)
+{
+    auto readSubBlocks = [&reader](TExtension& e) {
+        uint8_t length = reader.Byte();
+        while (length != 0) {
+            std::string line(length, '\0');
+            reader.Read(reinterpret_cast<uint8_t*>(line.data()), length);
+            e.Lines.push_back(std::move(line));
+            length = reader.Byte();
+        }
+    };
+    while (b == ExtensionIntroducer) {
+        TExtension& e = list.emplace_back();
+        const uint8_t label = reader.Byte();
+        switch (label) {
+        case 0xF9:
+            e.Kind = ekGraphicControl;
+            e.Fixed.resize(6);
+            reader.Read(e.Fixed.data(), 6);
+            break;
+        case 0x01:
+            e.Kind = ekPlainText;
+            e.Fixed.resize(13);
+            reader.Read(e.Fixed.data(), 13);
+            readSubBlocks(e);
+            break;
+        case 0xFF:
+            e.Kind = ekApplication;
+            e.Fixed.resize(12);
+            reader.Read(e.Fixed.data(), 12);
+            readSubBlocks(e);
+            break;
+        case 0xFE:
+            e.Kind = ekComment;
+            readSubBlocks(e);
+            break;
+        default:
+            throw EGifException("Unrecognized extension block." "\r\n" "Code = $" + Hex2(label));
+        }
+        b = reader.Byte();
+    }
+}
+
+void TGifFile::ReadImage(Reader& reader, TGifSubImage& image)
+{
+    uint8_t descriptor[9];
+    reader.Read(descriptor, 9);
+    image.Left = Le16(descriptor);
+    image.Top = Le16(descriptor + 2);
+    image.Width = Le16(descriptor + 4);
+    image.Height = Le16(descriptor + 6);
+    image.ImagePackedFields = descriptor[8];
+    image.LocalColorTableFlag = image.ImagePackedFields & 0x80;
+    image.Interlaced = image.ImagePackedFields & 0x40;
+    image.BitsPerPixel = uint8_t((image.ImagePackedFields & 7) + 1);
+    image.ColorTable.Count = 1 << image.BitsPerPixel;
+    if (image.LocalColorTableFlag)
+        reader.Read(reinterpret_cast<uint8_t*>(image.ColorTable.Entries.data()), size_t(image.ColorTable.Count) * 3);
+
+    // The cap on one file's decoded frames, checked before the block is asked for.
+    const int64_t bytes = int64_t(image.Width) * image.Height;
+    if (m_decodedBytes + bytes > MaxDecodedBytes)
+        throw ENotEnoughMemory(bytes);
+    image.Pixels = std::make_unique<TByteArray2D>(image.Width, image.Height);
+    m_decodedBytes += bytes;
+
+    image.CodeSize = reader.Byte();
+    uint8_t block[255];
+    uint8_t length = reader.Byte();
+    while (length != 0) {
+        reader.Read(block, length);
+        image.Data.Append(block, length);
+        length = reader.Byte();
+    }
+    image.Decode(m_host);
+}
+
+uint16_t TGifFile::AnimationInterval() const
+{
+    if (SubImageCount() < 2)
+        return 0;
+    uint16_t result = 0;
+    for (const auto& image : m_subImages) {
+        const uint16_t delay = image->Delay();
+        if (delay == 0)
+            m_host.ShowNotice("Multiple subimages; no animation time interval found");
+        if (result != 0 && delay != result)
+            m_host.ShowNotice("Multiple subimages; animation time intervals not equal");
+        if (delay != 0)
+            result = delay;
+    }
+    return result;
+}
+
+} // namespace gif

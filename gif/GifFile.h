@@ -1,0 +1,133 @@
+#pragma once
+
+// Reading GIF files (versions 87a and 89a) into images of decoded colour indices.
+//
+//   gif::TGifFile file(host);
+//   file.LoadFromFile("anim.gif");            // throws on any error
+//   for (int i = 1; i <= file.SubImageCount(); ++i)
+//       show(file.SubImage(i).AsBitmap());
+//
+// Counts start at 1, as do indices. Every read is length-checked; the decoded frames of
+// one file are held under a total memory cap (MaxDecodedBytes), beyond which the load fails
+// with ENotEnoughMemory.
+
+#include "gif/ByteArrays.h"
+#include "gif/GifErrors.h"
+#include "gif/GifHost.h"
+
+#include <QImage>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace gif {
+
+inline constexpr int64_t MaxDecodedBytes = int64_t(768) * 1024 * 1024;
+
+struct TRgb {
+    uint8_t Red = 0, Green = 0, Blue = 0;
+};
+
+struct TColorTable {
+    std::array<TRgb, 256> Entries{};
+    int32_t Count = 0;
+
+    // Count := count; 2 gives black and white, 16 the sixteen standard colours, 256 a grey
+    // ramp; other counts leave the entries as they are.
+    void SetDefaultColors(int32_t count);
+};
+
+enum TExtensionKind { ekGraphicControl, ekPlainText, ekApplication, ekComment };
+
+struct TExtension {
+    TExtensionKind Kind = ekGraphicControl;
+    std::vector<uint8_t> Fixed;           // the fixed bytes after the label, as read
+    std::vector<std::string> Lines;       // one per data sub-block, bytes unchanged
+
+    // Graphic control extension only: delay in hundredths of a second.
+    uint16_t DelayTime() const;
+};
+
+class TGifFile;
+
+class TGifSubImage {
+public:
+    // colorCount must be a power of two from 2 to 256, else EGifException.
+    TGifSubImage(uint16_t colorCount, TGifFile* parent);
+
+    // The delay of the last graphic control extension, 0 without one.
+    uint16_t Delay() const;
+    bool HasGraphicControl() const;
+
+    // Decodes Data into Pixels (the LZW decoder). host lets messages run after each row.
+    void Decode(IGifHost& host);
+
+    // The image as an 8-bit indexed picture with a 256-entry palette (the local table when
+    // the image has one, else the file's global table). Built once and cached.
+    const QImage& AsBitmap();
+
+    // The next row of an interlaced image after row (0-based); pass (1..4) is updated.
+    static int32_t NextInterlacedRow(int32_t row, int32_t height, int32_t& pass);
+
+    TGifFile* Parent;
+    uint8_t CodeSize;
+    TByteBuffer Data;
+    uint16_t Left = 0, Top = 0, Width = 0, Height = 0;
+    uint8_t ImagePackedFields = 0;
+    bool Interlaced = false;
+    bool LocalColorTableFlag = false;
+    std::vector<TExtension> Extensions;
+    uint8_t BitsPerPixel;
+    std::unique_ptr<TByteArray2D> Pixels;
+    TColorTable ColorTable;
+
+private:
+    QImage m_bitmap;
+    bool m_bitmapBuilt = false;
+};
+
+class TGifFile {
+public:
+    explicit TGifFile(IGifHost& host = NullGifHost());
+
+    // Reads and decodes a whole file. Errors travel to the caller; the images read before
+    // the error stay in the file.
+    void LoadFromFile(const std::string& fileName);
+    // The same, from bytes in memory.
+    void LoadFromBuffer(const uint8_t* bytes, size_t length);
+
+    int32_t SubImageCount() const { return int32_t(m_subImages.size()); }
+    // index 1..SubImageCount, else EListError with the 0-based index.
+    TGifSubImage& SubImage(int32_t index);
+    const TGifSubImage& SubImage(int32_t index) const;
+
+    // The single frame interval of an animation, in hundredths of a second, with notices
+    // through the host where the images' delays are missing or differ.
+    uint16_t AnimationInterval() const;
+
+    char Signature[3] = {'G', 'I', 'F'};
+    char Version[3] = {'8', '7', 'a'};
+    uint16_t ScreenWidth = 0, ScreenHeight = 0;
+    uint8_t ScreenPackedFields = 0;
+    uint8_t BackgroundColorIndex = 0;
+    uint8_t PixelAspectRatio = 0;
+    bool GlobalColorTableFlag = true;
+    TColorTable GlobalColorTable;
+    uint8_t BitsPerPixel = 1;
+
+    class Reader; // a byte source, internal to the reader
+
+private:
+    void Load(Reader& reader);
+    void ReadExtensions(Reader& reader, uint8_t& b, std::vector<TExtension>& list);
+    void ReadImage(Reader& reader, TGifSubImage& image);
+
+    IGifHost& m_host;
+    std::vector<std::unique_ptr<TGifSubImage>> m_subImages;
+    int64_t m_decodedBytes = 0;
+};
+
+} // namespace gif

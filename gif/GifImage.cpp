@@ -1,0 +1,189 @@
+#include "gif/GifImage.h"
+
+#include <QFile>
+#include <QPainter>
+#include <QPointer>
+#include <QTimer>
+
+#include <climits>
+
+QRect ImagePlacement(const QSize& pictureSize, const QSize& areaSize, bool stretch, bool proportional, bool center)
+{
+    int w = pictureSize.width(), h = pictureSize.height();
+    const int cw = areaSize.width(), ch = areaSize.height();
+    if (stretch || (proportional && (w > cw || h > ch))) {
+        if (proportional && w > 0 && h > 0) {
+            const double aspect = double(w) / h;
+            if (w > h) {
+                w = cw;
+                h = int(cw / aspect);
+                if (h > ch) {
+                    h = ch;
+                    w = int(ch * aspect);
+                }
+            } else {
+                h = ch;
+                w = int(ch * aspect);
+                if (w > cw) {
+                    w = cw;
+                    h = int(cw / aspect);
+                }
+            }
+        } else {
+            w = cw;
+            h = ch;
+        }
+    }
+    int x = 0, y = 0;
+    if (center) {
+        x = (cw - w) / 2;
+        y = (ch - h) / 2;
+    }
+    return QRect(x, y, w, h);
+}
+
+TGifImage::TGifImage(gif::IGifHost& host, QWidget* parent) : QWidget(parent), m_host(host), m_timer(new QTimer(this))
+{
+    m_timer->setInterval(m_interval);
+    connect(m_timer, &QTimer::timeout, this, &TGifImage::TimerTick);
+}
+
+TGifImage::~TGifImage() { m_timer->stop(); }
+
+void TGifImage::LoadFromFile(const QString& fileName)
+{
+    if (m_loading)
+        throw gif::EGifException("Cannot load \"" + fileName.toStdString() +
+                                 "\" while another GIF file is being loaded");
+    m_loading = true;
+    QPointer<TGifImage> alive(this);
+    m_host.ProcessMessages();
+    if (!alive)
+        return;
+    // The file is held here as well, so that it outlives the control should the control be
+    // destroyed while messages run during decoding.
+    auto file = std::make_shared<gif::TGifFile>(m_host);
+    m_gifFile = file;
+    m_currentFrame = 1;
+    file->LoadFromFile(QFile::encodeName(fileName).toStdString());
+    if (!alive)
+        return;
+    SetAnimated(false);
+    if (file->SubImageCount() != 1) {
+        m_interval = int(file->AnimationInterval()) * 10;
+        SyncTimer();
+        if (StartImmediately)
+            SetAnimated(true);
+    }
+    SetPicture(file->SubImage(m_currentFrame).AsBitmap().convertToFormat(QImage::Format_RGB32));
+    m_loading = false;
+}
+
+void TGifImage::SetAnimated(bool value)
+{
+    if (value == m_timerEnabled)
+        return;
+    m_timerEnabled = value;
+    SyncTimer();
+}
+
+void TGifImage::PlayOnce()
+{
+    if (m_playingOnce)
+        return;
+    m_playingOnce = true;
+    SetAnimated(true);
+}
+
+void TGifImage::SlowDown()
+{
+    // Doubling stops at the largest interval the timer takes.
+    m_interval = m_interval > INT_MAX / 2 ? INT_MAX : m_interval * 2;
+    SyncTimer();
+}
+
+void TGifImage::NextFrame()
+{
+    if (!m_gifFile || m_gifFile->SubImageCount() == 0)
+        return; // nothing loaded yet: nothing to draw
+    gif::TGifFile& file = *m_gifFile;
+    ++m_currentFrame;
+    if (m_currentFrame > file.SubImageCount()) {
+        m_currentFrame = 1;
+        if (m_playingOnce) {
+            SetAnimated(false);
+            m_playingOnce = false;
+        }
+    }
+    gif::TGifSubImage& frame = file.SubImage(m_currentFrame);
+    if (m_currentFrame == 1) {
+        SetPicture(frame.AsBitmap().convertToFormat(QImage::Format_RGB32));
+        return;
+    }
+    const QImage& bitmap = frame.AsBitmap();
+    if (!m_picture.isNull() && !bitmap.isNull()) {
+        QPainter painter(&m_picture);
+        painter.drawImage(QPoint(frame.Left, frame.Top), bitmap);
+    }
+    update();
+}
+
+void TGifImage::TimerTick()
+{
+    if (!m_loading)
+        NextFrame();
+}
+
+void TGifImage::SyncTimer()
+{
+    // An interval of 0 means the timer never ticks.
+    const bool run = m_timerEnabled && m_interval > 0;
+    if (m_timer->interval() != m_interval)
+        m_timer->setInterval(m_interval);
+    if (run && !m_timer->isActive())
+        m_timer->start();
+    else if (!run && m_timer->isActive())
+        m_timer->stop();
+}
+
+void TGifImage::SetPicture(QImage picture)
+{
+    m_picture = std::move(picture);
+    if (m_autoSize && !m_picture.isNull())
+        resize(m_picture.size());
+    update();
+}
+
+void TGifImage::SetAutoSize(bool value)
+{
+    m_autoSize = value;
+    if (m_autoSize && !m_picture.isNull())
+        resize(m_picture.size());
+}
+
+void TGifImage::SetCenter(bool value)
+{
+    m_center = value;
+    update();
+}
+
+void TGifImage::SetProportional(bool value)
+{
+    m_proportional = value;
+    update();
+}
+
+void TGifImage::SetStretch(bool value)
+{
+    m_stretch = value;
+    update();
+}
+
+void TGifImage::paintEvent(QPaintEvent*)
+{
+    if (m_picture.isNull())
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(ImagePlacement(m_picture.size(), size(), m_stretch, m_proportional, m_center), m_picture);
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+// The animated GIF control: shows a GIF file's first image and plays its images on a
+// timer at one fixed rate (the file's animation interval). Frame 1 replaces the picture;
+// every later frame is drawn opaquely over it at its own position.
+
+#include "gif/GifFile.h"
+
+#include <QImage>
+#include <QWidget>
+
+#include <memory>
+
+class QTimer;
+
+// Where a picture of pictureSize lands in an area of areaSize, with the placement
+// properties of an image control.
+QRect ImagePlacement(const QSize& pictureSize, const QSize& areaSize, bool stretch, bool proportional, bool center);
+
+class TGifImage : public QWidget {
+    Q_OBJECT
+public:
+    explicit TGifImage(gif::IGifHost& host = gif::NullGifHost(), QWidget* parent = nullptr);
+    ~TGifImage() override;
+
+    // Loads a file and shows its first image; the animation stands still unless
+    // StartImmediately is set. Errors travel to the caller; the picture then stays as it
+    // was and the timer does nothing until a later load succeeds. A load asked for while
+    // one is running (messages run during decoding) is refused with EGifException, so the
+    // file being read is never released under the reader.
+    void LoadFromFile(const QString& fileName);
+    void SetAnimated(bool value);
+    void PlayOnce();
+    void SlowDown();
+    void NextFrame();
+
+    bool Loading() const { return m_loading; }
+    bool PlayingOnce() const { return m_playingOnce; }
+    int CurrentFrame() const { return m_currentFrame; }
+    bool TimerEnabled() const { return m_timerEnabled; }
+    int TimerInterval() const { return m_interval; }
+    const QImage& Picture() const { return m_picture; }
+    const gif::TGifFile* GifFile() const { return m_gifFile.get(); }
+
+    bool StartImmediately = false;
+
+    // Placement of the picture, as an image control offers it.
+    void SetAutoSize(bool value);
+    void SetCenter(bool value);
+    void SetProportional(bool value);
+    void SetStretch(bool value);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void TimerTick();
+    void SyncTimer();
+    void SetPicture(QImage picture);
+
+    gif::IGifHost& m_host;
+    std::shared_ptr<gif::TGifFile> m_gifFile;
+    QTimer* m_timer;
+    bool m_timerEnabled = false;
+    int m_interval = 1000;
+    bool m_loading = false;
+    bool m_playingOnce = false;
+    int m_currentFrame = 0;
+    QImage m_picture;
+    bool m_autoSize = false, m_center = false, m_proportional = false, m_stretch = false;
+};

@@ -1,0 +1,209 @@
+// The GIF variable-width LZW decoder: turns an image's compressed data into rows of colour
+// indices, undoing interlacing. Fixed-size tables, no recursion, no allocation per code.
+//
+// Every entry of the string table keeps, besides its prefix code and last byte, the
+// length of its string and its first byte, so a string is written straight into the row
+// buffer from its end backwards; only a string that crosses the end of a row goes through
+// the stack.
+
+#include "gif/GifFile.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace gif {
+namespace {
+
+constexpr int MaxCodes = 4096;
+constexpr int MaxCodeWidth = 12;
+
+struct Tables {
+    uint16_t Prefix[MaxCodes];
+    uint8_t Suffix[MaxCodes];
+    uint8_t First[MaxCodes];
+    uint16_t Length[MaxCodes];
+    uint8_t Stack[MaxCodes];
+};
+
+// Hands out codes of the current width from the data, least significant bit first. Bytes
+// are taken only when a code needs them.
+class CodeReader {
+public:
+    CodeReader(const uint8_t* bytes, size_t size) : m_bytes(bytes), m_size(size) {}
+
+    // False when the data ends before the code is complete.
+    bool Read(int width, int& code)
+    {
+        while (m_bits < width) {
+            if (m_position >= m_size)
+                return false;
+            m_accumulator |= uint32_t(m_bytes[m_position++]) << m_bits;
+            m_bits += 8;
+        }
+        code = int(m_accumulator & ((1u << width) - 1));
+        m_accumulator >>= width;
+        m_bits -= width;
+        return true;
+    }
+
+private:
+    const uint8_t* m_bytes;
+    size_t m_size;
+    size_t m_position = 0;
+    uint32_t m_accumulator = 0;
+    int m_bits = 0;
+};
+
+// Collects decoded bytes into rows and stores each complete row in the image's matrix.
+class RowWriter {
+public:
+    RowWriter(TGifSubImage& image, IGifHost& host)
+        : m_pixels(*image.Pixels), m_host(host), m_buffer(image.Width), m_width(image.Width),
+          m_height(image.Height), m_interlaced(image.Interlaced)
+    {
+    }
+
+    // Writes the string of code, whose entry chain is in t.
+    void Write(const Tables& t, int code, int highestRoot, uint8_t* stack)
+    {
+        const int length = t.Length[code];
+        uint8_t* row = m_buffer.Data();
+        if (m_column + length <= m_width) {
+            // Fits the current row: write it from its end backwards.
+            uint8_t* out = row + m_column + length - 1;
+            int c = code;
+            while (c > highestRoot) {
+                *out-- = t.Suffix[c];
+                c = t.Prefix[c];
+            }
+            *out = uint8_t(c);
+            m_column += length;
+            if (m_column == m_width)
+                CompleteRow();
+            return;
+        }
+        if (m_width == 0)
+            throw EIndexOutOfBounds(); // a pixel, and no room for it
+        int depth = 0;
+        int c = code;
+        while (c > highestRoot) {
+            stack[depth++] = t.Suffix[c];
+            c = t.Prefix[c];
+        }
+        stack[depth++] = uint8_t(c);
+        while (depth > 0) {
+            const int take = std::min(depth, m_width - m_column);
+            for (int i = 0; i < take; ++i)
+                row[m_column + i] = stack[depth - 1 - i];
+            depth -= take;
+            m_column += take;
+            if (m_column == m_width)
+                CompleteRow();
+        }
+    }
+
+private:
+    void CompleteRow()
+    {
+        m_host.ProcessMessages();
+        m_pixels.SetRow(m_row + 1, m_buffer.Data(), m_width); // past the last row: EIndexOutOfBounds
+        m_row = m_interlaced ? TGifSubImage::NextInterlacedRow(m_row, m_height, m_pass) : m_row + 1;
+        m_column = 0;
+    }
+
+    TByteArray2D& m_pixels;
+    IGifHost& m_host;
+    TBigByteArray m_buffer;
+    const int m_width;
+    const int m_height;
+    const bool m_interlaced;
+    int m_column = 0;
+    int m_row = 0;
+    int m_pass = 1;
+};
+
+} // namespace
+
+void TGifSubImage::Decode(IGifHost& host)
+{
+    if (CodeSize < 2 || CodeSize > 9)
+        throw EGifException("Bad code Size");
+    const int clearCode = 1 << CodeSize;
+    const int endCode = clearCode + 1;
+    const int highestRoot = clearCode - 1;
+    Data.Rewind(); // no data sub-block at all: the chunk list's index error ends the load
+
+    auto tables = std::make_unique<Tables>();
+    Tables& t = *tables;
+    for (int c = 0; c <= highestRoot; ++c) {
+        t.Suffix[c] = t.First[c] = uint8_t(c);
+        t.Length[c] = 1;
+    }
+    RowWriter writer(*this, host);
+    CodeReader reader(Data.Bytes(), Data.ByteCount());
+
+    // A stream that does not start with a clear code decodes as if it did.
+    int codeWidth = CodeSize + 1;
+    int nextFree = endCode + 1;
+    int limit = 1 << codeWidth;
+    int oldCode = 0;
+
+    // Adds the entry oldCode + first byte, and widens the codes when the table needs it.
+    // Once the table holds 4096 entries it is frozen until the next clear code: encoders
+    // may defer the clear code, and such files decode as they do elsewhere.
+    auto addEntry = [&](uint8_t first) {
+        if (nextFree > limit || nextFree >= MaxCodes)
+            return;
+        t.Prefix[nextFree] = uint16_t(oldCode);
+        t.Suffix[nextFree] = first;
+        t.First[nextFree] = t.First[oldCode];
+        t.Length[nextFree] = uint16_t(t.Length[oldCode] + 1);
+        ++nextFree;
+        if (nextFree >= limit && codeWidth < MaxCodeWidth) {
+            limit *= 2;
+            ++codeWidth;
+        }
+    };
+
+    int code;
+    if (!reader.Read(codeWidth, code))
+        return; // data ended: what was stored stays
+    // The first code of a stream that does not begin with a clear code is taken as the
+    // first code after a clear: it defines no entry.
+    bool firstAfterClear = true;
+    while (code != endCode) {
+        if (code == clearCode) {
+            codeWidth = CodeSize + 1;
+            nextFree = endCode + 1;
+            limit = 1 << codeWidth;
+            do {
+                if (!reader.Read(codeWidth, code))
+                    return;
+            } while (code == clearCode);
+            if (code == endCode)
+                throw EGifException("Bad code");
+            firstAfterClear = true;
+        }
+        if (firstAfterClear) {
+            if (code >= nextFree)
+                code = 0;
+            oldCode = code;
+            writer.Write(t, code & 0xFF, 0xFF, t.Stack); // a root: its low 8 bits
+            firstAfterClear = false;
+        } else if (code < nextFree) {
+            addEntry(t.First[code]);
+            oldCode = code;
+            writer.Write(t, code, highestRoot, t.Stack);
+        } else {
+            if (code != nextFree)
+                throw EGifException("Bad code");
+            addEntry(t.First[oldCode]);
+            oldCode = code;
+            writer.Write(t, code, highestRoot, t.Stack);
+        }
+        if (!reader.Read(codeWidth, code))
+            return;
+    }
+}
+
+} // namespace gif
