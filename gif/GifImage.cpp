@@ -52,11 +52,20 @@ TGifImage::~TGifImage() { m_timer->stop(); }
 
 void TGifImage::LoadFromFile(const QString& fileName)
 {
-    if (m_loading)
+    if (m_inProgress)
         throw gif::EGifException("Cannot load \"" + fileName.toStdString() +
                                  "\" while another GIF file is being loaded");
-    m_loading = true;
     QPointer<TGifImage> alive(this);
+    m_inProgress = true;
+    struct Done {
+        QPointer<TGifImage>& control;
+        ~Done()
+        {
+            if (control)
+                control->m_inProgress = false;
+        }
+    } done{alive};
+    m_loading = true;
     m_host.ProcessMessages();
     if (!alive)
         return;

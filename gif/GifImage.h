@@ -63,7 +63,8 @@ private:
     QTimer* m_timer;
     bool m_timerEnabled = false;
     int m_interval = 1000;
-    bool m_loading = false;
+    bool m_loading = false;    // as the animation sees it: set from a load's start until one succeeds
+    bool m_inProgress = false; // a LoadFromFile call is running right now
     bool m_playingOnce = false;
     int m_currentFrame = 0;
     QImage m_picture;
