@@ -1,0 +1,12 @@
+#include "presentation/QtGifHost.h"
+
+#include "platform/ApplicationCursor.h"
+#include "platform/Dialogs.h"
+
+#include <QCoreApplication>
+
+void TQtGifHost::SetBusyCursor(bool busy) { SetApplicationWideCursor(busy ? crHourGlass : crDefault); }
+
+void TQtGifHost::ShowNotice(const std::string& text) { Dialogs::ShowMessage(QString::fromStdString(text)); }
+
+void TQtGifHost::ProcessMessages() { QCoreApplication::processEvents(); }
