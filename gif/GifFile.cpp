@@ -1,5 +1,6 @@
 #include "gif/GifFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -315,33 +316,31 @@ void TGifFile::ReadExtensions(Reader& reader, uint8_t& b, std::vector<TExtension
         }
     };
     while (b == ExtensionIntroducer) {
+        // Label, kind, fixed bytes after the label, whether data sub-blocks follow.
+        struct Layout {
+            uint8_t label;
+            TExtensionKind kind;
+            size_t fixed;
+            bool subBlocks;
+        };
+        static constexpr Layout Layouts[] = {
+            {0xF9, ekGraphicControl, 6, false},
+            {0x01, ekPlainText, 13, true},
+            {0xFF, ekApplication, 12, true},
+            {0xFE, ekComment, 0, true},
+        };
         TExtension& e = list.emplace_back();
         const uint8_t label = reader.Byte();
-        switch (label) {
-        case 0xF9:
-            e.Kind = ekGraphicControl;
-            e.Fixed.resize(6);
-            reader.Read(e.Fixed.data(), 6);
-            break;
-        case 0x01:
-            e.Kind = ekPlainText;
-            e.Fixed.resize(13);
-            reader.Read(e.Fixed.data(), 13);
-            readSubBlocks(e);
-            break;
-        case 0xFF:
-            e.Kind = ekApplication;
-            e.Fixed.resize(12);
-            reader.Read(e.Fixed.data(), 12);
-            readSubBlocks(e);
-            break;
-        case 0xFE:
-            e.Kind = ekComment;
-            readSubBlocks(e);
-            break;
-        default:
+        const Layout* layout = std::find_if(std::begin(Layouts), std::end(Layouts),
+                                            [label](const Layout& l) { return l.label == label; });
+        if (layout == std::end(Layouts))
             throw EGifException("Unrecognized extension block." "\r\n" "Code = $" + Hex2(label));
-        }
+        e.Kind = layout->kind;
+        e.Fixed.resize(layout->fixed);
+        if (layout->fixed > 0)
+            reader.Read(e.Fixed.data(), layout->fixed);
+        if (layout->subBlocks)
+            readSubBlocks(e);
         b = reader.Byte();
     }
 }

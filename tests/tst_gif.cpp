@@ -434,17 +434,24 @@ void TestGif::lzwClearCases()
     QCOMPARE(Row(start.SubImage(1), 1), Bytes({0, 1, 2, 3}));
 }
 
-void TestGif::lzwDeferredClearCode()
+// Codes of root 0 after a clear until the table holds 4096 entries; returns the pixels.
+static int FillTable(CodeStream& s)
 {
-    // Fill the table to 4096 entries at width 12, then go on without a clear code: the
-    // table stays frozen, code 4095 (defined as 0 + 0) is still good, and the end code ends.
-    CodeStream s(8);
     s.Clear().Code(0);
     int pixels = 1;
     while (s.NextFree() < 4096) {
         s.Code(0);
         ++pixels;
     }
+    return pixels;
+}
+
+void TestGif::lzwDeferredClearCode()
+{
+    // Fill the table to 4096 entries at width 12, then go on without a clear code: the
+    // table stays frozen, code 4095 (defined as 0 + 0) is still good, and the end code ends.
+    CodeStream s(8);
+    int pixels = FillTable(s);
     QCOMPARE(s.Width(), 12);
     s.Code(4095).Code(5).End();
     pixels += 2 + 1;
@@ -456,12 +463,7 @@ void TestGif::lzwDeferredClearCode()
 
     // A full table followed by the end code ends normally too.
     CodeStream e(8);
-    e.Clear().Code(0);
-    int n = 1;
-    while (e.NextFree() < 4096) {
-        e.Code(0);
-        ++n;
-    }
+    const int n = FillTable(e);
     e.End();
     TGifFile ended;
     Load(ended, GifBuilder(n, 1, 0x87).Image(0, 0, n, 1, e.Bytes(), 8).Trailer());
