@@ -22,6 +22,7 @@ void CreateApplicationWindows(const QString& settingsFile)
     Form4 = new TForm4;
     Form6 = new TForm6;
     Form7 = new TForm7;
+    Form7->PlayList = MainForm->PlayList;
     QObject::connect(MainForm, &TMainForm::Closed, qApp, [] { QCoreApplication::exit(0); });
 }
 

@@ -8,15 +8,18 @@
 #include "platform/HandlerGuard.h"
 #include "platform/IniFile.h"
 #include "platform/WindowGeometry.h"
+#include "playlist/Form7.h"
+#include "playlist/PlayListBox.h"
+#include "playlist/PlaylistFile.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QFrame>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -27,6 +30,8 @@
 #include <QVBoxLayout>
 
 TMainForm* MainForm = nullptr;
+
+const QString TMainForm::ClearedPlaylistBackup = QStringLiteral("Очищенный плей-лист.txt");
 
 const QString TMainForm::MediaFilter = QStringLiteral(
     "Изображения|*.bmp; *.jpg; *.gif; *.jpeg; *.emf; *.wmf; *.ico"
@@ -72,7 +77,7 @@ TMainForm::TMainForm(QString settingsFile, QWidget* parent)
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    PlayList = new QListWidget(central);
+    PlayList = new TPlayListBox(central);
     PlayList->setObjectName(QStringLiteral("PlayList"));
     PlayList->setUniformItemSizes(true);
     PlayList->setStyleSheet(QStringLiteral("QListWidget::item { height: 16px; }"));
@@ -172,6 +177,12 @@ void TMainForm::CreateMenus()
     TrayMenu->addSeparator();
     GoAway = AddItem(TrayMenu, QStringLiteral("GoAway"), QStringLiteral("&Выход"), QString(), img[9]);
 
+    ConnectGuarded(AddItem1, &QAction::triggered, this, [this] { AddItem1Click(); });
+    ConnectGuarded(DeleteItem1, &QAction::triggered, this, [this] { DeleteItem1Click(); });
+    ConnectGuarded(N6, &QAction::triggered, this, [this] { N6Click(); });
+    ConnectGuarded(LoadPlayList1, &QAction::triggered, this, [this] { LoadPlayList1Click(); });
+    ConnectGuarded(SavePlayList1, &QAction::triggered, this, [this] { SavePlayList1Click(); });
+    ConnectGuarded(N5, &QAction::triggered, this, [this] { N5Click(); });
     ConnectGuarded(Exit, &QAction::triggered, this, [this] { ExitClick(); });
     ConnectGuarded(Illbeback, &QAction::triggered, this, [this] { IllbebackClick(); });
 }
@@ -241,6 +252,7 @@ void TMainForm::CreateControlPanel()
     BitBtn3->setToolTip(QStringLiteral("Мастер плей-листов"));
     for (QPushButton* b : {BitBtn1, BitBtn2, BitBtn3})
         b->setIconSize({18, 18});
+    ConnectGuarded(BitBtn3, &QPushButton::clicked, this, [this] { N5Click(); });
     Screen = new QCheckBox(QStringLiteral("Полноэкранный режим"), ControlPanel);
     place(Screen, QStringLiteral("Screen"), 144, 52, 173, 17);
     Screen->setToolTip(QStringLiteral("Переход в полноэкранный режим"));
@@ -331,6 +343,48 @@ void TMainForm::FormDestroy()
     settings.Caption = windowTitle();
     settings.InitMax = isMaximized();
     WriteFormSettings(ini, settings);
+}
+
+void TMainForm::AddItem1Click()
+{
+    if (OpenDialog.Execute(this))
+        PlayList->AppendLines({OpenDialog.FileName});
+}
+
+void TMainForm::DeleteItem1Click()
+{
+    const int selected = PlayList->SelectedIndex();
+    if (selected < 0)
+        return;
+    delete PlayList->takeItem(selected);
+    PlayList->SetSelectedIndex(-1); // no other line is selected for the user
+}
+
+void TMainForm::N6Click()
+{
+    // The list is cleared only once its backup is safely written.
+    SavePlaylistFile(QDir::current().absoluteFilePath(ClearedPlaylistBackup), PlayList->Lines());
+    PlayList->clear();
+}
+
+void TMainForm::LoadPlayList1Click()
+{
+    if (!PlayListOpenDialog.Execute(this))
+        return;
+    PlayList->SetLines(LoadPlaylistFile(PlayListOpenDialog.FileName));
+}
+
+void TMainForm::SavePlayList1Click()
+{
+    if (!PlayListSaveDialog.Execute(this))
+        return;
+    SavePlaylistFile(PlayListSaveDialog.FileName, PlayList->Lines());
+}
+
+void TMainForm::N5Click()
+{
+    if (Form7)
+        Form7->exec();
 }
 
 void TMainForm::ExitClick() { close(); }

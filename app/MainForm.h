@@ -11,13 +11,13 @@ class QAction;
 class QCheckBox;
 class QFrame;
 class QLabel;
-class QListWidget;
 class QMenu;
 class QMenuBar;
 class QPushButton;
 class QTimer;
 class QToolBar;
 class QToolButton;
+class TPlayListBox;
 
 // The main window: menu bar, toolbar, the playlist, the control panel with the clock and
 // the status line. It keeps its position, caption and maximized state in the settings file:
@@ -36,6 +36,15 @@ public:
     // Writes the window settings; run once when the program ends. Throws
     // EIniFileException when the settings file cannot be written.
     void FormDestroy();
+
+    // Playlist commands.
+    void AddItem1Click();
+    void DeleteItem1Click();
+    void N6Click(); // clear, after writing the backup
+    void LoadPlayList1Click();
+    void SavePlayList1Click();
+    void N5Click(); // the playlist wizard
+    static const QString ClearedPlaylistBackup;
 
     // Commands that end the program.
     void ExitClick();         // closes the main window (with its fade-out)
@@ -92,7 +101,7 @@ public:
     QToolButton* ToolButton11;
     QList<QIcon> ImageList1;
 
-    QListWidget* PlayList;
+    TPlayListBox* PlayList;
 
     QFrame* ControlPanel;
     QPushButton* BitBtn1;

@@ -1,16 +1,28 @@
 #include "app/Application.h"
+#include "app/CommandLine.h"
 #include "app/Icons.h"
 #include "app/MainForm.h"
+#include "platform/HandlerGuard.h"
 #include "platform/SettingsLocation.h"
 #include "platform/UnixSignals.h"
 
 #include <QApplication>
+#include <QTimer>
 
 int main(int argc, char* argv[])
 {
     // Clips play through GStreamer, which also plays MIDI; the user may choose otherwise.
     if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
         qputenv("QT_MEDIA_BACKEND", "gstreamer");
+
+    // --help and --version answer without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    int exitCode = 0;
+    const std::optional<TCommandLine> commandLine = ParseCommandLine(arguments, exitCode);
+    if (!commandLine)
+        return exitCode;
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("lumivo"));
@@ -25,6 +37,11 @@ int main(int argc, char* argv[])
     UnixTerminationSignals terminationSignals([] { QCoreApplication::exit(0); });
 
     MainForm->show();
+    // Files named on the command line join the playlist once the window is up, so that a
+    // playlist that cannot be read is reported over it.
+    QTimer::singleShot(0, MainForm, [files = commandLine->Files] {
+        Guarded([&] { AppendCommandLineFiles(MainForm->PlayList, files); });
+    });
     const int result = app.exec();
     DestroyApplicationWindows();
     return result;

@@ -9,6 +9,7 @@
 #include "decor/NTCursor.h"
 #include "platform/Dialogs.h"
 #include "playlist/Form7.h"
+#include "playlist/PlayListBox.h"
 #include "presentation/Form4.h"
 #include "slideshow/Form6.h"
 

@@ -1,0 +1,60 @@
+#include "app/CommandLine.h"
+
+#include "playlist/PlayListBox.h"
+#include "playlist/PlaylistFile.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+
+#include <cstdio>
+
+std::optional<TCommandLine> ParseCommandLine(const QStringList& arguments, int& exitCode)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Lumivo 2.0, a multimedia viewer: pictures, GIF animations, "
+                                                    "sound and video clips, playlists and slide shows."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the program's version."));
+    const QCommandLineOption slideShow(QStringLiteral("slideshow"),
+                                       QStringLiteral("Start the slide show once the main window is shown."));
+    parser.addOption(help);
+    parser.addOption(version);
+    parser.addOption(slideShow);
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("Media files to add to the playlist; a .txt file is a playlist "
+                                                "whose lines are added."),
+                                 QStringLiteral("[FILE...]"));
+    // The parser runs before the application object exists and cannot name the program.
+    const QString helpText = parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("lumivo"));
+    if (!parser.parse(arguments)) {
+        std::fprintf(stderr, "lumivo: %s\n%s", qPrintable(parser.errorText()), qPrintable(helpText));
+        exitCode = 2;
+        return std::nullopt;
+    }
+    if (parser.isSet(help)) {
+        std::printf("%s", qPrintable(helpText));
+        exitCode = 0;
+        return std::nullopt;
+    }
+    if (parser.isSet(version)) {
+        std::printf("lumivo 2.0\n");
+        exitCode = 0;
+        return std::nullopt;
+    }
+    TCommandLine result;
+    result.SlideShow = parser.isSet(slideShow);
+    result.Files = parser.positionalArguments();
+    return result;
+}
+
+void AppendCommandLineFiles(TPlayListBox* playList, const QStringList& files)
+{
+    for (const QString& file : files) {
+        const QFileInfo info(file);
+        if (info.suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0)
+            playList->AppendLines(LoadPlaylistFile(info.absoluteFilePath()));
+        else
+            playList->AppendLines({info.absoluteFilePath()});
+    }
+}

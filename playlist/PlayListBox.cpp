@@ -1,0 +1,113 @@
+#include "playlist/PlayListBox.h"
+
+#include "platform/HandlerGuard.h"
+
+#include <QDropEvent>
+
+TPlayListBox::TPlayListBox(QWidget* parent) : QListWidget(parent)
+{
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    // The drop moves the line itself; the drag must not remove anything afterwards.
+    setDefaultDropAction(Qt::CopyAction);
+    setDropIndicatorShown(false);
+}
+
+int TPlayListBox::SelectedIndex() const
+{
+    const QList<QListWidgetItem*> selected = selectedItems();
+    return selected.isEmpty() ? -1 : row(selected.constFirst());
+}
+
+void TPlayListBox::SetSelectedIndex(int index)
+{
+    if (index < 0 || index >= count()) {
+        clearSelection();
+        setCurrentRow(-1);
+        return;
+    }
+    setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
+}
+
+QStringList TPlayListBox::Lines() const
+{
+    QStringList lines;
+    lines.reserve(count());
+    for (int i = 0; i < count(); ++i)
+        lines << item(i)->text();
+    return lines;
+}
+
+void TPlayListBox::SetLines(const QStringList& lines)
+{
+    clear();
+    AppendLines(lines);
+}
+
+void TPlayListBox::AppendLines(const QStringList& lines)
+{
+    setUpdatesEnabled(false);
+    addItems(lines);
+    setUpdatesEnabled(true);
+}
+
+bool TPlayListBox::PlayListDragOver(const QObject* source) const { return source == this; }
+
+int TPlayListBox::DropTarget(const QPoint& pos) const
+{
+    const QModelIndex index = indexAt(pos);
+    return index.isValid() ? index.row() : count();
+}
+
+void TPlayListBox::MoveLine(int from, int to)
+{
+    const int n = count();
+    if (from < 0 || from >= n || to < 0 || to == from)
+        return;
+    QListWidgetItem* moved = takeItem(from);
+    insertItem(to >= n ? count() : to, moved);
+    SetSelectedIndex(row(moved));
+}
+
+void TPlayListBox::PlayListDragDrop(const QObject* source, const QPoint& pos)
+{
+    if (!PlayListDragOver(source))
+        return;
+    const int selected = SelectedIndex();
+    if (selected < 0)
+        return;
+    const int target = DropTarget(pos);
+    MoveLine(selected, target);
+}
+
+void TPlayListBox::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (PlayListDragOver(event->source()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TPlayListBox::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (PlayListDragOver(event->source())) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void TPlayListBox::dropEvent(QDropEvent* event)
+{
+    if (!PlayListDragOver(event->source())) {
+        event->ignore();
+        return;
+    }
+    const QPoint pos = event->position().toPoint();
+    Guarded([&] { PlayListDragDrop(event->source(), pos); });
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}

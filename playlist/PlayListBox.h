@@ -1,0 +1,38 @@
+#pragma once
+
+// The playlist list box: one media file path per line, in insertion order, at most one
+// line selected. Lines are reordered by dragging one onto another: pressing a line selects
+// it, a move past the drag threshold drags it, and only drags that started in this list
+// are accepted.
+
+#include <QListWidget>
+
+class TPlayListBox : public QListWidget {
+    Q_OBJECT
+public:
+    explicit TPlayListBox(QWidget* parent = nullptr);
+
+    // The selected line, -1 for none. Selecting -1 leaves no line selected.
+    int SelectedIndex() const;
+    void SetSelectedIndex(int index);
+
+    QStringList Lines() const;
+    void SetLines(const QStringList& lines);
+    void AppendLines(const QStringList& lines);
+
+    // A drag over the list is accepted only when it comes from the list itself.
+    bool PlayListDragOver(const QObject* source) const;
+    // Moves the selected line to the line under pos (the end when pos lies below the last
+    // line); the moved line stays selected. Nothing moves without a selected line.
+    void PlayListDragDrop(const QObject* source, const QPoint& pos);
+
+    // The target of a drop at pos: a line index, or Count() for "the end".
+    int DropTarget(const QPoint& pos) const;
+    // Moves line from onto the place of line to (to == count(): to the end).
+    void MoveLine(int from, int to);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+};
