@@ -7,7 +7,9 @@
 #include "platform/UnixSignals.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QTimer>
+#include <QTranslator>
 
 int main(int argc, char* argv[])
 {
@@ -31,6 +33,10 @@ int main(int argc, char* argv[])
     // window may be hidden in the tray while the display window closes.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(ProgramIcon());
+    // The toolkit's own texts (file dialogs, message box buttons) in Russian, as the rest.
+    QTranslator toolkitTexts;
+    if (toolkitTexts.load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&toolkitTexts);
 
     CreateApplicationWindows(SettingsFilePath(QCoreApplication::applicationFilePath()));
     // A logout, kill or Ctrl+C ends the event loop as the exit button does: settings are saved.

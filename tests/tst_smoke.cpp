@@ -47,9 +47,10 @@ private Q_SLOTS:
     void endsOnSignalsWithSettingsWritten_data();
     void endsOnSignalsWithSettingsWritten();
     void damagedSettingsStartNormallyAndExitFromMenu();
+    void filesFromTheCommandLineDragAndSave();
 
 private:
-    void Launch();
+    void Launch(const QStringList& arguments = {});
     QTemporaryDir m_dir;
     QString m_ini;
     QProcess m_program;
@@ -80,13 +81,13 @@ void TestSmoke::cleanup()
     }
 }
 
-void TestSmoke::Launch()
+void TestSmoke::Launch(const QStringList& arguments)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "xcb");
     m_program.setProcessEnvironment(env);
     m_program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_program.start(m_dir.filePath("lumivo"), {});
+    m_program.start(m_dir.filePath("lumivo"), arguments);
     QVERIFY(m_program.waitForStarted());
 }
 
@@ -136,6 +137,47 @@ void TestSmoke::damagedSettingsStartNormallyAndExitFromMenu()
     // Bytes the program does not own stay as they were; the first "Top" is the one it uses.
     QVERIFY(written.startsWith(QByteArray("\0\x01\xff[Form\n[Form]\nTop=100\nTop=50\n", 31)));
     QVERIFY(written.contains(QByteArray("Caption=" + QByteArray(2047, 'z') + "\n")));
+}
+
+// Five files from the command line; the first line dragged with the mouse onto the fourth;
+// the list saved through the real save dialog, its name typed without extension.
+void TestSmoke::filesFromTheCommandLineDragAndSave()
+{
+    QStringList files;
+    for (int i = 0; i < 5; ++i)
+        files << m_dir.filePath(QStringLiteral("clip%1.wav").arg(i));
+    Launch(files);
+    const QString window = WaitForWindow("Lumivo");
+    QVERIFY(!window.isEmpty());
+    QTest::qWait(300);
+    // Lines are 16 pixels high; the first starts below the menu bar and the toolbar.
+    const int firstLine = 57;
+    Xdotool({"mousemove", "--window", window, "40", QString::number(firstLine), "mousedown", "1"});
+    for (int step = 1; step <= 6; ++step) {
+        Xdotool({"mousemove", "--window", window, "40", QString::number(firstLine + 8 * step)});
+        QTest::qWait(40);
+    }
+    Xdotool({"mouseup", "1"});
+    QTest::qWait(300);
+
+    Xdotool({"windowfocus", "--sync", window});
+    Xdotool({"key", "ctrl+s"});
+    const QString dialog = WaitForWindow(QStringLiteral("Сохранить как"), 10000);
+    QVERIFY(!dialog.isEmpty());
+    Xdotool({"windowfocus", "--sync", dialog}); // no window manager gives it the focus
+    QTest::qWait(200);
+    Xdotool({"type", "--delay", "10", m_dir.filePath("dragged")});
+    Xdotool({"key", "Return"});
+    QFile saved(m_dir.filePath("dragged.txt"));
+    QTRY_VERIFY_WITH_TIMEOUT(saved.exists(), 10000);
+    QTRY_VERIFY(saved.size() > 0);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QStringList order = {files[1], files[2], files[3], files[0], files[4]};
+    QCOMPARE(saved.readAll(), (order.join("\r\n") + "\r\n").toUtf8());
+
+    ::kill(m_program.processId(), SIGTERM);
+    QVERIFY(m_program.waitForFinished(15000));
+    QCOMPARE(m_program.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestSmoke)

@@ -1,0 +1,412 @@
+// The playlist in the main window and the playlist wizard: commands, dragging, the backup
+// of a cleared list, file errors, the wizard's browser, collection and keys, and files
+// from the command line. File dialogs and message boxes are answered by the test.
+
+#include "app/Application.h"
+#include "app/CommandLine.h"
+#include "app/MainForm.h"
+#include "platform/Dialogs.h"
+#include "platform/FileDialog.h"
+#include "playlist/Form7.h"
+#include "playlist/PlayListBox.h"
+#include "playlist/PlaylistFile.h"
+#include "platform/Errors.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+
+QStringList Numbered(int n)
+{
+    QStringList lines;
+    for (int i = 0; i < n; ++i)
+        lines << QString::number(i);
+    return lines;
+}
+
+} // namespace
+
+class TestPlaylist : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void dragMovesTheSelectedLine_data();
+    void dragMovesTheSelectedLine();
+    void dragFromElsewhereIsRefused();
+    void addAndDelete();
+    void clearWritesTheBackupFirst();
+    void clearKeepsTheListWhenTheBackupFails();
+    void loadAndSave();
+    void loadOfAMissingFileLeavesTheList();
+    void shortcutsReachTheCommands();
+
+    void wizardBrowsesAndCollects();
+    void wizardRootFolderPath();
+    void wizardAppendsAndCloses();
+    void wizardLoadSaveClearCancel();
+    void wizardKeys();
+    void wizardRefusesAnUnreadableFolder();
+
+    void commandLineFiles();
+
+private:
+    QString Write(const QString& name, const QByteArray& bytes)
+    {
+        QFile f(m_dir.filePath(name));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(bytes);
+        return f.fileName();
+    }
+    QByteArray Read(const QString& name)
+    {
+        QFile f(m_dir.filePath(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    void AnswerDialogs(const QString& path)
+    {
+        SetFileDialogHandler([path, this](const TFileDialog& d) -> std::optional<QString> {
+            m_dialogTitles << d.Title;
+            if (path.isEmpty())
+                return std::nullopt;
+            return path;
+        });
+    }
+
+    std::unique_ptr<QTemporaryDir> m_tmp;
+    QDir m_dir;
+    QString m_startDir;
+    QStringList m_errors;
+    QStringList m_dialogTitles;
+    TPlayListBox* m_list = nullptr;
+};
+
+void TestPlaylist::init()
+{
+    m_tmp = std::make_unique<QTemporaryDir>();
+    m_dir.setPath(m_tmp->path());
+    m_startDir = QDir::currentPath();
+    QDir::setCurrent(m_dir.path());
+    m_errors.clear();
+    m_dialogTitles.clear();
+    Dialogs::SetHandler([this](Dialogs::Kind, const QString& text) { m_errors << text; });
+    CreateApplicationWindows(m_dir.filePath("lumivo.INI"));
+    m_list = MainForm->PlayList;
+}
+
+void TestPlaylist::cleanup()
+{
+    DestroyApplicationWindows();
+    SetFileDialogHandler(nullptr);
+    Dialogs::SetHandler(nullptr);
+    QDir::setCurrent(m_startDir);
+}
+
+void TestPlaylist::dragMovesTheSelectedLine_data()
+{
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("onto"); // -1: below the last line
+    QTest::addColumn<QStringList>("order");
+    QTest::newRow("0 onto 3") << 0 << 3 << QStringList{"1", "2", "3", "0", "4"};
+    QTest::newRow("4 onto 1") << 4 << 1 << QStringList{"0", "4", "1", "2", "3"};
+    QTest::newRow("1 below the last") << 1 << -1 << QStringList{"0", "2", "3", "4", "1"};
+    QTest::newRow("onto itself") << 2 << 2 << Numbered(5);
+    QTest::newRow("last below the last") << 4 << -1 << Numbered(5);
+}
+
+void TestPlaylist::dragMovesTheSelectedLine()
+{
+    QFETCH(int, from);
+    QFETCH(int, onto);
+    m_list->resize(300, 300);
+    m_list->SetLines(Numbered(5));
+    m_list->SetSelectedIndex(from);
+    const QPoint pos = onto >= 0 ? m_list->visualItemRect(m_list->item(onto)).center()
+                                 : QPoint(10, m_list->visualItemRect(m_list->item(4)).bottom() + 6);
+    QVERIFY(m_list->PlayListDragOver(m_list));
+    m_list->PlayListDragDrop(m_list, pos);
+    QTEST(m_list->Lines(), "order");
+
+    // Without a selected line nothing moves.
+    m_list->SetSelectedIndex(-1);
+    const QStringList before = m_list->Lines();
+    m_list->PlayListDragDrop(m_list, m_list->visualItemRect(m_list->item(0)).center());
+    QCOMPARE(m_list->Lines(), before);
+}
+
+void TestPlaylist::dragFromElsewhereIsRefused()
+{
+    m_list->SetLines(Numbered(3));
+    m_list->SetSelectedIndex(0);
+    QVERIFY(!m_list->PlayListDragOver(MainForm->ControlPanel));
+    QVERIFY(!m_list->PlayListDragOver(nullptr)); // from another program
+    m_list->PlayListDragDrop(MainForm->ControlPanel, m_list->visualItemRect(m_list->item(2)).center());
+    QCOMPARE(m_list->Lines(), Numbered(3));
+
+    // A drop from outside the program, as the window system delivers it, changes nothing.
+    QMimeData data;
+    data.setText(QStringLiteral("/elsewhere.jpg"));
+    const QPoint pos = m_list->visualItemRect(m_list->item(1)).center();
+    QDragEnterEvent enter(pos, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_list->viewport(), &enter);
+    QVERIFY(!enter.isAccepted());
+    QDropEvent drop(QPointF(pos), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_list->viewport(), &drop);
+    QCOMPARE(m_list->Lines(), Numbered(3));
+}
+
+void TestPlaylist::addAndDelete()
+{
+    AnswerDialogs(m_dir.filePath("Фото/лето.JPG"));
+    MainForm->AddItem1->trigger();
+    MainForm->ToolButton3->click();
+    QCOMPARE(m_list->Lines(), QStringList(2, m_dir.filePath("Фото/лето.JPG")));
+    AnswerDialogs(QString()); // Cancel
+    MainForm->AddItem1->trigger();
+    QCOMPARE(m_list->count(), 2);
+
+    m_list->SetLines(Numbered(3));
+    MainForm->DeleteItem1->trigger(); // no selection: nothing happens
+    QCOMPARE(m_list->count(), 3);
+    m_list->SetSelectedIndex(1);
+    MainForm->ToolButton4->click();
+    QCOMPARE(m_list->Lines(), (QStringList{"0", "2"}));
+    QCOMPARE(m_list->SelectedIndex(), -1); // no other line is selected afterwards
+    QVERIFY(m_errors.isEmpty());
+}
+
+void TestPlaylist::clearWritesTheBackupFirst()
+{
+    MainForm->N6->trigger(); // an empty list: an empty backup
+    QCOMPARE(Read(TMainForm::ClearedPlaylistBackup), QByteArray());
+    m_list->SetLines({"/a.jpg", "", "/b c.gif"});
+    MainForm->N6->trigger();
+    QCOMPARE(m_list->count(), 0);
+    QCOMPARE(Read(TMainForm::ClearedPlaylistBackup), QByteArray("/a.jpg\r\n\r\n/b c.gif\r\n"));
+    QVERIFY(m_errors.isEmpty());
+}
+
+void TestPlaylist::clearKeepsTheListWhenTheBackupFails()
+{
+    QVERIFY(m_dir.mkdir(TMainForm::ClearedPlaylistBackup)); // a folder of that name: no file can be made
+    m_list->SetLines({"/a.jpg"});
+    MainForm->N6->trigger();
+    QCOMPARE(m_list->Lines(), QStringList{"/a.jpg"});
+    QCOMPARE(m_errors.size(), 1);
+    QVERIFY(m_errors[0].startsWith("Cannot create file \"" + m_dir.filePath(TMainForm::ClearedPlaylistBackup)));
+}
+
+void TestPlaylist::loadAndSave()
+{
+    const QString list = Write("list.txt", "/one.jpg\n\n/two.wav");
+    AnswerDialogs(list);
+    MainForm->LoadPlayList1->trigger();
+    QCOMPARE(m_list->Lines(), (QStringList{"/one.jpg", "", "/two.wav"}));
+    QCOMPARE(QDir::currentPath(), m_dir.path()); // the dialog moved the current folder
+
+    AnswerDialogs(m_dir.filePath("saved")); // typed without extension
+    MainForm->ToolButton9->click();
+    QCOMPARE(Read("saved.txt"), QByteArray("/one.jpg\r\n\r\n/two.wav\r\n"));
+    m_list->SetLines({"/three.mid"});
+    MainForm->SavePlayList1->trigger(); // over the existing file, without a question
+    QCOMPARE(Read("saved.txt"), QByteArray("/three.mid\r\n"));
+    QVERIFY(m_errors.isEmpty());
+}
+
+void TestPlaylist::loadOfAMissingFileLeavesTheList()
+{
+    m_list->SetLines({"/kept.jpg"});
+    AnswerDialogs(m_dir.filePath("gone.txt"));
+    MainForm->ToolButton5->click();
+    QCOMPARE(m_list->Lines(), QStringList{"/kept.jpg"});
+    QCOMPARE(m_errors, QStringList{"Cannot open file \"" + m_dir.filePath("gone.txt") +
+                                   "\". No such file or directory"});
+}
+
+void TestPlaylist::shortcutsReachTheCommands()
+{
+    MainForm->show();
+    MainForm->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(MainForm));
+    m_list->SetLines(Numbered(2));
+    m_list->SetSelectedIndex(0);
+    m_list->setFocus();
+    QTest::keyClick(m_list, Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(m_list->Lines(), QStringList{"1"});
+    AnswerDialogs(m_dir.filePath("x.bmp"));
+    QTest::keyClick(m_list, Qt::Key_A, Qt::ControlModifier); // Add, not "select all"
+    QCOMPARE(m_list->Lines(), (QStringList{"1", m_dir.filePath("x.bmp")}));
+}
+
+void TestPlaylist::wizardBrowsesAndCollects()
+{
+    for (const char* name : {"b.mp4", "A.JPG", "notes.txt", "c.Gif", "d.dib"})
+        Write(name, "x");
+    QVERIFY(m_dir.mkdir("sub"));
+    QVERIFY(Form7->SetDirectory(m_dir.path()));
+    QStringList files;
+    for (int i = 0; i < Form7->FileListBox1->count(); ++i)
+        files << Form7->FileListBox1->item(i)->text();
+    QCOMPARE(files, (QStringList{"A.JPG", "b.mp4", "c.Gif", "d.dib"})); // the mask, any case, by name
+    QVERIFY(!Form7->Label1->text().isEmpty());
+    QVERIFY(Form7->Label1->fontMetrics().horizontalAdvance(Form7->Label1->text()) <= 205);
+    QVERIFY(!Form7->DirectoryListBox1->findItems("sub", Qt::MatchEndsWith).isEmpty());
+
+    Form7->FileListBox1->setCurrentRow(1);
+    Form7->FileListBox1DblClick();
+    Form7->FileListBox1DblClick(); // the same file twice: collected twice
+    QCOMPARE(Form7->Memo1->toPlainText(), m_dir.filePath("b.mp4") + '\n' + m_dir.filePath("b.mp4"));
+
+    // The folder list moves into a sub-folder on a double-click.
+    QListWidgetItem* sub = Form7->DirectoryListBox1->findItems("sub", Qt::MatchEndsWith).constFirst();
+    Q_EMIT Form7->DirectoryListBox1->itemDoubleClicked(sub);
+    QCOMPARE(Form7->Directory(), m_dir.filePath("sub"));
+    QCOMPARE(Form7->FileListBox1->count(), 0);
+
+    // Closed and opened again, the collection and the folder are still there.
+    Form7->show();
+    Form7->BitBtn6->click();
+    Form7->show();
+    QCOMPARE(Form7->Directory(), m_dir.filePath("sub"));
+    QCOMPARE(TextLines(Form7->Memo1->toPlainText()).size(), 2);
+    Form7->hide();
+}
+
+void TestPlaylist::wizardRootFolderPath()
+{
+    QVERIFY(Form7->SetDirectory("/"));
+    Form7->FileListBox1->clear();
+    Form7->FileListBox1->addItem("x.jpg");
+    Form7->FileListBox1->setCurrentRow(0);
+    Form7->FileListBox1DblClick();
+    QCOMPARE(Form7->Memo1->toPlainText(), QStringLiteral("/x.jpg")); // one "/" between folder and name
+    Form7->FileListBox1->setCurrentRow(-1);
+    Form7->FileListBox1->setCurrentItem(nullptr);
+    Form7->FileListBox1DblClick(); // no file selected: an empty line
+    QCOMPARE(TextLines(Form7->Memo1->toPlainText()), (QStringList{"/x.jpg", ""}));
+}
+
+void TestPlaylist::wizardAppendsAndCloses()
+{
+    m_list->SetLines({"/first"});
+    Form7->Memo1->setPlainText("/a\n\n/b");
+    Form7->show();
+    Form7->BitBtn2->click(); // "Добавить все": stays open
+    Form7->BitBtn2->click(); // twice: appended twice
+    QVERIFY(Form7->isVisible());
+    QCOMPARE(m_list->Lines(), (QStringList{"/first", "/a", "", "/b", "/a", "", "/b"}));
+    Form7->BitBtn1->click(); // "Добавить в плей-лист": append and close
+    QVERIFY(!Form7->isVisible());
+    QCOMPARE(Form7->result(), int(QDialog::Accepted));
+    QCOMPARE(m_list->count(), 10);
+    QCOMPARE(Form7->Memo1->toPlainText(), QStringLiteral("/a\n\n/b")); // the collection stays
+
+    Form7->Memo1->clear();
+    Form7->show();
+    Form7->BitBtn1->click(); // an empty collection appends nothing
+    QCOMPARE(m_list->count(), 10);
+}
+
+void TestPlaylist::wizardLoadSaveClearCancel()
+{
+    const QString list = Write("Список1.txt", "/x.jpg\r\n/y.gif\r\n");
+    AnswerDialogs(list);
+    Form7->BitBtn3->click();
+    QCOMPARE(m_dialogTitles, QStringList{"Загрузить плей-лист"});
+    QCOMPARE(TextLines(Form7->Memo1->toPlainText()), (QStringList{"/x.jpg", "/y.gif"}));
+    QCOMPARE(Form7->OpenDialog1.DefaultExt, QStringLiteral("txt"));
+
+    AnswerDialogs(m_dir.filePath("collected")); // ".txt" is added
+    Form7->Memo1->setPlainText("/z.wav\n");
+    Form7->BitBtn4->click();
+    QCOMPARE(Read("collected.txt"), QByteArray("/z.wav\r\n"));
+
+    // The wizard's file and the main window's playlist file are one format.
+    AnswerDialogs(m_dir.filePath("collected.txt"));
+    MainForm->LoadPlayList1->trigger();
+    QCOMPARE(m_list->Lines(), QStringList{"/z.wav"});
+
+    AnswerDialogs(m_dir.filePath("missing.txt"));
+    Form7->BitBtn3->click(); // an error, and the collection stays
+    QCOMPARE(m_errors.size(), 1);
+    QCOMPARE(TextLines(Form7->Memo1->toPlainText()), QStringList{"/z.wav"});
+
+    Form7->BitBtn5->click();
+    QVERIFY(Form7->Memo1->toPlainText().isEmpty());
+
+    Form7->Memo1->setPlainText("/never");
+    Form7->show();
+    Form7->BitBtn6->click(); // "Отмена": nothing appended
+    QVERIFY(!Form7->isVisible());
+    QCOMPARE(m_list->Lines(), QStringList{"/z.wav"});
+}
+
+void TestPlaylist::wizardKeys()
+{
+    Form7->Memo1->setPlainText("/k.jpg");
+    Form7->show();
+    QVERIFY(QTest::qWaitForWindowExposed(Form7));
+
+    Form7->Memo1->setFocus();
+    QTest::keyClick(Form7->Memo1, Qt::Key_Escape); // in the text box: nothing
+    QVERIFY(Form7->isVisible());
+    QTest::keyClick(Form7->Memo1, Qt::Key_Return); // a new line in the text
+    QVERIFY(Form7->isVisible());
+    QCOMPARE(m_list->count(), 0);
+
+    Form7->FileListBox1->setFocus();
+    QTest::keyClick(Form7->FileListBox1, Qt::Key_Escape); // elsewhere: append and close
+    QVERIFY(!Form7->isVisible());
+    QCOMPARE(m_list->count(), 2); // "/k.jpg" and the empty line typed after it
+
+    Form7->show();
+    Form7->close(); // the close box: nothing appended
+    QCOMPARE(m_list->count(), 2);
+}
+
+void TestPlaylist::wizardRefusesAnUnreadableFolder()
+{
+    QVERIFY(Form7->SetDirectory(m_dir.path()));
+    QVERIFY(!Form7->SetDirectory(m_dir.filePath("no such folder")));
+    QCOMPARE(Form7->Directory(), m_dir.path());
+    QCOMPARE(m_errors.size(), 1);
+    if (::geteuid() != 0) {
+        QVERIFY(m_dir.mkdir("locked"));
+        QFile::setPermissions(m_dir.filePath("locked"), QFile::WriteOwner);
+        QVERIFY(!Form7->SetDirectory(m_dir.filePath("locked")));
+        QCOMPARE(Form7->Directory(), m_dir.path());
+        QFile::setPermissions(m_dir.filePath("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+}
+
+void TestPlaylist::commandLineFiles()
+{
+    int exitCode = -1;
+    std::optional<TCommandLine> parsed =
+        ParseCommandLine({"lumivo", "--slideshow", "a.jpg", "list.TXT"}, exitCode);
+    QVERIFY(parsed);
+    QVERIFY(parsed->SlideShow);
+    QCOMPARE(parsed->Files, (QStringList{"a.jpg", "list.TXT"}));
+    QVERIFY(!ParseCommandLine({"lumivo", "--no-such-option"}, exitCode));
+    QCOMPARE(exitCode, 2);
+
+    Write("list.TXT", "/p.gif\r\n/q.avi\r\n");
+    AppendCommandLineFiles(m_list, {"a.jpg", "list.TXT", "/abs/b.wav"});
+    QCOMPARE(m_list->Lines(), (QStringList{m_dir.filePath("a.jpg"), "/p.gif", "/q.avi", "/abs/b.wav"}));
+    QVERIFY_THROWS_EXCEPTION(EFOpenError, AppendCommandLineFiles(m_list, {"missing.txt"}));
+}
+
+QTEST_MAIN(TestPlaylist)
+#include "tst_playlist.moc"

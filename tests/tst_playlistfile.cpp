@@ -1,0 +1,186 @@
+// The playlist text file: reading and writing rules, round trips, errors, the size limit,
+// and atomic saving.
+
+#include "platform/Errors.h"
+#include "playlist/PlaylistFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+class TestPlaylistFile : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init()
+    {
+        m_tmp = std::make_unique<QTemporaryDir>();
+        m_dir.setPath(m_tmp->path());
+    }
+    void parse_data();
+    void parse();
+    void roundTrip_data();
+    void roundTrip();
+    void memoLines();
+    void loadErrors();
+    void binaryFileLoadsWithoutHarm();
+    void saveReplacesWithoutAsking();
+    void failedSaveKeepsTheOldFile();
+    void saveIntoMissingFolder();
+
+private:
+    QString Write(const QString& name, const QByteArray& bytes)
+    {
+        QFile f(m_dir.filePath(name));
+        if (!f.open(QIODevice::WriteOnly))
+            return QString();
+        f.write(bytes);
+        return f.fileName();
+    }
+    QByteArray Read(const QString& path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    std::unique_ptr<QTemporaryDir> m_tmp;
+    QDir m_dir;
+};
+
+void TestPlaylistFile::parse_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("empty") << QByteArray() << QStringList{};
+    QTest::newRow("CR LF only") << QByteArray("\r\n") << QStringList{""};
+    QTest::newRow("no final line end") << QByteArray("/a.jpg") << QStringList{"/a.jpg"};
+    QTest::newRow("CR LF") << QByteArray("/a.jpg\r\n/b.gif\r\n") << QStringList{"/a.jpg", "/b.gif"};
+    QTest::newRow("LF only") << QByteArray("/a.jpg\n/b.gif\n") << QStringList{"/a.jpg", "/b.gif"};
+    QTest::newRow("CR only") << QByteArray("/a.jpg\r/b.gif\r") << QStringList{"/a.jpg", "/b.gif"};
+    QTest::newRow("empty line between") << QByteArray("/a\r\n\r\n/b\r\n") << QStringList{"/a", "", "/b"};
+    QTest::newRow("LF CR is two ends") << QByteArray("/a\n\r/b") << QStringList{"/a", "", "/b"};
+    QTest::newRow("blanks kept") << QByteArray("  /a b.jpg \t\r\n") << QStringList{"  /a b.jpg \t"};
+    QTest::newRow("NUL ends the text") << QByteArray("/a\r\n/b\0/c\r\n", 12) << QStringList{"/a", "/b"};
+    QTest::newRow("cyrillic") << QByteArray("/home/я/Фото лета.JPG\r\n") << QStringList{"/home/я/Фото лета.JPG"};
+}
+
+void TestPlaylistFile::parse()
+{
+    QFETCH(QByteArray, text);
+    QTEST(ParsePlaylistText(text), "lines");
+}
+
+void TestPlaylistFile::roundTrip_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QByteArray>("file");
+    QTest::newRow("empty list") << QStringList{} << QByteArray();
+    QTest::newRow("one empty line") << QStringList{""} << QByteArray("\r\n");
+    QTest::newRow("empty between") << QStringList{"/a", "", "/b"} << QByteArray("/a\r\n\r\n/b\r\n");
+    QTest::newRow("names with blanks") << QStringList{" /x y.wav ", "/Музыка/песня №1.mp3"}
+                                       << QByteArray(" /x y.wav \r\n/Музыка/песня №1.mp3\r\n");
+}
+
+void TestPlaylistFile::roundTrip()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QByteArray, file);
+    const QString path = m_dir.filePath("list.txt");
+    SavePlaylistFile(path, lines);
+    QCOMPARE(Read(path), file);
+    QCOMPARE(LoadPlaylistFile(path), lines);
+}
+
+void TestPlaylistFile::memoLines()
+{
+    for (const QStringList& lines : {QStringList{}, QStringList{""}, QStringList{"a", ""}, QStringList{"", ""},
+                                     QStringList{"a", "b"}, QStringList{"", "a"}})
+        QCOMPARE(TextLines(LinesText(lines)), lines);
+    QCOMPARE(TextLines("a\nb\n"), (QStringList{"a", "b"})); // a typed final line break adds no line
+}
+
+void TestPlaylistFile::loadErrors()
+{
+    const QString missing = m_dir.filePath("missing.txt");
+    try {
+        LoadPlaylistFile(missing);
+        QFAIL("a missing file cannot be read");
+    } catch (const EFOpenError& e) {
+        QCOMPARE(e.Message, "Cannot open file \"" + missing + "\". No such file or directory");
+    }
+    QVERIFY_THROWS_EXCEPTION(EFOpenError, LoadPlaylistFile(m_dir.path())); // a folder
+
+    // A 1 GB file (sparse: it takes no disk) is refused at once, not read into memory.
+    const QString huge = m_dir.filePath("huge.txt");
+    {
+        QFile f(huge);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QVERIFY(f.resize(qint64(1) << 30));
+    }
+    try {
+        LoadPlaylistFile(huge);
+        QFAIL("a 1 GB playlist is refused");
+    } catch (const EFOpenError& e) {
+        QVERIFY(e.Message.contains("larger than 64 MB"));
+    }
+}
+
+void TestPlaylistFile::binaryFileLoadsWithoutHarm()
+{
+    QByteArray bytes;
+    for (int i = 1; i < 4096; ++i)
+        bytes += char((i * 37) % 255 + 1); // no NUL: every byte is read
+    const QStringList lines = LoadPlaylistFile(Write("binary.txt", bytes));
+    QVERIFY(!lines.isEmpty());
+}
+
+void TestPlaylistFile::saveReplacesWithoutAsking()
+{
+    const QString path = Write("list.txt", "old contents that are longer\r\n");
+    SavePlaylistFile(path, {"/new"});
+    QCOMPARE(Read(path), QByteArray("/new\r\n"));
+}
+
+// A save cut short by a full disk leaves the previous playlist file as it was. The file
+// size limit makes the disk "full" in a child process.
+void TestPlaylistFile::failedSaveKeepsTheOldFile()
+{
+    const QByteArray original = "/keep/me.jpg\r\n";
+    const QString path = Write("list.txt", original);
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{1024, 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            SavePlaylistFile(path, QStringList(1000, QStringLiteral("/a/rather/long/path/to/a/picture.jpg")));
+        } catch (const EFCreateError& e) {
+            ::_exit(e.Message.startsWith("Cannot create file \"" + path + "\". ") ? 42 : 1);
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QCOMPARE(WEXITSTATUS(status), 42);
+    QCOMPARE(Read(path), original);
+    QCOMPARE(m_dir.entryList(QDir::Files), QStringList{"list.txt"});
+}
+
+void TestPlaylistFile::saveIntoMissingFolder()
+{
+    const QString path = m_dir.filePath("no/such/folder/list.txt");
+    try {
+        SavePlaylistFile(path, {"/a"});
+        QFAIL("the save should fail");
+    } catch (const EFCreateError& e) {
+        QVERIFY(e.Message.startsWith("Cannot create file \"" + path + "\". "));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestPlaylistFile)
+#include "tst_playlistfile.moc"
