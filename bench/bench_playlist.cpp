@@ -1,0 +1,45 @@
+// Loading a large playlist: a 10 MB file of 200 000 lines, read and parsed, then put into
+// the playlist list box. Prints the best time of several runs.
+//
+//   build/bench/bench_playlist [RUNS]
+
+#include "playlist/PlayListBox.h"
+#include "playlist/PlaylistFile.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("big.txt");
+    QStringList lines;
+    for (int i = 0; i < 200000; ++i)
+        lines << QStringLiteral("/home/user/Медиа/Фотографии/2024/отпуск/снимок_%1.jpg").arg(i, 6, 10, QLatin1Char('0'));
+    SavePlaylistFile(path, lines);
+    const double megabytes = QFile(path).size() / 1e6;
+
+    double bestRead = 1e9, bestShow = 1e9;
+    TPlayListBox box;
+    for (int r = 0; r < runs; ++r) {
+        QElapsedTimer t;
+        t.start();
+        const QStringList loaded = LoadPlaylistFile(path);
+        bestRead = std::min(bestRead, t.nsecsElapsed() / 1e9);
+        t.restart();
+        box.SetLines(loaded);
+        bestShow = std::min(bestShow, t.nsecsElapsed() / 1e9);
+    }
+    std::printf("playlist of %d lines, %.1f MB: read and parsed in %.3f s, into the list box in %.3f s\n",
+                int(lines.size()), megabytes, bestRead, bestShow);
+    return 0;
+}
