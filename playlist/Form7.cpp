@@ -107,6 +107,8 @@ TForm7::TForm7(QWidget* parent) : QDialog(parent)
     FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
     FileListBox1->setGeometry(225, 104, 201, 141);
     FileListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    for (QListWidget* list : {DirectoryListBox1, FileListBox1})
+        list->setIconSize({16, 16});
     FilterComboBox1 = new QComboBox(this);
     FilterComboBox1->setObjectName(QStringLiteral("FilterComboBox1"));
     FilterComboBox1->setGeometry(224, 248, 206, 19);
