@@ -1,12 +1,84 @@
 #include "app/AboutBox1.h"
 
+#include "app/Icons.h"
+#include "app/ProjectInfo.h"
+#include "platform/HandlerGuard.h"
+#include "platform/LinkLabel.h"
 #include "platform/WindowGeometry.h"
+
+#include <QDesktopServices>
+#include <QLabel>
+#include <QUrl>
 
 TAboutBox1* AboutBox1 = nullptr;
 
-TAboutBox1::TAboutBox1(QWidget* parent) : QDialog(parent)
+namespace {
+
+QLabel* Text(QWidget* parent, const QString& text, int x, int y, const QString& tip = QString())
+{
+    auto* label = new QLabel(text, parent);
+    label->move(x, y);
+    label->adjustSize();
+    label->setToolTip(tip);
+    return label;
+}
+
+// A label that looks and acts as a link.
+TLinkLabel* Link(QWidget* parent, const QString& name, const QString& text, int x, int y, const QString& tip)
+{
+    auto* label = new TLinkLabel(text, parent);
+    label->setObjectName(name);
+    label->move(x, y);
+    label->setToolTip(tip);
+    QFont f = label->font();
+    f.setUnderline(true);
+    label->setFont(f);
+    label->adjustSize();
+    return label;
+}
+
+} // namespace
+
+TAboutBox1::TAboutBox1(QWidget* parent) : TRollingDialog(parent)
 {
     setObjectName(QStringLiteral("AboutBox1"));
     setWindowTitle(QStringLiteral("О программе"));
     SetFixedDialogBorder(this, {ClientWidth, ClientHeight});
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(13);
+    setFont(font);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::WindowText, Qt::blue);
+    setPalette(palette);
+
+    ProgramIcon = new QLabel(this);
+    ProgramIcon->setPixmap(::ProgramIcon().pixmap(32, 32));
+    ProgramIcon->setGeometry(4, 4, 32, 32);
+
+    Text(this, QStringLiteral("Программа: "), 48, 4, QStringLiteral("Название программы"));
+    Text(this, QStringLiteral("Lumivo"), 144, 4);
+    Text(this, QStringLiteral("Версия:"), 48, 20, QStringLiteral("Версия программы"));
+    Text(this, QStringLiteral("2.0"), 144, 20);
+    Text(this, QStringLiteral("Автор:"), 48, 36, QStringLiteral("Автор программы"));
+    Text(this, ProjectInfo::Author(), 144, 36);
+    Text(this, QStringLiteral("Сайт:                "), 48, 52, QStringLiteral("Сайт разработчика"));
+    Label8 = Link(this, QStringLiteral("Label8"), ProjectInfo::Site(), 144, 52, QStringLiteral("Посетить сайт автора"));
+    Text(this, QStringLiteral("E-mail:              "), 48, 68, QStringLiteral("Почта автора"));
+    Label10 = Link(this, QStringLiteral("Label10"), ProjectInfo::Mail(), 144, 68,
+                   QStringLiteral("Написать письмо автору"));
+    const QStringList terms = ProjectInfo::Terms();
+    for (int i = 0; i < terms.size(); ++i) {
+        QLabel* line = Text(this, terms[i], 4, 88 + 16 * i);
+        QFont small = line->font();
+        small.setPixelSize(11);
+        line->setFont(small);
+        line->adjustSize();
+    }
+
+    ConnectGuarded(Label8, &TLinkLabel::clicked, this, [this] { Label8Click(); });
+    ConnectGuarded(Label10, &TLinkLabel::clicked, this, [this] { Label10Click(); });
 }
+
+void TAboutBox1::Label8Click() { QDesktopServices::openUrl(QUrl(ProjectInfo::Site())); }
+
+void TAboutBox1::Label10Click() { QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + ProjectInfo::Mail())); }

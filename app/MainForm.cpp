@@ -1,5 +1,8 @@
 #include "app/MainForm.h"
 
+#include "app/AboutBox1.h"
+#include "app/Form2.h"
+#include "app/Form3.h"
 #include "app/FormSettings.h"
 #include "app/Icons.h"
 #include "decor/NTCursor.h"
@@ -7,6 +10,7 @@
 #include "platform/EdgeSnap.h"
 #include "platform/HandlerGuard.h"
 #include "platform/IniFile.h"
+#include "platform/MciCommand.h"
 #include "platform/WindowGeometry.h"
 #include "playlist/Form7.h"
 #include "playlist/PlayListBox.h"
@@ -16,6 +20,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCursor>
+#include <QDateTime>
+#include <QLocale>
+#include <QMouseEvent>
+#include <QToolTip>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFrame>
@@ -89,6 +98,7 @@ TMainForm::TMainForm(QString settingsFile, QWidget* parent)
     setCentralWidget(central);
 
     CreateNonVisual();
+    SetUpStatusTexts();
     SetOuterSize(this, {DesignWidth, DesignHeight});
     FormCreate();
 }
@@ -183,6 +193,17 @@ void TMainForm::CreateMenus()
     ConnectGuarded(LoadPlayList1, &QAction::triggered, this, [this] { LoadPlayList1Click(); });
     ConnectGuarded(SavePlayList1, &QAction::triggered, this, [this] { SavePlayList1Click(); });
     ConnectGuarded(N5, &QAction::triggered, this, [this] { N5Click(); });
+    ConnectGuarded(N13, &QAction::triggered, this, [this] { N13Click(); });
+    ConnectGuarded(AnimateItem, &QAction::triggered, this, [this] { AnimateItemClick(); });
+    ConnectGuarded(OpenCDItem, &QAction::triggered, this, [this] { BitBtn1Click(); });
+    ConnectGuarded(CloseCDItem, &QAction::triggered, this, [this] { BitBtn2Click(); });
+    for (QAction* about : {About, AboutPopupItem, AboutMe})
+        ConnectGuarded(about, &QAction::triggered, this, [this] { AboutClick(); });
+    ConnectGuarded(Help, &QAction::triggered, this, [this] { HelpClick(); });
+    ConnectGuarded(N1, &QAction::triggered, this, [this] { N1Click(); });
+    ConnectGuarded(N8, &QAction::triggered, this, [this] { N8Click(); });
+    ConnectGuarded(ComeBack, &QAction::triggered, this, [this] { ComeBackClick(); });
+    ConnectGuarded(GoAway, &QAction::triggered, this, [this] { GoAwayClick(); });
     ConnectGuarded(Exit, &QAction::triggered, this, [this] { ExitClick(); });
     ConnectGuarded(Illbeback, &QAction::triggered, this, [this] { IllbebackClick(); });
 }
@@ -252,6 +273,8 @@ void TMainForm::CreateControlPanel()
     BitBtn3->setToolTip(QStringLiteral("Мастер плей-листов"));
     for (QPushButton* b : {BitBtn1, BitBtn2, BitBtn3})
         b->setIconSize({18, 18});
+    ConnectGuarded(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+    ConnectGuarded(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
     ConnectGuarded(BitBtn3, &QPushButton::clicked, this, [this] { N5Click(); });
     Screen = new QCheckBox(QStringLiteral("Полноэкранный режим"), ControlPanel);
     place(Screen, QStringLiteral("Screen"), 144, 52, 173, 17);
@@ -269,6 +292,7 @@ void TMainForm::CreateControlPanel()
     ImageN = new QLabel(ControlPanel);
     place(ImageN, QStringLiteral("ImageN"), 328, 4, 53, 53);
     ImageN->setAlignment(Qt::AlignCenter);
+    ImageN->setPixmap(ClockOffPicture().scaled(ImageN->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
     ImageN->hide();
     SAM = new QLabel(QStringLiteral("SAM"), ControlPanel);
     SAM->setObjectName(QStringLiteral("SAM"));
@@ -296,8 +320,14 @@ void TMainForm::CreateNonVisual()
     Clock->setInterval(1000);
     Clock->start();
 
+    ConnectGuarded(Clock, &QTimer::timeout, this, [this] { ClockTimer(); });
+
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
+
+    TrayIcon = new QSystemTrayIcon(this);
+    connect(TrayIcon, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) { Guarded([&] { WMTrayNotify(reason); }); });
 
     OpenDialog.Filter = MediaFilter;
     OpenDialog.FilterIndex = 1;
@@ -315,10 +345,176 @@ void TMainForm::FormCreate()
     setWindowTitle(settings.Caption);
     if (settings.InitMax)
         setWindowState(windowState() | Qt::WindowMaximized);
+    SetUpClock();
+}
+
+void TMainForm::SetUpClock()
+{
+    ClockGeometry = TClockGeometry::From(Image1->width(), Image1->height());
+    ClockFace = NewClockLayer(ClockGeometry);
+    DrawClockFace(ClockFace, ClockGeometry);
+    Image1->setPixmap(LayerPixmap(ClockFace));
+    ClockHands = NewClockLayer(ClockGeometry);
+    ClockTimer();
+}
+
+void TMainForm::ClockTimer()
+{
+    DrawClockHands(ClockHands, SAM, ClockGeometry, QDateTime::currentDateTime(), QLocale::system());
+    SAM->adjustSize();
+    SAMARA->setPixmap(LayerPixmap(ClockHands));
+}
+
+void TMainForm::N13Click()
+{
+    // The menu item has already changed its checked state.
+    const bool on = N13->isChecked();
+    SAMARA->setVisible(on);
+    Image1->setVisible(on);
+    ImageN->setVisible(!on);
+}
+
+void TMainForm::AnimateItemClick()
+{
+    if (NTCursor)
+        NTCursor->start(AnimateItem->isChecked());
+}
+
+void TMainForm::SetUpStatusTexts()
+{
+    m_statusTexts = {
+        {ControlPanel, QString()},
+        {ToolBar1, QString()},
+        {BitBtn1, QStringLiteral("Открыть лоток CD-ROM")},
+        {BitBtn2, QStringLiteral("Закрыть лоток CD-ROM")},
+        {BitBtn3, QStringLiteral("Мастер плей-листов...")},
+        {Screen, QStringLiteral("Полноэкранный режим...")},
+        {SAMARA, QStringLiteral("Часы...")},
+        {SAM, QStringLiteral("Часы...")},
+        {PlayList->viewport(), QStringLiteral("Плей-лист программы")},
+        {ToolButton5, QStringLiteral("Открыть существующий плей-лист...")},
+        {ToolButton9, QStringLiteral("Сохранить плей-лист как...")},
+        {ToolButton3, QStringLiteral("Добавить элемент списка...")},
+        {ToolButton4, QStringLiteral("Удалить элемент списка...")},
+        {ToolButton7, QStringLiteral("Начать показ слайдов...")},
+        {ToolButton10, QStringLiteral("Остановить показ слайдов...")},
+        {ToolButton12, QStringLiteral("Настройка интервала между слайдами...")},
+        {ToolButton13, QStringLiteral("Справка...")},
+        {ToolButton15, QStringLiteral("Информация о программе...")},
+        {ToolButton11, QStringLiteral("Завершение работы программы")},
+    };
+    for (auto it = m_statusTexts.cbegin(); it != m_statusTexts.cend(); ++it) {
+        auto* control = const_cast<QWidget*>(it.key());
+        control->setMouseTracking(true);
+        control->installEventFilter(this);
+    }
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseMove) {
+        auto* control = static_cast<QWidget*>(watched);
+        // A move over a control inside a panel or the toolbar is that control's own; the
+        // container writes its text only for its empty area (toolbar separators included).
+        const QWidget* inner = control->childAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+        const bool emptyArea = !inner || (control == ToolBar1 && !qobject_cast<const QToolButton*>(inner));
+        if (emptyArea && m_statusTexts.contains(control))
+            StatusLabel->setText(m_statusTexts.value(control));
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::ApplyTooltipStyle()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSize(11);
+    font.setBold(true);
+    QToolTip::setFont(font);
+    QPalette palette = QToolTip::palette();
+    palette.setColor(QPalette::ToolTipBase, QApplication::palette().color(QPalette::ToolTipBase));
+    QToolTip::setPalette(palette);
+}
+
+void TMainForm::BitBtn1Click() { MciSendString(QStringLiteral("Set cdaudio door open wait")); }
+
+void TMainForm::BitBtn2Click() { MciSendString(QStringLiteral("Set cdaudio door closed wait")); }
+
+void TMainForm::AboutClick()
+{
+    if (AboutBox1)
+        AboutBox1->exec();
+}
+
+void TMainForm::HelpClick()
+{
+    if (Form2)
+        Form2->exec();
+}
+
+void TMainForm::N1Click()
+{
+    if (!Form3)
+        return;
+    Form3->show();
+    Form3->raise();
+    Form3->activateWindow();
+}
+
+QString TMainForm::TrayTip(const QString& text) { return text.left(63); }
+
+bool TMainForm::AddTrayIcon()
+{
+    TrayIcon->setIcon(windowIcon());
+    TrayIcon->setToolTip(TrayTip(QStringLiteral("Lumivo v 2.0")));
+    TrayIcon->show();
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+bool TMainForm::RemoveTrayIcon()
+{
+    const bool was = TrayIcon->isVisible();
+    TrayIcon->hide();
+    return was;
+}
+
+void TMainForm::N8Click()
+{
+    hide(); // fades out; the hidden main window has no task-bar entry
+    AddTrayIcon();
+}
+
+void TMainForm::WMTrayNotify(QSystemTrayIcon::ActivationReason reason)
+{
+    switch (reason) {
+    case QSystemTrayIcon::Trigger: // left button released over the icon
+        ComeBackClick();
+        break;
+    case QSystemTrayIcon::Context: // right button released over the icon
+        activateWindow();
+        TrayMenu->exec(QCursor::pos());
+        break;
+    default:
+        break;
+    }
+}
+
+void TMainForm::ComeBackClick()
+{
+    show();
+    raise();
+    activateWindow();
+    RemoveTrayIcon();
+}
+
+void TMainForm::GoAwayClick()
+{
+    RemoveTrayIcon();
+    close();
 }
 
 void TMainForm::FormShow()
 {
+    ApplyTooltipStyle();
     if (NTCursor)
         NTCursor->start(AnimateItem->isChecked());
 }
@@ -389,9 +585,13 @@ void TMainForm::N5Click()
 
 void TMainForm::ExitClick() { close(); }
 
-void TMainForm::ToolButton11Click() { QCoreApplication::exit(0); }
+void TMainForm::ToolButton11Click()
+{
+    RemoveTrayIcon();
+    QCoreApplication::exit(0);
+}
 
-void TMainForm::IllbebackClick() { QCoreApplication::exit(0); }
+void TMainForm::IllbebackClick() { ToolButton11Click(); }
 
 void TMainForm::setVisible(bool visible)
 {

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "decor/Clock.h"
 #include "platform/FileDialog.h"
 
 #include <QIcon>
 #include <QList>
 #include <QMainWindow>
+#include <QHash>
+#include <QImage>
 #include <QPoint>
+#include <QSystemTrayIcon>
 
 class QAction;
 class QCheckBox;
@@ -45,6 +49,35 @@ public:
     void SavePlayList1Click();
     void N5Click(); // the playlist wizard
     static const QString ClearedPlaylistBackup;
+
+    // Clock and animated pointer.
+    void ClockTimer();
+    void N13Click();         // analog clock on or off
+    void AnimateItemClick(); // animated pointer on or off
+    TClockGeometry ClockGeometry;
+    QImage ClockFace;  // the face layer, painted once
+    QImage ClockHands; // the hands layer, repainted every second
+
+    // Small commands.
+    void BitBtn1Click(); // open the CD drive's tray
+    void BitBtn2Click(); // close it
+    void AboutClick();
+    void HelpClick();
+    void N1Click(); // links
+
+    // Tray icon.
+    static QString TrayTip(const QString& text); // cut to 63 characters
+    bool AddTrayIcon();
+    bool RemoveTrayIcon();
+    void N8Click(); // hide into the tray
+    void WMTrayNotify(QSystemTrayIcon::ActivationReason reason);
+    void ComeBackClick();
+    void GoAwayClick();
+    QSystemTrayIcon* TrayIcon;
+
+    // The status-line text each control writes when the mouse moves over it.
+    QString StatusTextFor(const QWidget* control) const { return m_statusTexts.value(control); }
+    bool HasStatusText(const QWidget* control) const { return m_statusTexts.contains(control); }
 
     // Commands that end the program.
     void ExitClick();         // closes the main window (with its fade-out)
@@ -137,6 +170,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateMenus();
@@ -145,6 +179,9 @@ private:
     void CreateStatusPanel();
     void CreateNonVisual();
 
+    void SetUpClock();
+    void SetUpStatusTexts();
+    void ApplyTooltipStyle();
     void FormCreate();
     void FormShow();
     void FormHide();
@@ -156,6 +193,7 @@ private:
     bool m_userMoved = false; // the window has been moved since it was placed
     bool m_snapping = false;
     bool m_fading = false;
+    QHash<const QWidget*, QString> m_statusTexts;
 };
 
 extern TMainForm* MainForm;

@@ -1,5 +1,6 @@
 #include "decor/NTCursor.h"
 
+#include "decor/Clock.h"
 #include "platform/ApplicationCursor.h"
 #include "platform/HandlerGuard.h"
 
@@ -18,6 +19,7 @@ TNTCursor::TNTCursor(QObject* parent) : QObject(parent), Timer(new QTimer(this))
 
 void TNTCursor::DataModule2Create()
 {
+    LoadDecorResources();
     // Frame n is the resource "CURSOR_n"; one that cannot be loaded stays unregistered and
     // its index then shows the default pointer.
     for (int n = 1; n <= TCursorAnimation::FrameCount; ++n) {

@@ -1,0 +1,133 @@
+#include "decor/Clock.h"
+
+#include <QBitmap>
+#include <QDateTime>
+#include <QLabel>
+#include <QLocale>
+#include <QPainter>
+#include <QPixmap>
+
+#include <cmath>
+#include <numbers>
+
+static void InitResources() { Q_INIT_RESOURCE(decor); }
+
+void LoadDecorResources()
+{
+    static const bool loaded = (InitResources(), true);
+    Q_UNUSED(loaded);
+}
+
+QPixmap ClockOffPicture()
+{
+    LoadDecorResources();
+    return QPixmap(QStringLiteral(":/imagen.jpg"));
+}
+
+TClockGeometry TClockGeometry::From(int width, int height)
+{
+    TClockGeometry g;
+    g.Width = width;
+    g.Height = height;
+    g.CentreX = width / 2;
+    g.CentreY = height / 2;
+    g.HourLength = g.CentreX / 2;
+    g.MinuteLength = (g.CentreX * 2) / 3;
+    g.SecondLength = (g.CentreX * 4) / 5;
+    g.TickLength = g.CentreX - g.SecondLength;
+    return g;
+}
+
+QPoint DialPoint(const TClockGeometry& g, double theta, int length)
+{
+    const double a = -theta;
+    const double pi = std::numbers::pi;
+    return {g.CentreX + int(std::trunc(std::cos(a + pi / 2) * length)),
+            g.CentreY + int(std::trunc(std::sin(a - pi / 2) * length))};
+}
+
+std::optional<THandTime> ParseClockText(const QString& text)
+{
+    const qsizetype p = text.indexOf(QLatin1Char(':'));
+    if (p <= 0 || p + 5 > text.size())
+        return std::nullopt;
+    auto number = [](QStringView digits) -> std::optional<int> {
+        if (digits.isEmpty())
+            return std::nullopt;
+        for (QChar c : digits)
+            if (!c.isDigit())
+                return std::nullopt;
+        return digits.toInt();
+    };
+    const auto h = number(QStringView(text).left(p).trimmed());
+    const auto m = number(QStringView(text).mid(p + 1, 2));
+    const auto s = number(QStringView(text).mid(p + 4, 2));
+    if (!h || !m || !s)
+        return std::nullopt;
+    return THandTime{*h, *m, *s};
+}
+
+THandEnds HandEnds(const TClockGeometry& g, const THandTime& t)
+{
+    const double pi = std::numbers::pi;
+    THandEnds ends;
+    ends.Hour = DialPoint(g, ((t.Hour % 12) + t.Minute / 60.0) * pi / 6, g.HourLength);
+    ends.Minute = DialPoint(g, (t.Minute + t.Second / 60.0) * pi / 30, g.MinuteLength);
+    ends.Second = DialPoint(g, t.Second * pi / 30, g.SecondLength);
+    return ends;
+}
+
+QString LongTimeText(const QTime& time, const QLocale& locale)
+{
+    // Time zone letters have no place in a clock's text.
+    QString format = locale.timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1Char('t'));
+    return time.toString(format.trimmed());
+}
+
+QImage NewClockLayer(const TClockGeometry& g)
+{
+    QImage layer(g.Width, g.Height, QImage::Format_RGB32);
+    layer.fill(ClockColors::Transparent);
+    return layer;
+}
+
+void DrawClockFace(QImage& layer, const TClockGeometry& g)
+{
+    QPainter p(&layer);
+    p.setPen(QPen(QColor::fromRgb(ClockColors::Outline), 1));
+    p.setBrush(QColor::fromRgb(ClockColors::Face));
+    // The disc within (1, 1) to (Width, Height), right and bottom exclusive.
+    p.drawEllipse(QRect(1, 1, g.Width - 2, g.Height - 2));
+    const double pi = std::numbers::pi;
+    for (int m = 0; m < 60; m += 5) {
+        const double theta = m * pi / 30;
+        p.drawLine(DialPoint(g, theta, g.SecondLength), DialPoint(g, theta, g.SecondLength + g.TickLength));
+    }
+}
+
+void DrawClockHands(QImage& layer, QLabel* label, const TClockGeometry& g, const QDateTime& t, const QLocale& locale)
+{
+    const QString text = LongTimeText(t.time(), locale);
+    const THandTime time =
+        ParseClockText(text).value_or(THandTime{t.time().hour(), t.time().minute(), t.time().second()});
+    if (label)
+        label->setText(text);
+    layer.fill(ClockColors::Transparent);
+    const THandEnds ends = HandEnds(g, time);
+    const QPoint centre(g.CentreX, g.CentreY);
+    QPainter p(&layer);
+    p.setPen(QPen(QColor::fromRgb(ClockColors::Hour), 2));
+    p.drawLine(centre, ends.Hour);
+    p.setPen(QPen(QColor::fromRgb(ClockColors::Minute), 2));
+    p.drawLine(centre, ends.Minute);
+    p.setPen(QPen(QColor::fromRgb(ClockColors::Second), 1));
+    p.drawLine(centre, ends.Second);
+}
+
+QPixmap LayerPixmap(const QImage& layer)
+{
+    QPixmap pixmap = QPixmap::fromImage(layer);
+    pixmap.setMask(pixmap.createMaskFromColor(QColor::fromRgb(ClockColors::Transparent)));
+    return pixmap;
+}

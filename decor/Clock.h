@@ -1,0 +1,73 @@
+#pragma once
+
+// The analog clock: its geometry, the hand end points for a time, and the drawing of the
+// face and hands layers. Each layer is a bitmap that starts white; white is the
+// transparent colour of both, so the hands layer lies over the face.
+
+#include <QImage>
+#include <QPoint>
+#include <QString>
+
+#include <optional>
+
+class QDateTime;
+class QLabel;
+class QLocale;
+class QTime;
+
+struct TClockGeometry {
+    int Width = 0, Height = 0;
+    int CentreX = 0, CentreY = 0;
+    int HourLength = 0, MinuteLength = 0, SecondLength = 0, TickLength = 0;
+
+    // All lengths come from the width; the height gives CentreY only.
+    static TClockGeometry From(int width, int height);
+};
+
+namespace ClockColors {
+inline constexpr QRgb Face = 0xFF000080;    // navy
+inline constexpr QRgb Outline = 0xFFFEFFFF; // off-white, one step below white in red
+inline constexpr QRgb Hour = 0xFFFF0000;    // red
+inline constexpr QRgb Minute = 0xFF008000;  // green
+inline constexpr QRgb Second = 0xFFFFFF00;  // yellow
+inline constexpr QRgb Transparent = 0xFFFFFFFF;
+} // namespace ClockColors
+
+// The point at angle theta (radians, clockwise from 12 o'clock) and distance length from
+// the centre, each coordinate truncated toward zero.
+QPoint DialPoint(const TClockGeometry& g, double theta, int length);
+
+struct THandTime {
+    int Hour = 0, Minute = 0, Second = 0;
+};
+
+// Hour, minute and second read from a time text: the hour is what stands before the first
+// ':', the minute the two characters after it, the second the two characters three places
+// after it. Nothing when the text does not have that shape.
+std::optional<THandTime> ParseClockText(const QString& text);
+
+struct THandEnds {
+    QPoint Hour, Minute, Second;
+};
+THandEnds HandEnds(const TClockGeometry& g, const THandTime& t);
+
+// The time in the system's long time format (without a time zone).
+QString LongTimeText(const QTime& time, const QLocale& locale);
+
+// A white layer of the geometry's size.
+QImage NewClockLayer(const TClockGeometry& g);
+// The disc, its outline and the twelve tick marks. Drawn once.
+void DrawClockFace(QImage& layer, const TClockGeometry& g);
+// Sets the label to the long time text of t and repaints the three hands for it. Where the
+// text does not give the hands (a locale of another shape), they come from t itself.
+void DrawClockHands(QImage& layer, QLabel* label, const TClockGeometry& g, const QDateTime& t, const QLocale& locale);
+
+// Makes the decorations' pictures (cursor frames, the picture shown instead of the clock)
+// available under ":/"; safe to call more than once.
+void LoadDecorResources();
+
+// The picture shown in place of the analog clock when it is switched off.
+QPixmap ClockOffPicture();
+
+// The layer as a picture to show: white made transparent.
+QPixmap LayerPixmap(const QImage& layer);

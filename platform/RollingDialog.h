@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QDialog>
+
+// A dialog that rolls open from its bottom edge when shown and rolls shut toward its
+// bottom edge when hidden, over 200 ms.
+class TRollingDialog : public QDialog {
+    Q_OBJECT
+public:
+    using QDialog::QDialog;
+    void setVisible(bool visible) override;
+
+private:
+    bool m_animating = false;
+};
