@@ -326,8 +326,12 @@ void TMainForm::CreateNonVisual()
     Timer1->setObjectName(QStringLiteral("Timer1"));
 
     TrayIcon = new QSystemTrayIcon(this);
-    connect(TrayIcon, &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) { Guarded([&] { WMTrayNotify(reason); }); });
+    // Queued, as a posted message: the menu and the commands it runs must not run inside the
+    // icon's own mouse handling, since hiding the icon destroys the window that handles it.
+    connect(
+        TrayIcon, &QSystemTrayIcon::activated, this,
+        [this](QSystemTrayIcon::ActivationReason reason) { Guarded([&] { WMTrayNotify(reason); }); },
+        Qt::QueuedConnection);
 
     OpenDialog.Filter = MediaFilter;
     OpenDialog.FilterIndex = 1;

@@ -4,9 +4,11 @@
 #include "app/MainForm.h"
 #include "platform/HandlerGuard.h"
 #include "platform/SettingsLocation.h"
+#include "platform/SingleInstance.h"
 #include "platform/UnixSignals.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QTimer>
 #include <QTranslator>
@@ -38,14 +40,27 @@ int main(int argc, char* argv[])
     if (toolkitTexts.load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&toolkitTexts);
 
-    CreateApplicationWindows(SettingsFilePath(QCoreApplication::applicationFilePath()));
+    const QString settingsFile = SettingsFilePath(QCoreApplication::applicationFilePath());
+    // A program already running with these settings takes this start's request: its window
+    // comes back (also from the tray) and the files join its playlist.
+    QStringList files;
+    for (const QString& file : commandLine->Files)
+        files << QFileInfo(file).absoluteFilePath();
+    if (TSingleInstance::SendToRunning(settingsFile, files))
+        return 0;
+    TSingleInstance instance(settingsFile, [](const QStringList& requested) {
+        MainForm->ComeBackClick();
+        Guarded([&] { AppendCommandLineFiles(MainForm->PlayList, requested); });
+    });
+
+    CreateApplicationWindows(settingsFile);
     // A logout, kill or Ctrl+C ends the event loop as the exit button does: settings are saved.
     UnixTerminationSignals terminationSignals([] { QCoreApplication::exit(0); });
 
     MainForm->show();
     // Files named on the command line join the playlist once the window is up, so that a
     // playlist that cannot be read is reported over it.
-    QTimer::singleShot(0, MainForm, [files = commandLine->Files] {
+    QTimer::singleShot(0, MainForm, [files] {
         Guarded([&] { AppendCommandLineFiles(MainForm->PlayList, files); });
     });
     const int result = app.exec();

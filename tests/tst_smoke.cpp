@@ -48,6 +48,8 @@ private Q_SLOTS:
     void endsOnSignalsWithSettingsWritten();
     void damagedSettingsStartNormallyAndExitFromMenu();
     void filesFromTheCommandLineDragAndSave();
+    void trayUnderARealNotificationArea();
+    void secondStartBringsTheWindowBack();
 
 private:
     void Launch(const QStringList& arguments = {});
@@ -178,6 +180,90 @@ void TestSmoke::filesFromTheCommandLineDragAndSave()
     ::kill(m_program.processId(), SIGTERM);
     QVERIFY(m_program.waitForFinished(15000));
     QCOMPARE(m_program.exitCode(), 0);
+}
+
+// Windows of the program docked in the notification area's panel.
+static int IconsInPanel()
+{
+    QProcess p;
+    p.start(QStringLiteral("xwininfo"), {"-root", "-tree"});
+    p.waitForFinished(10000);
+    const QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n');
+    int icons = 0;
+    qsizetype panelIndent = -1; // the panel's line, while inside its subtree
+    for (const QString& line : lines) {
+        const qsizetype lead = line.indexOf(QLatin1String("0x"));
+        if (lead < 0)
+            continue;
+        if (line.contains("\"panel\"")) {
+            panelIndent = lead;
+        } else if (panelIndent >= 0 && lead <= panelIndent) {
+            panelIndent = -1;
+        } else if (panelIndent >= 0 && line.contains("(\"lumivo\"")) {
+            ++icons;
+        }
+    }
+    return icons;
+}
+
+// Hidden with Ctrl+R into a real notification area (trayer, docked at the top left), back
+// with a left click on the icon, hidden again and ended with "Выход" from the icon's menu.
+void TestSmoke::trayUnderARealNotificationArea()
+{
+    QProcess trayer;
+    trayer.start(QStringLiteral("trayer"), {"--edge", "top", "--align", "left", "--widthtype", "pixel", "--width",
+                                            "120", "--heighttype", "pixel", "--height", "28", "--SetDockType",
+                                            "false", "--SetPartialStrut", "false", "--transparent", "false"});
+    QVERIFY(trayer.waitForStarted());
+    QTest::qWait(500);
+    Launch();
+    const QString window = WaitForWindow("Lumivo");
+    QVERIFY(!window.isEmpty());
+    auto hide = [&] {
+        Xdotool({"windowfocus", "--sync", window});
+        Xdotool({"key", "ctrl+r"});
+    };
+    auto visible = [&] { return !Xdotool({"search", "--onlyvisible", "--name", "^Lumivo$"}).isEmpty(); };
+    hide();
+    QTRY_VERIFY_WITH_TIMEOUT(!visible(), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(IconsInPanel(), 1, 5000);
+
+    Xdotool({"mousemove", "12", "14", "click", "1"});
+    QTRY_VERIFY_WITH_TIMEOUT(visible(), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(IconsInPanel(), 0, 5000);
+
+    hide();
+    QTRY_COMPARE_WITH_TIMEOUT(IconsInPanel(), 1, 5000);
+    Xdotool({"mousemove", "12", "14", "click", "3"});
+    QTest::qWait(500);
+    Xdotool({"key", "Up", "Return"}); // the last item: "Выход"
+    QVERIFY(m_program.waitForFinished(15000));
+    QCOMPARE(m_program.exitCode(), 0);
+    QCOMPARE(IconsInPanel(), 0);
+    QVERIFY(QFile::exists(m_ini));
+    trayer.kill();
+    trayer.waitForFinished();
+}
+
+// Where the desktop has no notification area, starting the program again brings the hidden
+// window back, with the new start's files in its playlist.
+void TestSmoke::secondStartBringsTheWindowBack()
+{
+    Launch();
+    const QString window = WaitForWindow("Lumivo");
+    QVERIFY(!window.isEmpty());
+    Xdotool({"windowfocus", "--sync", window});
+    Xdotool({"key", "ctrl+r"});
+    QTRY_VERIFY_WITH_TIMEOUT(Xdotool({"search", "--onlyvisible", "--name", "^Lumivo$"}).isEmpty(), 5000);
+
+    QProcess second;
+    second.start(m_dir.filePath("lumivo"), {m_dir.filePath("extra.mid")});
+    QVERIFY(second.waitForFinished(15000));
+    QCOMPARE(second.exitCode(), 0);
+    QVERIFY(!WaitForWindow("Lumivo", 5000).isEmpty());
+    QCOMPARE(m_program.state(), QProcess::Running);
+    ::kill(m_program.processId(), SIGTERM);
+    QVERIFY(m_program.waitForFinished(15000));
 }
 
 QTEST_GUILESS_MAIN(TestSmoke)

@@ -1,0 +1,149 @@
+// The clock's geometry, hand end points, time texts and drawing, and the CD tray command
+// layer.
+
+#include "decor/Clock.h"
+#include "platform/MciCommand.h"
+
+#include <QDateTime>
+#include <QLabel>
+#include <QLocale>
+#include <QTemporaryFile>
+#include <QTest>
+
+Q_DECLARE_METATYPE(THandTime)
+
+namespace {
+const TClockGeometry G = TClockGeometry::From(53, 53);
+}
+
+class TestDecor : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void geometry();
+    void handEnds_data();
+    void handEnds();
+    void clockTexts_data();
+    void clockTexts();
+    void facePixels();
+    void handsFromAnyLocale();
+    void cdCommands();
+};
+
+void TestDecor::geometry()
+{
+    QCOMPARE(G.CentreX, 26);
+    QCOMPARE(G.CentreY, 26);
+    QCOMPARE(G.HourLength, 13);
+    QCOMPARE(G.MinuteLength, 17);
+    QCOMPARE(G.SecondLength, 20);
+    QCOMPARE(G.TickLength, 6);
+    const TClockGeometry tall = TClockGeometry::From(40, 90); // lengths follow the width only
+    QCOMPARE(tall.CentreY, 45);
+    QCOMPARE(tall.SecondLength, 16);
+}
+
+void TestDecor::handEnds_data()
+{
+    QTest::addColumn<THandTime>("time");
+    QTest::addColumn<QPoint>("hour");
+    QTest::addColumn<QPoint>("minute");
+    QTest::addColumn<QPoint>("second");
+    QTest::newRow("12:00:00") << THandTime{12, 0, 0} << QPoint(26, 13) << QPoint(26, 9) << QPoint(26, 6);
+    QTest::newRow("15:00:00") << THandTime{15, 0, 0} << QPoint(39, 26) << QPoint(26, 9) << QPoint(26, 6);
+    QTest::newRow("3:00:00") << THandTime{3, 0, 0} << QPoint(39, 26) << QPoint(26, 9) << QPoint(26, 6);
+    // 195 degrees: x = 26 + trunc(13 sin 195) = 23, y = 26 - trunc(13 cos 195) = 38.
+    QTest::newRow("6:30:00") << THandTime{6, 30, 0} << QPoint(23, 38) << QPoint(26, 43) << QPoint(26, 6);
+    // Hour hand at 310 degrees: (26 + trunc(-9.96), 26 - trunc(8.36)); minute hand at 123
+    // degrees: (26 + trunc(14.26), 26 - trunc(-9.26)).
+    QTest::newRow("10:20:30") << THandTime{10, 20, 30} << QPoint(17, 18) << QPoint(40, 35) << QPoint(26, 46);
+}
+
+void TestDecor::handEnds()
+{
+    QFETCH(THandTime, time);
+    const THandEnds ends = HandEnds(G, time);
+    QTEST(ends.Hour, "hour");
+    QTEST(ends.Minute, "minute");
+    QTEST(ends.Second, "second");
+}
+
+void TestDecor::clockTexts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("parsed");
+    QTest::newRow("leading zero") << "09:05:07" << true;
+    QTest::newRow("no leading zero") << "9:05:07" << true;
+    QTest::newRow("24-hour") << "21:05:07" << true;
+    QTest::newRow("12-hour, marker after") << "9:05:07 PM" << true;
+    QTest::newRow("marker before") << "PM 9:05:07" << false;
+    QTest::newRow("dots") << "21.05.07" << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("cut short") << "9:0" << false;
+}
+
+void TestDecor::clockTexts()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, parsed);
+    const std::optional<THandTime> t = ParseClockText(text);
+    QCOMPARE(bool(t), parsed);
+    if (parsed) {
+        // Every shape gives the same hands as 21:05:07.
+        const THandEnds ends = HandEnds(G, *t), expected = HandEnds(G, {21, 5, 7});
+        QCOMPARE(ends.Hour, expected.Hour);
+        QCOMPARE(ends.Minute, expected.Minute);
+        QCOMPARE(ends.Second, expected.Second);
+    }
+}
+
+void TestDecor::facePixels()
+{
+    QImage face = NewClockLayer(G);
+    DrawClockFace(face, G);
+    QCOMPARE(face.pixel(26, 26), ClockColors::Face);
+    // The 12 o'clock tick runs from (26, 6) to (26, 0), the 3 o'clock one from (46, 26) to (52, 26).
+    QCOMPARE(face.pixel(26, 6), ClockColors::Outline);
+    QCOMPARE(face.pixel(26, 2), ClockColors::Outline);
+    QCOMPARE(face.pixel(46, 26), ClockColors::Outline);
+    QCOMPARE(face.pixel(51, 26), ClockColors::Outline);
+    QCOMPARE(face.pixel(0, 52), ClockColors::Transparent); // bottom-left: never painted
+    QCOMPARE(face.pixel(20, 20), ClockColors::Face);
+    // The picture shown makes white transparent, and the outline stays visible.
+    const QImage shown = LayerPixmap(face).toImage();
+    QCOMPARE(qAlpha(shown.pixel(0, 52)), 0);
+    QCOMPARE(qAlpha(shown.pixel(26, 6)), 255);
+}
+
+void TestDecor::handsFromAnyLocale()
+{
+    QLabel label;
+    QImage hands = NewClockLayer(G);
+    const QDateTime t(QDate(2026, 12, 8), QTime(21, 5, 7));
+    for (const QLocale& locale : {QLocale(QLocale::Russian, QLocale::Russia), QLocale(QLocale::English, QLocale::UnitedStates),
+                                  QLocale(QLocale::Finnish, QLocale::Finland), QLocale::c()}) {
+        DrawClockHands(hands, &label, G, t, locale);
+        QVERIFY2(!label.text().isEmpty(), qPrintable(locale.name()));
+        QVERIFY2(!label.text().contains("UTC"), qPrintable(label.text()));
+        // Whatever the text's shape, the hands are those of 21:05:07.
+        const THandEnds ends = HandEnds(G, {21, 5, 7});
+        QCOMPARE(hands.pixel(ends.Second), ClockColors::Second);
+        QCOMPARE(hands.pixel(0, 52), ClockColors::Transparent);
+    }
+    DrawClockHands(hands, &label, G, t, QLocale(QLocale::Russian, QLocale::Russia));
+    QCOMPARE(label.text(), QStringLiteral("21:05:07"));
+    DrawClockHands(hands, &label, G, t, QLocale(QLocale::English, QLocale::UnitedStates));
+    QCOMPARE(label.text(), QStringLiteral("9:05:07 PM"));
+}
+
+void TestDecor::cdCommands()
+{
+    QCOMPARE(MciSendString("Set cdaudio door open wait", {"/nonexistent/cdrom"}), Mci::CannotOpenDevice);
+    QCOMPARE(MciSendString("SET CDAUDIO DOOR CLOSED WAIT", {"/nonexistent/cdrom"}), Mci::CannotOpenDevice);
+    QTemporaryFile notADrive;
+    QVERIFY(notADrive.open());
+    QCOMPARE(MciSendString("set cdaudio door open wait", {notADrive.fileName()}), Mci::DeviceNotReady);
+    QCOMPARE(MciSendString("play cdaudio", {notADrive.fileName()}), Mci::UnrecognizedCommand);
+}
+
+QTEST_MAIN(TestDecor)
+#include "tst_decor.moc"
