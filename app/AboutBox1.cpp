@@ -17,6 +17,9 @@ namespace {
 QLabel* Text(QWidget* parent, const QString& text, int x, int y, const QString& tip = QString())
 {
     auto* label = new QLabel(text, parent);
+    QPalette blue = label->palette();
+    blue.setColor(QPalette::WindowText, Qt::blue);
+    label->setPalette(blue);
     label->move(x, y);
     label->adjustSize();
     label->setToolTip(tip);

@@ -10,8 +10,8 @@ inline QString Site() { return QStringLiteral("https://lumivo.org"); }
 inline QString Mail() { return QStringLiteral("team@lumivo.org"); }
 inline QStringList Terms()
 {
-    return {QStringLiteral("Программа распространяется бесплатно, свободно и \"как есть\","),
-            QStringLiteral("без каких-либо гарантий. Вы можете копировать её и делиться ею,"),
-            QStringLiteral("авторы не отвечают за последствия её использования.")};
+    return {QStringLiteral("Программа распространяется бесплатно и «как есть»,"),
+            QStringLiteral("без каких-либо гарантий. Копируйте и делитесь ею"),
+            QStringLiteral("свободно; авторы не отвечают за последствия.")};
 }
 } // namespace ProjectInfo
