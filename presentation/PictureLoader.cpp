@@ -1,0 +1,55 @@
+#include "presentation/PictureLoader.h"
+
+#include "platform/Errors.h"
+#include "presentation/JpegLoader.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+
+namespace {
+
+QByteArray ReadFile(const QString& fileName)
+{
+    QFile file(fileName);
+    if (QFileInfo(fileName).isDir())
+        throw EFOpenError(fileName, QStringLiteral("It is a folder, not a file"));
+    if (!file.open(QIODevice::ReadOnly))
+        throw EFOpenError(fileName, file.errorString());
+    if (file.size() > MaxPictureFileSize)
+        throw EFOpenError(fileName, QStringLiteral("The file is too large for a picture"));
+    QByteArray data = file.read(MaxPictureFileSize + 1);
+    if (file.error() != QFileDevice::NoError)
+        throw EFOpenError(fileName, file.errorString());
+    return data;
+}
+
+QImage ReadWithQt(const QByteArray& data, const char* format)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    reader.setDecideFormatFromContent(false);
+    QImage image = reader.read();
+    if (image.isNull())
+        throw ELumivoError(QStringLiteral("Bitmap image is not valid")
+                           + (reader.errorString().isEmpty() ? QString() : QStringLiteral(" (") + reader.errorString() + QLatin1Char(')')));
+    return image;
+}
+
+} // namespace
+
+QImage LoadPicture(const QString& fileName, const QSize& fitInto)
+{
+    const QString extension = QFileInfo(fileName).suffix().toLower();
+    const QByteArray data = ReadFile(fileName);
+    if (extension == QLatin1String("jpg") || extension == QLatin1String("jpeg"))
+        return DecodeJpeg(data, fitInto);
+    if (extension == QLatin1String("bmp"))
+        return ReadWithQt(data, "bmp");
+    if (extension == QLatin1String("ico"))
+        return ReadWithQt(data, "ico");
+    throw ELumivoError(QStringLiteral("Unknown picture file extension (.%1)").arg(extension));
+}

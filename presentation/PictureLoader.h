@@ -1,0 +1,16 @@
+#pragma once
+
+// Still pictures from files, behind one function. The extension decides the decoder,
+// without regard to case: BMP and ICO through Qt, JPEG through libjpeg.
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+// Largest file read into memory for a picture.
+inline constexpr qint64 MaxPictureFileSize = 512 * 1024 * 1024;
+
+// Throws EFOpenError ("Cannot open file "%s". %s") when the file cannot be read, and the
+// decoder's error when its contents are not a picture. fitInto: the largest area the
+// picture may be shown in (a JPEG may then be decoded at a reduced scale).
+QImage LoadPicture(const QString& fileName, const QSize& fitInto = QSize());

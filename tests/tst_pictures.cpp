@@ -1,0 +1,200 @@
+// Still pictures: JPEG through libjpeg with scaled decoding and its caps, BMP and ICO
+// through Qt, and the errors of files that are missing, damaged or not what they say.
+
+#include "platform/Errors.h"
+#include "presentation/JpegLoader.h"
+#include "presentation/PictureLoader.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageWriter>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray Encode(const QImage& image, const char* format, int quality = 90)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(quality);
+    writer.write(image);
+    return bytes;
+}
+
+// A picture with a recognisable layout: red left half, blue right half.
+QImage Halves(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w / 2; ++x)
+            image.setPixel(x, y, qRgb(255, 0, 0));
+    return image;
+}
+
+bool Near(QRgb a, QRgb b) { return qAbs(qRed(a) - qRed(b)) < 40 && qAbs(qGreen(a) - qGreen(b)) < 40 && qAbs(qBlue(a) - qBlue(b)) < 40; }
+
+} // namespace
+
+class TestPictures : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+    void scaleDenominator_data();
+    void scaleDenominator();
+    void jpegFullAndScaled();
+    void jpegColourModels();
+    void jpegErrors_data();
+    void jpegErrors();
+    void jpegPixelCap();
+    void bmpAndIco();
+    void unreadableFiles();
+
+private:
+    QString Write(const QString& name, const QByteArray& bytes)
+    {
+        QFile f(m_dir.filePath(name));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(bytes);
+        return f.fileName();
+    }
+    QTemporaryDir m_dir;
+};
+
+void TestPictures::scaleDenominator_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QSize>("screen");
+    QTest::addColumn<int>("denominator");
+    QTest::newRow("no screen given") << QSize(8000, 6000) << QSize() << 1;
+    QTest::newRow("smaller than the screen") << QSize(800, 600) << QSize(1920, 1080) << 1;
+    QTest::newRow("4000x3000 on 1280x1024") << QSize(4000, 3000) << QSize(1280, 1024) << 2;
+    QTest::newRow("6000x4000 on 1920x1080") << QSize(6000, 4000) << QSize(1920, 1080) << 2;
+    QTest::newRow("8000x6000 on 1024x768") << QSize(8000, 6000) << QSize(1024, 768) << 4;
+    QTest::newRow("16000x12000 on 800x600") << QSize(16000, 12000) << QSize(800, 600) << 8;
+    QTest::newRow("just too small at 1/2") << QSize(2000, 1000) << QSize(1001, 2000) << 1;
+    QTest::newRow("tall panorama") << QSize(1000, 20000) << QSize(1920, 1080) << 8;
+}
+
+void TestPictures::scaleDenominator()
+{
+    QFETCH(QSize, size);
+    QFETCH(QSize, screen);
+    QTEST(Jpeg::ScaleDenominator(size, screen), "denominator");
+}
+
+void TestPictures::jpegFullAndScaled()
+{
+    const QString path = Write("photo.JPG", Encode(Halves(1600, 1200), "jpg"));
+    const QImage full = LoadPicture(path);
+    QCOMPARE(full.size(), QSize(1600, 1200));
+    QVERIFY(Near(full.pixel(100, 600), qRgb(255, 0, 0)));
+    QVERIFY(Near(full.pixel(1500, 600), qRgb(0, 0, 255)));
+    // On a 400 x 400 screen the picture shows at 400 x 300: decoded at 1/4, no smaller.
+    const QImage scaled = LoadPicture(path, QSize(400, 400));
+    QCOMPARE(scaled.size(), QSize(400, 300));
+    QVERIFY(Near(scaled.pixel(50, 150), qRgb(255, 0, 0)));
+    QVERIFY(Near(scaled.pixel(350, 150), qRgb(0, 0, 255)));
+
+    // Grey pictures come out as colour pictures too.
+    QImage grey(64, 32, QImage::Format_Grayscale8);
+    grey.fill(200);
+    const QImage g = DecodeJpeg(Encode(grey, "jpg"));
+    QCOMPARE(g.format(), QImage::Format_RGB32);
+    QVERIFY(Near(g.pixel(10, 10), qRgb(200, 200, 200)));
+}
+
+// The seeds of the JPEG fuzz corpus: one picture in several encodings, all decoded alike.
+void TestPictures::jpegColourModels()
+{
+    const QString seeds = QStringLiteral(LUMIVO_SOURCE_DIR "/tests/fuzz/corpus/jpeg/");
+    auto load = [&](const char* name) {
+        QFile f(seeds + name);
+        return f.open(QIODevice::ReadOnly) ? DecodeJpeg(f.readAll()) : QImage();
+    };
+    const QImage baseline = load("baseline.jpg");
+    QCOMPARE(baseline.size(), QSize(64, 48));
+    for (const char* name : {"progressive.jpg", "cmyk.jpg", "restart.jpg"}) {
+        const QImage other = load(name);
+        QCOMPARE(other.size(), QSize(64, 48));
+        for (const QPoint p : {QPoint(5, 5), QPoint(32, 24), QPoint(60, 44)})
+            QVERIFY2(Near(other.pixel(p), baseline.pixel(p)), name);
+    }
+    QCOMPARE(load("grey.jpg").size(), QSize(64, 48));
+}
+
+void TestPictures::jpegErrors_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    const QByteArray png = Encode(Halves(8, 8), "png");
+    QTest::newRow("a PNG named .jpg") << png;
+    QTest::newRow("empty file") << QByteArray();
+    QTest::newRow("text") << QByteArray("this is not a picture\n");
+    QByteArray damaged = Encode(Halves(64, 64), "jpg");
+    damaged.replace(2, 40, QByteArray(40, '\xFF')); // the tables after the start marker
+    QTest::newRow("damaged header") << damaged;
+    QTest::newRow("only the start marker") << QByteArray("\xFF\xD8", 2);
+}
+
+void TestPictures::jpegErrors()
+{
+    QFETCH(QByteArray, bytes);
+    const QString path = Write("bad.jpg", bytes);
+    try {
+        LoadPicture(path);
+        QFAIL("the file should be refused");
+    } catch (const ELumivoError& e) {
+        QVERIFY2(e.Message.startsWith(QStringLiteral("JPEG error #")), qPrintable(e.Message));
+    }
+}
+
+void TestPictures::jpegPixelCap()
+{
+    // A small JPEG whose frame header claims 60000 x 60000 pixels.
+    QByteArray bytes = Encode(Halves(16, 16), "jpg");
+    const qsizetype sof = bytes.indexOf(QByteArray("\xFF\xC0", 2));
+    QVERIFY(sof > 0);
+    bytes[sof + 5] = char(60000 >> 8);
+    bytes[sof + 6] = char(60000 & 0xFF);
+    bytes[sof + 7] = char(60000 >> 8);
+    bytes[sof + 8] = char(60000 & 0xFF);
+    try {
+        DecodeJpeg(bytes);
+        QFAIL("the picture should be refused");
+    } catch (const ELumivoError& e) {
+        QCOMPARE(e.Message, QStringLiteral("The picture is too large to show (60000 x 60000 pixels)"));
+    }
+}
+
+void TestPictures::bmpAndIco()
+{
+    const QImage bmp = LoadPicture(Write("p.Bmp", Encode(Halves(30, 20), "bmp")));
+    QCOMPARE(bmp.size(), QSize(30, 20));
+    QCOMPARE(QColor(bmp.pixel(1, 1)), QColor(Qt::red));
+    const QImage ico = LoadPicture(Write("p.ICO", Encode(Halves(32, 32), "ico")));
+    QCOMPARE(ico.size(), QSize(32, 32));
+
+    QByteArray damaged = Encode(Halves(30, 20), "bmp").left(20);
+    QVERIFY_THROWS_EXCEPTION(ELumivoError, LoadPicture(Write("cut.bmp", damaged)));
+    QVERIFY_THROWS_EXCEPTION(ELumivoError, LoadPicture(Write("text.ico", "not an icon")));
+    // The extension decides the decoder: a JPEG named .bmp is not a bitmap.
+    QVERIFY_THROWS_EXCEPTION(ELumivoError, LoadPicture(Write("jpeg.bmp", Encode(Halves(8, 8), "jpg"))));
+}
+
+void TestPictures::unreadableFiles()
+{
+    const QString missing = m_dir.filePath("missing.jpg");
+    try {
+        LoadPicture(missing);
+        QFAIL("a missing file cannot be read");
+    } catch (const EFOpenError& e) {
+        QCOMPARE(e.Message, "Cannot open file \"" + missing + "\". No such file or directory");
+    }
+    QVERIFY_THROWS_EXCEPTION(EFOpenError, LoadPicture(m_dir.path() + "/sub.jpg/.."));
+}
+
+QTEST_GUILESS_MAIN(TestPictures)
+#include "tst_pictures.moc"
