@@ -42,7 +42,7 @@ QRect ImagePlacement(const QSize& pictureSize, const QSize& areaSize, bool stret
     return QRect(x, y, w, h);
 }
 
-TGifImage::TGifImage(gif::IGifHost& host, QWidget* parent) : QWidget(parent), m_host(host), m_timer(new QTimer(this))
+TGifImage::TGifImage(gif::IGifHost& host, QWidget* parent) : TImage(parent), m_host(host), m_timer(new QTimer(this))
 {
     m_timer->setInterval(m_interval);
     connect(m_timer, &QTimer::timeout, this, &TGifImage::TimerTick);
@@ -155,7 +155,7 @@ void TGifImage::SyncTimer()
         m_timer->stop();
 }
 
-void TGifImage::SetPicture(QImage picture)
+void TImage::SetPicture(QImage picture)
 {
     m_picture = std::move(picture);
     if (m_autoSize && !m_picture.isNull())
@@ -163,32 +163,32 @@ void TGifImage::SetPicture(QImage picture)
     update();
 }
 
-void TGifImage::SetAutoSize(bool value)
+void TImage::SetAutoSize(bool value)
 {
     m_autoSize = value;
     if (m_autoSize && !m_picture.isNull())
         resize(m_picture.size());
 }
 
-void TGifImage::SetCenter(bool value)
+void TImage::SetCenter(bool value)
 {
     m_center = value;
     update();
 }
 
-void TGifImage::SetProportional(bool value)
+void TImage::SetProportional(bool value)
 {
     m_proportional = value;
     update();
 }
 
-void TGifImage::SetStretch(bool value)
+void TImage::SetStretch(bool value)
 {
     m_stretch = value;
     update();
 }
 
-void TGifImage::paintEvent(QPaintEvent*)
+void TImage::paintEvent(QPaintEvent*)
 {
     if (m_picture.isNull())
         return;

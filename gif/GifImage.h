@@ -17,7 +17,30 @@ class QTimer;
 // properties of an image control.
 QRect ImagePlacement(const QSize& pictureSize, const QSize& areaSize, bool stretch, bool proportional, bool center);
 
-class TGifImage : public QWidget {
+// An image control: shows a picture with the usual placement properties (automatic size,
+// centred, proportional scaling down, stretching).
+class TImage : public QWidget {
+    Q_OBJECT
+public:
+    explicit TImage(QWidget* parent = nullptr) : QWidget(parent) {}
+
+    const QImage& Picture() const { return m_picture; }
+    void SetPicture(QImage picture);
+
+    void SetAutoSize(bool value);
+    void SetCenter(bool value);
+    void SetProportional(bool value);
+    void SetStretch(bool value);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    QImage m_picture;
+
+private:
+    bool m_autoSize = false, m_center = false, m_proportional = false, m_stretch = false;
+};
+
+class TGifImage : public TImage {
     Q_OBJECT
 public:
     explicit TGifImage(gif::IGifHost& host = gif::NullGifHost(), QWidget* parent = nullptr);
@@ -39,24 +62,13 @@ public:
     int CurrentFrame() const { return m_currentFrame; }
     bool TimerEnabled() const { return m_timerEnabled; }
     int TimerInterval() const { return m_interval; }
-    const QImage& Picture() const { return m_picture; }
     const gif::TGifFile* GifFile() const { return m_gifFile.get(); }
 
     bool StartImmediately = false;
 
-    // Placement of the picture, as an image control offers it.
-    void SetAutoSize(bool value);
-    void SetCenter(bool value);
-    void SetProportional(bool value);
-    void SetStretch(bool value);
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
 private:
     void TimerTick();
     void SyncTimer();
-    void SetPicture(QImage picture);
 
     gif::IGifHost& m_host;
     std::shared_ptr<gif::TGifFile> m_gifFile;
@@ -67,6 +79,4 @@ private:
     bool m_inProgress = false; // a LoadFromFile call is running right now
     bool m_playingOnce = false;
     int m_currentFrame = 0;
-    QImage m_picture;
-    bool m_autoSize = false, m_center = false, m_proportional = false, m_stretch = false;
 };

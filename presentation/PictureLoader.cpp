@@ -2,6 +2,7 @@
 
 #include "platform/Errors.h"
 #include "presentation/JpegLoader.h"
+#include "presentation/MetafileLoader.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -10,13 +11,18 @@
 
 namespace {
 
+void OpenForReading(QFile& file)
+{
+    if (QFileInfo(file.fileName()).isDir())
+        throw EFOpenError(file.fileName(), QStringLiteral("It is a folder, not a file"));
+    if (!file.open(QIODevice::ReadOnly))
+        throw EFOpenError(file.fileName(), file.errorString());
+}
+
 QByteArray ReadFile(const QString& fileName)
 {
     QFile file(fileName);
-    if (QFileInfo(fileName).isDir())
-        throw EFOpenError(fileName, QStringLiteral("It is a folder, not a file"));
-    if (!file.open(QIODevice::ReadOnly))
-        throw EFOpenError(fileName, file.errorString());
+    OpenForReading(file);
     if (file.size() > MaxPictureFileSize)
         throw EFOpenError(fileName, QStringLiteral("The file is too large for a picture"));
     QByteArray data = file.read(MaxPictureFileSize + 1);
@@ -44,6 +50,11 @@ QImage ReadWithQt(const QByteArray& data, const char* format)
 QImage LoadPicture(const QString& fileName, const QSize& fitInto)
 {
     const QString extension = QFileInfo(fileName).suffix().toLower();
+    if (extension == QLatin1String("wmf") || extension == QLatin1String("emf")) {
+        QFile file(fileName);
+        OpenForReading(file); // the same errors as other pictures for a file that cannot be read
+        return RenderMetafile(fileName);
+    }
     const QByteArray data = ReadFile(fileName);
     if (extension == QLatin1String("jpg") || extension == QLatin1String("jpeg"))
         return DecodeJpeg(data, fitInto);

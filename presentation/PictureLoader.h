@@ -1,7 +1,8 @@
 #pragma once
 
 // Still pictures from files, behind one function. The extension decides the decoder,
-// without regard to case: BMP and ICO through Qt, JPEG through libjpeg.
+// without regard to case: BMP and ICO through Qt, JPEG through libjpeg, WMF and EMF through
+// the metafile helper.
 
 #include <QImage>
 #include <QSize>

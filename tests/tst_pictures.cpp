@@ -2,10 +2,13 @@
 // through Qt, and the errors of files that are missing, damaged or not what they say.
 
 #include "platform/Errors.h"
+#include "MetafileStreams.h"
 #include "presentation/JpegLoader.h"
+#include "presentation/MetafileLoader.h"
 #include "presentation/PictureLoader.h"
 
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImageWriter>
 #include <QTemporaryDir>
@@ -52,6 +55,8 @@ private Q_SLOTS:
     void jpegPixelCap();
     void bmpAndIco();
     void unreadableFiles();
+    void metafiles();
+    void metafileHelperThatCrashesOrHangs();
 
 private:
     QString Write(const QString& name, const QByteArray& bytes)
@@ -194,6 +199,57 @@ void TestPictures::unreadableFiles()
         QCOMPARE(e.Message, "Cannot open file \"" + missing + "\". No such file or directory");
     }
     QVERIFY_THROWS_EXCEPTION(EFOpenError, LoadPicture(m_dir.path() + "/sub.jpg/.."));
+}
+
+void TestPictures::metafiles()
+{
+    const QImage wmf = LoadPicture(Write("drawing.WMF", metatest::Wmf(2880, 1440))); // 2 x 1 inches
+    QCOMPARE(wmf.size(), QSize(192, 96));
+    QCOMPARE(QColor(wmf.pixel(96, 48)), QColor(Qt::red));
+    const QImage emf = LoadPicture(Write("drawing.emf", metatest::Emf(400, 200)));
+    QVERIFY(qAbs(emf.width() - 400) <= 1 && qAbs(emf.height() - 200) <= 1);
+    QCOMPARE(QColor(emf.pixel(150, 75)), QColor(Qt::red));
+    QCOMPARE(qAlpha(emf.pixel(5, 5)), 0); // outside the drawing: transparent
+    // A canvas of 100000 x 50000 pixels is drawn at a bounded size, proportions kept.
+    const QImage huge = LoadPicture(Write("huge.emf", metatest::Emf(100000, 50000)));
+    QVERIFY(huge.width() <= Metafile::MaxSide && huge.height() <= Metafile::MaxSide);
+    QVERIFY(qAbs(huge.width() - 2 * huge.height()) <= 2);
+
+    for (const char* name : {"text.wmf", "text.emf"})
+        QVERIFY_THROWS_EXCEPTION(ELumivoError, LoadPicture(Write(name, "this is not a metafile\n")));
+    QVERIFY_THROWS_EXCEPTION(ELumivoError, LoadPicture(Write("empty.emf", QByteArray())));
+    QByteArray cut = metatest::Emf(400, 200);
+    cut.truncate(60);
+    QVERIFY_THROWS_EXCEPTION(ELumivoError, LoadPicture(Write("cut.emf", cut)));
+    QVERIFY_THROWS_EXCEPTION(EFOpenError, LoadPicture(m_dir.filePath("missing.wmf")));
+}
+
+// Whatever the helper does (crash, hang, babble), the program gets an error in time.
+void TestPictures::metafileHelperThatCrashesOrHangs()
+{
+    const QString file = Write("any.wmf", metatest::Wmf(100, 100));
+    const QByteArray real = qgetenv("LUMIVO_METAFILE_HELPER");
+    auto withHelper = [&](const QByteArray& script) {
+        const QString path = Write("helper.sh", "#!/bin/sh\n" + script + "\n");
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("LUMIVO_METAFILE_HELPER", path.toLocal8Bit());
+        QString message;
+        try {
+            LoadPicture(file);
+        } catch (const ELumivoError& e) {
+            message = e.Message;
+        }
+        return message;
+    };
+    QCOMPARE(withHelper("kill -SEGV $$"), QStringLiteral("Metafile is not valid"));
+    QCOMPARE(withHelper("head -c 100000 /dev/zero"), QStringLiteral("Metafile is not valid"));
+    QCOMPARE(withHelper("echo 'Enhanced metafile is not valid' >&2; exit 1"),
+             QStringLiteral("Enhanced metafile is not valid"));
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(withHelper("exec sleep 60"), QStringLiteral("The metafile could not be drawn in time"));
+    QVERIFY(clock.elapsed() < Metafile::TimeLimitMs + 3000);
+    qputenv("LUMIVO_METAFILE_HELPER", real);
 }
 
 QTEST_GUILESS_MAIN(TestPictures)

@@ -1,0 +1,80 @@
+#include "presentation/MetafileLoader.h"
+
+#include "platform/Errors.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QtEndian>
+
+#include <cstring>
+#include <sys/resource.h>
+
+QString Metafile::HelperPath()
+{
+    const QString chosen = qEnvironmentVariable("LUMIVO_METAFILE_HELPER");
+    if (!chosen.isEmpty())
+        return chosen;
+    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/lumivo-metafile");
+    if (QFileInfo(beside).isExecutable())
+        return beside;
+    return QStandardPaths::findExecutable(QStringLiteral("lumivo-metafile"));
+}
+
+QImage RenderMetafile(const QString& fileName, int maxSide)
+{
+    const QString helper = Metafile::HelperPath();
+    if (helper.isEmpty())
+        throw ELumivoError(QStringLiteral("Metafiles cannot be shown: the program lumivo-metafile is missing"));
+
+    QProcess process;
+    process.setChildProcessModifier([] {
+        const rlimit memory{Metafile::MemoryLimit, Metafile::MemoryLimit};
+        ::setrlimit(RLIMIT_AS, &memory);
+        const rlimit cpu{Metafile::TimeLimitMs / 1000 + 1, Metafile::TimeLimitMs / 1000 + 2};
+        ::setrlimit(RLIMIT_CPU, &cpu);
+        const rlimit core{0, 0};
+        ::setrlimit(RLIMIT_CORE, &core);
+    });
+    process.start(helper, {fileName, QString::number(maxSide)});
+    if (!process.waitForStarted(Metafile::TimeLimitMs))
+        throw ELumivoError(QStringLiteral("Metafiles cannot be shown: %1").arg(process.errorString()));
+
+    // Read as it comes, up to the largest answer a picture of maxSide can give.
+    const qint64 cap = 12 + qint64(maxSide) * maxSide * 4;
+    QByteArray out;
+    QElapsedTimer clock;
+    clock.start();
+    while (process.state() != QProcess::NotRunning && clock.elapsed() < Metafile::TimeLimitMs) {
+        process.waitForReadyRead(50);
+        out += process.readAllStandardOutput();
+        if (out.size() > cap)
+            break;
+    }
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished();
+        throw ELumivoError(out.size() > cap ? QStringLiteral("Metafile is not valid")
+                                            : QStringLiteral("The metafile could not be drawn in time"));
+    }
+    out += process.readAllStandardOutput();
+    if (process.exitStatus() != QProcess::NormalExit)
+        throw ELumivoError(QStringLiteral("Metafile is not valid"));
+    if (process.exitCode() != 0) {
+        const QString message = QString::fromLocal8Bit(process.readAllStandardError()).trimmed().section('\n', -1);
+        throw ELumivoError(message.isEmpty() ? QStringLiteral("Metafile is not valid") : message);
+    }
+    if (out.size() < 12 || !out.startsWith("LMF1"))
+        throw ELumivoError(QStringLiteral("Metafile is not valid"));
+    const quint32 width = qFromLittleEndian<quint32>(out.constData() + 4);
+    const quint32 height = qFromLittleEndian<quint32>(out.constData() + 8);
+    if (width == 0 || height == 0 || width > quint32(maxSide) || height > quint32(maxSide) ||
+        out.size() != 12 + qint64(width) * height * 4)
+        throw ELumivoError(QStringLiteral("Metafile is not valid"));
+    QImage image(int(width), int(height), QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < int(height); ++y)
+        std::memcpy(image.scanLine(y), out.constData() + 12 + qint64(y) * width * 4, size_t(width) * 4);
+    return image;
+}
