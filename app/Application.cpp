@@ -5,11 +5,14 @@
 #include "app/Form3.h"
 #include "app/MainForm.h"
 #include "decor/NTCursor.h"
+#include "platform/Errors.h"
 #include "platform/HandlerGuard.h"
+#include "playlist/PlayListBox.h"
 #include "playlist/Form7.h"
 #include "presentation/Form4.h"
 #include "slideshow/Form6.h"
 
+#include <QAction>
 #include <QCoreApplication>
 
 void CreateApplicationWindows(const QString& settingsFile)
@@ -23,6 +26,16 @@ void CreateApplicationWindows(const QString& settingsFile)
     Form6 = new TForm6;
     Form7 = new TForm7;
     Form7->PlayList = MainForm->PlayList;
+    Form4->SelectedLine = [] {
+        const int selected = MainForm->PlayList->SelectedIndex();
+        if (selected < 0)
+            throw EListIndexError(selected);
+        return MainForm->PlayList->item(selected)->text();
+    };
+    Form4->OpenDialogFileName = [] { return MainForm->OpenDialog.FileName; };
+    Form4->StartSlideShow = [] { MainForm->N23->trigger(); };
+    Form4->StopSlideShow = [] { MainForm->N26->trigger(); };
+    Form4->ShowIntervalDialog = [] { MainForm->N11->trigger(); };
     QObject::connect(MainForm, &TMainForm::Closed, qApp, [] { QCoreApplication::exit(0); });
 }
 

@@ -8,10 +8,13 @@
 #include "decor/NTCursor.h"
 #include "platform/AnimateWindow.h"
 #include "platform/EdgeSnap.h"
+#include "platform/Errors.h"
 #include "platform/HandlerGuard.h"
 #include "platform/IniFile.h"
 #include "platform/MciCommand.h"
 #include "platform/WindowGeometry.h"
+#include "presentation/Form4.h"
+#include "presentation/Present.h"
 #include "playlist/Form7.h"
 #include "playlist/PlayListBox.h"
 #include "playlist/PlaylistFile.h"
@@ -27,6 +30,7 @@
 #include <QToolTip>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QMenu>
@@ -87,6 +91,7 @@ TMainForm::TMainForm(QString settingsFile, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     PlayList = new TPlayListBox(central);
+    ConnectGuarded(PlayList, &TPlayListBox::DblClick, this, [this] { PlayListDblClick(); });
     PlayList->setObjectName(QStringLiteral("PlayList"));
     PlayList->setUniformItemSizes(true);
     PlayList->setStyleSheet(QStringLiteral("QListWidget::item { height: 16px; }"));
@@ -187,6 +192,7 @@ void TMainForm::CreateMenus()
     TrayMenu->addSeparator();
     GoAway = AddItem(TrayMenu, QStringLiteral("GoAway"), QStringLiteral("&Выход"), QString(), img[9]);
 
+    ConnectGuarded(Open, &QAction::triggered, this, [this] { OpenClick(); });
     ConnectGuarded(AddItem1, &QAction::triggered, this, [this] { AddItem1Click(); });
     ConnectGuarded(DeleteItem1, &QAction::triggered, this, [this] { DeleteItem1Click(); });
     ConnectGuarded(N6, &QAction::triggered, this, [this] { N6Click(); });
@@ -280,6 +286,7 @@ void TMainForm::CreateControlPanel()
     place(Screen, QStringLiteral("Screen"), 144, 52, 173, 17);
     Screen->setToolTip(QStringLiteral("Переход в полноэкранный режим"));
     Screen->setChecked(false);
+    ConnectGuarded(Screen, &QCheckBox::toggled, this, [this] { ScreenClick(); });
 
     // The clock: face layer, hands layer over it, and the picture shown when it is off.
     Image1 = new QLabel(ControlPanel);
@@ -543,6 +550,33 @@ void TMainForm::FormDestroy()
     settings.Caption = windowTitle();
     settings.InitMax = isMaximized();
     WriteFormSettings(ini, settings);
+}
+
+void TMainForm::PlayListDblClick()
+{
+    const int selected = PlayList->SelectedIndex();
+    if (selected < 0)
+        throw EListIndexError(selected);
+    const QString fileName = PlayList->item(selected)->text();
+    if (!QFileInfo::exists(fileName))
+        return; // a line whose file is gone is passed over without a word
+    if (Form4)
+        PresentFile(*Form4, fileName, ClassifyMediaFile(fileName), TAnimationSource::SelectedLine,
+                    Screen->isChecked());
+}
+
+void TMainForm::OpenClick()
+{
+    if (!OpenDialog.Execute(this) || !Form4)
+        return;
+    PresentFile(*Form4, OpenDialog.FileName, ClassifyMediaFile(OpenDialog.FileName), TAnimationSource::OpenDialog,
+                Screen->isChecked());
+}
+
+void TMainForm::ScreenClick()
+{
+    if (Form4)
+        SetFullScreen(*Form4, Screen->isChecked());
 }
 
 void TMainForm::AddItem1Click()

@@ -50,6 +50,11 @@ public:
     void N5Click(); // the playlist wizard
     static const QString ClearedPlaylistBackup;
 
+    // Presenting one item.
+    void PlayListDblClick(); // the selected line
+    void OpenClick();        // a file chosen in the media open dialog
+    void ScreenClick();      // full-screen mode of the display window
+
     // Clock and animated pointer.
     void ClockTimer();
     void N13Click();         // analog clock on or off

@@ -3,6 +3,7 @@
 #include "platform/HandlerGuard.h"
 
 #include <QDropEvent>
+#include <QMouseEvent>
 
 TPlayListBox::TPlayListBox(QWidget* parent) : QListWidget(parent)
 {
@@ -80,6 +81,13 @@ void TPlayListBox::PlayListDragDrop(const QObject* source, const QPoint& pos)
         return;
     const int target = DropTarget(pos);
     MoveLine(selected, target);
+}
+
+void TPlayListBox::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QListWidget::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton)
+        Q_EMIT DblClick();
 }
 
 void TPlayListBox::dragEnterEvent(QDragEnterEvent* event)

@@ -31,7 +31,12 @@ public:
     // Moves line from onto the place of line to (to == count(): to the end).
     void MoveLine(int from, int to);
 
+Q_SIGNALS:
+    // A double-click anywhere in the list, on a line or not.
+    void DblClick();
+
 protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;

@@ -1,0 +1,324 @@
+#include "presentation/MediaPlayer.h"
+
+#include "platform/HandlerGuard.h"
+
+#include <QAudioDevice>
+#include <QAudioOutput>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QEventLoop>
+#include <QHBoxLayout>
+#include <QMediaDevices>
+#include <QMediaPlayer>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+#include <QVideoFrame>
+#include <QVideoSink>
+#include <QVideoWidget>
+
+int TMediaPlayer::OpenTimeoutMs = 10000;
+quint16 TMediaPlayer::RequestedLeft = 0;
+quint16 TMediaPlayer::RequestedRight = 0;
+bool TMediaPlayer::WaveVolumeSet = false;
+
+namespace {
+
+QList<TMediaPlayer*>& Players()
+{
+    static QList<TMediaPlayer*> players;
+    return players;
+}
+
+// Runs the event loop until done() holds or the time is up; false on time-out.
+template <class Done>
+bool WaitUntil(Done done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    return true;
+}
+
+} // namespace
+
+TMediaPlayer::TMediaPlayer(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("MediaPlayer1"));
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    const QStyle::StandardPixmap pictures[] = {QStyle::SP_MediaPlay,         QStyle::SP_MediaPause,
+                                               QStyle::SP_MediaStop,         QStyle::SP_MediaSkipForward,
+                                               QStyle::SP_MediaSkipBackward, QStyle::SP_MediaSeekForward,
+                                               QStyle::SP_MediaSeekBackward};
+    const char* names[] = {"Play", "Pause", "Stop", "Next", "Prev", "Step", "Back"};
+    for (int i = 0; i < 7; ++i) {
+        Buttons[i] = new QToolButton(this);
+        Buttons[i]->setObjectName(QLatin1String(names[i]));
+        Buttons[i]->setIcon(style()->standardIcon(pictures[i]));
+        Buttons[i]->setToolTip(QLatin1String(names[i]));
+        Buttons[i]->setAutoRaise(false);
+        layout->addWidget(Buttons[i]);
+    }
+    ConnectGuarded(Buttons[btPlay], &QToolButton::clicked, this, [this] { Play(); });
+    ConnectGuarded(Buttons[btPause], &QToolButton::clicked, this, [this] { Pause(); });
+    ConnectGuarded(Buttons[btStop], &QToolButton::clicked, this, [this] { Stop(); });
+    ConnectGuarded(Buttons[btNext], &QToolButton::clicked, this, [this] { Next(); });
+    ConnectGuarded(Buttons[btPrev], &QToolButton::clicked, this, [this] { Previous(); });
+    ConnectGuarded(Buttons[btStep], &QToolButton::clicked, this, [this] { Step(); });
+    ConnectGuarded(Buttons[btBack], &QToolButton::clicked, this, [this] { Back(); });
+    Players().append(this);
+    UpdateButtons();
+}
+
+TMediaPlayer::~TMediaPlayer()
+{
+    Players().removeAll(this);
+    if (m_player)
+        m_player->stop();
+}
+
+bool TMediaPlayer::IsOpen() const { return bool(m_player); }
+
+bool TMediaPlayer::HasVideo() const { return m_player && m_player->hasVideo(); }
+
+void TMediaPlayer::RequireOpen() const
+{
+    if (!m_player)
+        throw EMCIDeviceError(QStringLiteral("No MCI device open"));
+}
+
+void TMediaPlayer::Report(int status)
+{
+    // As a posted message: the receiver runs after the command that caused the report.
+    QMetaObject::invokeMethod(this, [this, status] { Q_EMIT Notify(status); }, Qt::QueuedConnection);
+}
+
+void TMediaPlayer::Close()
+{
+    if (!m_player)
+        return;
+    if (m_notifyPending) {
+        m_notifyPending = false;
+        Report(nvAborted);
+    }
+    auto player = std::move(m_player);
+    player->disconnect(this);
+    player->stop();
+    if (m_video)
+        m_video->hide();
+    m_audio.reset();
+    m_sink.reset();
+    m_videoSize = QSize();
+    m_paused = false;
+    // The backend may still deliver to the old player: let it go once the loop is free.
+    player.release()->deleteLater();
+    UpdateButtons();
+}
+
+void TMediaPlayer::Open()
+{
+    Close();
+    auto player = std::make_unique<QMediaPlayer>();
+    m_audio = std::make_unique<QAudioOutput>();
+    player->setAudioOutput(m_audio.get());
+    ApplyVolume();
+    if (Display) {
+        if (!m_video || m_video->parentWidget() != Display) {
+            delete m_video;
+            m_video = new QVideoWidget(Display);
+            m_video->setObjectName(QStringLiteral("VideoSurface"));
+            Display->installEventFilter(this);
+            connect(m_video->videoSink(), &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& frame) {
+                if (m_videoSize.isEmpty() && frame.isValid())
+                    m_videoSize = frame.size();
+            });
+        }
+        m_video->setGeometry(Display->rect());
+        m_video->hide();
+        player->setVideoOutput(m_video);
+    } else {
+        m_sink = std::make_unique<QVideoSink>();
+        player->setVideoOutput(m_sink.get());
+        connect(m_sink.get(), &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& frame) {
+            if (m_videoSize.isEmpty() && frame.isValid())
+                m_videoSize = frame.size();
+        });
+    }
+
+    QString error;
+    bool loaded = false;
+    connect(player.get(), &QMediaPlayer::errorOccurred, this,
+            [&error](QMediaPlayer::Error, const QString& text) { error = text; });
+    connect(player.get(), &QMediaPlayer::mediaStatusChanged, this, [&](QMediaPlayer::MediaStatus status) {
+        if (status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia)
+            loaded = true;
+        else if (status == QMediaPlayer::InvalidMedia && error.isEmpty())
+            error = QStringLiteral("Unknown error code");
+    });
+    player->setSource(QUrl::fromLocalFile(FileName));
+    const bool answered = WaitUntil([&] { return loaded || !error.isEmpty(); }, OpenTimeoutMs);
+    player->disconnect(this);
+    if (!answered || !error.isEmpty()) {
+        player->stop();
+        player.release()->deleteLater();
+        m_audio.reset();
+        m_sink.reset();
+        throw EMCIDeviceError(answered ? error : QStringLiteral("The media device did not answer"));
+    }
+
+    m_player = std::move(player);
+    connect(m_player.get(), &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
+        if (status == QMediaPlayer::EndOfMedia && m_notifyPending) {
+            m_notifyPending = false;
+            Report(nvSuccessful);
+        }
+        UpdateButtons();
+    });
+    connect(m_player.get(), &QMediaPlayer::errorOccurred, this, [this] {
+        if (m_notifyPending) {
+            m_notifyPending = false;
+            Report(nvFailure);
+        }
+    });
+    connect(m_player.get(), &QMediaPlayer::playbackStateChanged, this, [this] { UpdateButtons(); });
+    if (m_video && m_player->hasVideo())
+        m_video->show();
+    UpdateButtons();
+}
+
+QRect TMediaPlayer::DisplayRect()
+{
+    RequireOpen();
+    if (m_videoSize.isEmpty() && m_player->hasVideo()) {
+        // The size is known once a frame has been decoded: show the first one, paused.
+        m_player->pause();
+        WaitUntil([this] { return !m_videoSize.isEmpty(); }, 3000);
+        m_player->setPosition(0);
+    }
+    return QRect(QPoint(0, 0), m_videoSize);
+}
+
+void TMediaPlayer::Play()
+{
+    RequireOpen();
+    if (m_notifyPending)
+        Report(nvSuperseded);
+    m_notifyPending = true;
+    m_paused = false;
+    if (m_video && m_player->hasVideo())
+        m_video->show();
+    m_player->play();
+}
+
+void TMediaPlayer::Pause()
+{
+    RequireOpen();
+    if (m_paused) {
+        Play(); // resumes, with a report
+        return;
+    }
+    if (m_notifyPending) {
+        m_notifyPending = false;
+        Report(nvAborted);
+    }
+    m_paused = true;
+    m_player->pause();
+}
+
+void TMediaPlayer::Stop()
+{
+    RequireOpen();
+    if (m_notifyPending) {
+        m_notifyPending = false;
+        Report(nvAborted);
+    }
+    m_paused = false;
+    m_player->pause(); // stopped where it is: nothing rewinds
+}
+
+void TMediaPlayer::Next()
+{
+    RequireOpen();
+    m_player->setPosition(m_player->duration());
+}
+
+void TMediaPlayer::Previous()
+{
+    RequireOpen();
+    m_player->setPosition(0);
+}
+
+void TMediaPlayer::Step()
+{
+    RequireOpen();
+    m_player->setPosition(qMin(m_player->duration(), m_player->position() + m_player->duration() / 10));
+}
+
+void TMediaPlayer::Back()
+{
+    RequireOpen();
+    m_player->setPosition(qMax<qint64>(0, m_player->position() - m_player->duration() / 10));
+}
+
+qint64 TMediaPlayer::Position() const
+{
+    RequireOpen();
+    return m_player->position();
+}
+
+qint64 TMediaPlayer::Length() const
+{
+    RequireOpen();
+    return m_player->duration();
+}
+
+void TMediaPlayer::HideVideo()
+{
+    if (m_video)
+        m_video->hide();
+}
+
+void TMediaPlayer::UpdateButtons()
+{
+    const bool open = bool(m_player);
+    const bool playing = open && m_player->playbackState() == QMediaPlayer::PlayingState;
+    const bool video = open && m_player->hasVideo();
+    Buttons[btPlay]->setEnabled(open && !playing);
+    Buttons[btPause]->setEnabled(playing || m_paused);
+    Buttons[btStop]->setEnabled(playing || m_paused);
+    Buttons[btNext]->setEnabled(open);
+    Buttons[btPrev]->setEnabled(open);
+    Buttons[btStep]->setEnabled(video);
+    Buttons[btBack]->setEnabled(video);
+}
+
+void TMediaPlayer::ApplyVolume()
+{
+    if (m_audio && WaveVolumeSet && !QMediaDevices::audioOutputs().isEmpty())
+        m_audio->setVolume(float((RequestedLeft + RequestedRight) / 2) / 65535.0f);
+}
+
+void TMediaPlayer::SetWaveVolume(quint16 left, quint16 right)
+{
+    RequestedLeft = left;
+    RequestedRight = right;
+    WaveVolumeSet = true;
+    for (TMediaPlayer* player : Players())
+        player->ApplyVolume();
+}
+
+bool TMediaPlayer::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Display && event->type() == QEvent::Resize && m_video)
+        m_video->setGeometry(Display->rect());
+    return QWidget::eventFilter(watched, event);
+}

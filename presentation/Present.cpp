@@ -1,0 +1,116 @@
+#include "presentation/Present.h"
+
+#include "gif/GifImage.h"
+#include "platform/WindowGeometry.h"
+#include "presentation/Form4.h"
+#include "presentation/MediaPlayer.h"
+#include "presentation/PictureLoader.h"
+
+#include <QGuiApplication>
+#include <QFrame>
+#include <QScreen>
+
+QSize PictureOuterSize(const QSize& outer)
+{
+    if (outer.width() > PictureWindowLimit.width() || outer.height() > PictureWindowLimit.height())
+        return PictureWindowLimit;
+    return outer;
+}
+
+QSize PictureClientMinimum(const QSize& client)
+{
+    if (client.width() < 30 || client.height() < 30)
+        return {30, 91};
+    return client;
+}
+
+namespace {
+
+void ShowForm(TForm4& form)
+{
+    form.show();
+    form.raise();
+    form.activateWindow();
+}
+
+void PresentPicture(TForm4& form, const QString& fileName, bool fullScreen)
+{
+    form.ApplyPictureLayout();
+    QScreen* screen = form.screen() ? form.screen() : QGuiApplication::primaryScreen();
+    form.Image->SetPicture(LoadPicture(fileName, screen ? screen->size() : QSize()));
+    if (!fullScreen) {
+        const QSize outer = form.frameGeometry().size();
+        if (PictureOuterSize(outer) != outer) {
+            SetOuterSize(&form, PictureWindowLimit);
+            form.Placement = TForm4::TPlacement::ScreenCenter;
+        }
+    }
+    form.MediaPlayer1->HideVideo(); // a video's last frame must not cover the picture
+    form.Image->show();
+    const QSize client = PictureClientMinimum(form.size());
+    if (client != form.size())
+        form.resize(client);
+    ShowForm(form);
+}
+
+void PresentAnimation(TForm4& form, TAnimationSource source)
+{
+    form.ApplyAnimationLayout();
+    ShowForm(form);
+    if (source == TAnimationSource::SelectedLine)
+        form.Button2Click();
+    else
+        form.OpenGifClick();
+}
+
+void PresentClip(TForm4& form, const QString& fileName)
+{
+    form.ApplyClipLayout();
+    ShowForm(form);
+    const bool video = IsVideoClip(fileName);
+    if (video)
+        form.Image->hide(); // an audio clip keeps a picture shown before it in view
+    form.MediaPlayer1->Display = form.Panel1;
+    form.MediaPlayer1->FileName = fileName;
+    form.MediaPlayer1->Open();
+    if (video) {
+        const QRect r = form.MediaPlayer1->DisplayRect();
+        if (!r.isEmpty())
+            form.resize(r.width(), r.height()); // the bottom strip is part of this height
+    }
+    form.MediaPlayer1->Play();
+}
+
+} // namespace
+
+void PresentFile(TForm4& form, const QString& fileName, TMediaKind kind, TAnimationSource source, bool fullScreen)
+{
+    switch (kind) {
+    case mkPicture:
+        PresentPicture(form, fileName, fullScreen);
+        break;
+    case mkAnimatedPicture:
+        PresentAnimation(form, source);
+        break;
+    case mkClip:
+        PresentClip(form, fileName);
+        break;
+    case mkNone:
+        break; // nothing happens, and nothing is said
+    }
+}
+
+void SetFullScreen(TForm4& form, bool on)
+{
+    const bool wasVisible = form.isVisible();
+    if (on) {
+        form.setWindowFlag(Qt::FramelessWindowHint, true);
+        form.setWindowState(Qt::WindowMaximized);
+    } else {
+        form.setWindowFlag(Qt::FramelessWindowHint, false);
+        form.setWindowState(Qt::WindowNoState);
+        form.Placement = TForm4::TPlacement::DesktopCenter;
+    }
+    if (wasVisible) // changing the border hides a window; it comes back as it was
+        form.show();
+}

@@ -1,0 +1,365 @@
+// Presenting one item, with the real media backend (GStreamer, playing silently where the
+// machine has no sound card): the player's reports, positions and video size; the display
+// window's layouts, size rules, full-screen mode, volume chain and failures.
+
+#include "GifStreams.h"
+#include "MediaFiles.h"
+#include "app/Application.h"
+#include "app/MainForm.h"
+#include "gif/GifImage.h"
+#include "platform/Dialogs.h"
+#include "platform/FileDialog.h"
+#include "playlist/PlayListBox.h"
+#include "presentation/Form4.h"
+#include "presentation/MediaPlayer.h"
+#include "presentation/Present.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFrame>
+#include <QImageWriter>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+using namespace mediatest;
+
+class TestPresent : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void playerReports();
+    void playerErrors();
+    void playerPositionAndVideoSize_data();
+    void playerPositionAndVideoSize();
+    void midiPlays();
+
+    void pictureLayoutAndSizeRules();
+    void pictureMinimumAndFullScreen();
+    void animationFromLineAndFromDialog();
+    void videoClipSizesTheWindow();
+    void audioClipKeepsThePicture();
+    void closeDuringAClipStopsIt();
+    void volumeChain();
+    void failures();
+
+private:
+    QString Path(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
+    void Present(const QString& file) { PresentFile(*Form4, file, ClassifyMediaFile(file), TAnimationSource::SelectedLine, false); }
+    static int WaitForReport(QSignalSpy& spy, int timeoutMs = 10000)
+    {
+        if (spy.isEmpty() && !spy.wait(timeoutMs))
+            return -1;
+        return spy.takeFirst().at(0).toInt();
+    }
+    QTemporaryDir m_dir;
+    QStringList m_errors;
+};
+
+void TestPresent::initTestCase()
+{
+    QVERIFY(Write(Path("tone.wav"), Wav(300)));
+    QVERIFY(Write(Path("second.wav"), Wav(1000)));
+    QVERIFY(Write(Path("note.mid"), Midi()));
+    QVERIFY(Write(Path("broken.wav"), "RIFF\x10\x00\x00\x00WAVEjunkjunkjunk"));
+    QVERIFY(Video(Path("clip.avi"), false, 10));
+    QVERIFY(Video(Path("clip.mpeg"), true, 10));
+    QImage big(1600, 1200, QImage::Format_RGB32);
+    big.fill(Qt::darkGreen);
+    QVERIFY(QImageWriter(Path("big.jpg"), "jpg").write(big));
+    QImage small(40, 20, QImage::Format_RGB32);
+    small.fill(Qt::yellow);
+    QVERIFY(QImageWriter(Path("small.bmp"), "bmp").write(small));
+    QVERIFY(Write(Path("damaged.jpg"), "\xFF\xD8\xFF\xE0 not really a JPEG"));
+    QVERIFY(Write(Path("anim.gif"), giftest::GifBuilder(4, 2, 0x81)
+                                       .GraphicControl(10)
+                                       .Image(0, 0, 4, 2, giftest::SolidData(8, 1))
+                                       .GraphicControl(10)
+                                       .Image(0, 0, 4, 2, giftest::SolidData(8, 2))
+                                       .Trailer()));
+    QVERIFY(Write(Path("bad.gif"), "GIF89b"));
+}
+
+void TestPresent::init()
+{
+    m_errors.clear();
+    Dialogs::SetHandler([this](Dialogs::Kind, const QString& text) { m_errors << text; });
+    CreateApplicationWindows(Path("lumivo.INI"));
+}
+
+void TestPresent::cleanup()
+{
+    DestroyApplicationWindows();
+    Dialogs::SetHandler(nullptr);
+    SetFileDialogHandler(nullptr);
+}
+
+void TestPresent::playerReports()
+{
+    TMediaPlayer player;
+    QSignalSpy reports(&player, &TMediaPlayer::Notify);
+    player.FileName = Path("tone.wav");
+    player.Open();
+    QVERIFY(player.IsOpen());
+    player.Play();
+    QCOMPARE(WaitForReport(reports), int(TMediaPlayer::nvSuccessful)); // played to its end
+
+    player.Open(); // the same clip again
+    player.Play();
+    player.Stop();
+    QCOMPARE(WaitForReport(reports, 2000), int(TMediaPlayer::nvAborted));
+    player.Play();
+    player.Play(); // a second Play supersedes the first's report
+    QCOMPARE(WaitForReport(reports, 2000), int(TMediaPlayer::nvSuperseded));
+    player.FileName = Path("second.wav");
+    player.Open(); // another clip: the running report is aborted
+    QCOMPARE(WaitForReport(reports, 2000), int(TMediaPlayer::nvAborted));
+    player.Play();
+    player.Close();
+    QCOMPARE(WaitForReport(reports, 2000), int(TMediaPlayer::nvAborted));
+    QVERIFY(!player.IsOpen());
+}
+
+void TestPresent::playerErrors()
+{
+    TMediaPlayer player;
+    try {
+        player.Stop();
+        QFAIL("Stop with nothing open fails");
+    } catch (const EMCIDeviceError& e) {
+        QCOMPARE(e.Message, QStringLiteral("No MCI device open"));
+    }
+    QVERIFY_THROWS_EXCEPTION(EMCIDeviceError, player.Length());
+    player.FileName = Path("missing.wav");
+    try {
+        player.Open();
+        QFAIL("a missing clip cannot be opened");
+    } catch (const EMCIDeviceError& e) {
+        QVERIFY(!e.Message.isEmpty());
+    }
+    QVERIFY(!player.IsOpen());
+    player.FileName = Path("broken.wav");
+    QVERIFY_THROWS_EXCEPTION(EMCIDeviceError, player.Open());
+    QVERIFY(!player.IsOpen());
+}
+
+void TestPresent::playerPositionAndVideoSize_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::newRow("AVI") << "clip.avi";
+    QTest::newRow("MPEG") << "clip.mpeg";
+}
+
+void TestPresent::playerPositionAndVideoSize()
+{
+    QFETCH(QString, file);
+    TMediaPlayer player;
+    player.FileName = m_dir.filePath(file);
+    player.Open();
+    QVERIFY(player.HasVideo());
+    QCOMPARE(player.DisplayRect(), QRect(0, 0, 320, 240));
+
+    TMediaPlayer audio;
+    audio.FileName = Path("second.wav");
+    audio.Open();
+    QVERIFY(qAbs(audio.Length() - 1000) < 100);
+    QCOMPARE(audio.Position(), 0);
+    audio.Next();
+    QTRY_VERIFY(audio.Position() > 900);
+}
+
+void TestPresent::midiPlays()
+{
+    TMediaPlayer player;
+    QSignalSpy reports(&player, &TMediaPlayer::Notify);
+    player.FileName = Path("note.mid");
+    player.Open();
+    QVERIFY(qAbs(player.Length() - 500) < 100);
+    player.Play();
+    QCOMPARE(WaitForReport(reports), int(TMediaPlayer::nvSuccessful));
+}
+
+void TestPresent::pictureLayoutAndSizeRules()
+{
+    QCOMPARE(PictureOuterSize({692, 471}), QSize(692, 471));
+    QCOMPARE(PictureOuterSize({800, 600}), QSize(780, 580));
+    QCOMPARE(PictureOuterSize({781, 400}), QSize(780, 580));
+    QCOMPARE(PictureOuterSize({780, 580}), QSize(780, 580));
+    QCOMPARE(PictureClientMinimum({20, 300}), QSize(30, 91));
+    QCOMPARE(PictureClientMinimum({30, 30}), QSize(30, 30));
+
+    Present(Path("big.jpg"));
+    QVERIFY(Form4->isVisible());
+    QCOMPARE(Form4->windowTitle(), QStringLiteral("Картинка"));
+    QVERIFY(Form4->Panel1->isVisible() && Form4->Image->isVisible());
+    QVERIFY(!Form4->Panel2->isVisible() && !Form4->MediaPlayer1->isVisible() && !Form4->TrackBar4->isVisible());
+    QVERIFY(!Form4->Gauge1->isVisible() && !Form4->ProgressBar1->isVisible() && !Form4->GifImage->isVisible());
+    QCOMPARE(Form4->size(), QSize(692, 471)); // within the limits: kept
+    // The picture is scaled down into the image area, proportions kept, centred.
+    const QRect shown = ImagePlacement(Form4->Image->Picture().size(), Form4->Image->size(), false, true, true);
+    QVERIFY(shown.width() <= Form4->Image->width() && shown.height() <= Form4->Image->height());
+    QVERIFY(qAbs(shown.width() * 3 - shown.height() * 4) <= 4);
+
+    Form4->resize(800, 600);
+    Present(Path("small.bmp"));
+    QCOMPARE(Form4->frameGeometry().size(), QSize(780, 580)); // the outer size
+    QCOMPARE(Form4->Placement, TForm4::TPlacement::ScreenCenter);
+    QCOMPARE(Form4->Image->Picture().size(), QSize(40, 20)); // a small picture at its own size
+}
+
+void TestPresent::pictureMinimumAndFullScreen()
+{
+    Form4->resize(20, 300);
+    Present(Path("small.bmp"));
+    QCOMPARE(Form4->size(), QSize(30, 91));
+
+    MainForm->Screen->setChecked(true); // full screen, also for a hidden window
+    QVERIFY(Form4->windowFlags() & Qt::FramelessWindowHint);
+    QVERIFY(Form4->windowState() & Qt::WindowMaximized);
+    PresentFile(*Form4, Path("big.jpg"), mkPicture, TAnimationSource::SelectedLine, true);
+    QVERIFY(Form4->windowState() & Qt::WindowMaximized); // the size rule does not apply
+    MainForm->Screen->setChecked(false);
+    QVERIFY(!(Form4->windowFlags() & Qt::FramelessWindowHint));
+    QVERIFY(!(Form4->windowState() & Qt::WindowMaximized));
+    QCOMPARE(Form4->Placement, TForm4::TPlacement::DesktopCenter);
+}
+
+void TestPresent::animationFromLineAndFromDialog()
+{
+    MainForm->PlayList->SetLines({Path("anim.gif"), Path("big.jpg")});
+    MainForm->PlayList->SetSelectedIndex(0);
+    Q_EMIT MainForm->PlayList->DblClick();
+    QCOMPARE(Form4->windowTitle(), QStringLiteral("Анимированная картинка"));
+    QVERIFY(!Form4->Panel1->isVisible() && Form4->Panel2->isVisible());
+    QVERIFY(Form4->GifImage->isVisible());
+    QCOMPARE(Form4->GifImage->geometry(), Form4->DisplayArea());
+    QVERIFY(!Form4->GifImage->TimerEnabled()); // stands still until "Вкл."
+    Form4->On2->click();
+    QVERIFY(Form4->GifImage->TimerEnabled() && !Form4->On2->isEnabled() && Form4->Off2->isEnabled());
+    Form4->Slower->click();
+    QCOMPARE(Form4->GifImage->TimerInterval(), 200);
+
+    // File → Open of a GIF loads the chosen file, not the selected line.
+    MainForm->PlayList->SetSelectedIndex(1);
+    SetFileDialogHandler([this](const TFileDialog&) { return std::optional<QString>(Path("anim.gif")); });
+    MainForm->Open->trigger();
+    QCOMPARE(Form4->windowTitle(), QStringLiteral("Анимированная картинка"));
+    QCOMPARE(Form4->GifImage->Picture().size(), QSize(4, 2));
+    QVERIFY(m_errors.isEmpty());
+}
+
+void TestPresent::videoClipSizesTheWindow()
+{
+    Present(Path("clip.avi"));
+    QCOMPARE(Form4->windowTitle(), QStringLiteral("Клип"));
+    QVERIFY(Form4->MediaPlayer1->isVisible() && Form4->TrackBar4->isVisible() && Form4->Gauge1->isVisible());
+    QVERIFY(!Form4->Image->isVisible());
+    QCOMPARE(Form4->size(), QSize(320, 240)); // the bottom strip is part of it
+    QCOMPARE(Form4->Panel1->size(), QSize(320, 179));
+    QSignalSpy reports(Form4->MediaPlayer1, &TMediaPlayer::Notify);
+    QCOMPARE(WaitForReport(reports), int(TMediaPlayer::nvSuccessful));
+    Form4->Timer1Timer(); // the progress follows the clip
+    Form4->Timer1Timer();
+    QVERIFY(Form4->Gauge1->maximum() >= 900);
+    QCOMPARE(Form4->Gauge1->value(), Form4->Gauge1->maximum());
+}
+
+void TestPresent::audioClipKeepsThePicture()
+{
+    Present(Path("big.jpg"));
+    Present(Path("tone.wav"));
+    QCOMPARE(Form4->windowTitle(), QStringLiteral("Клип"));
+    QVERIFY(Form4->Image->isVisible()); // the picture stays in view
+    QVERIFY(Form4->MediaPlayer1->isVisible());
+    QSignalSpy reports(Form4->MediaPlayer1, &TMediaPlayer::Notify);
+    QCOMPARE(WaitForReport(reports), int(TMediaPlayer::nvSuccessful));
+}
+
+void TestPresent::closeDuringAClipStopsIt()
+{
+    Present(Path("second.wav"));
+    QSignalSpy reports(Form4->MediaPlayer1, &TMediaPlayer::Notify);
+    Form4->SpeedButton3->click(); // "X"
+    QVERIFY(!Form4->isVisible());
+    QCOMPARE(WaitForReport(reports, 2000), int(TMediaPlayer::nvAborted));
+    QVERIFY(Form4->MediaPlayer1->IsOpen()); // stopped, not closed
+    Present(Path("big.jpg")); // the next item shows the window again
+    QVERIFY(Form4->isVisible());
+}
+
+void TestPresent::volumeChain()
+{
+    QCOMPARE(Form4->TrackBar4->value(), 50);
+    QCOMPARE(Form4->ProgressBar1->value(), 0); // nothing set until the bar is moved
+    for (int v : {0, 100, 50}) {
+        Form4->TrackBar4->setValue(v);
+        QCOMPARE(Form4->TrackBar1->value(), v);
+        QCOMPARE(Form4->TrackBar2->value(), v);
+        QCOMPARE(Form4->TrackBar3->value(), v);
+        QCOMPARE(Form4->ProgressBar1->value(), v);
+        QCOMPARE(Form4->Tech1->text(), QString::number(v));
+        QCOMPARE(int(TMediaPlayer::RequestedLeft), v * 655);
+        QCOMPARE(int(TMediaPlayer::RequestedRight), v * 655);
+    }
+}
+
+void TestPresent::failures()
+{
+    // A double-click with no line selected: the list's error, nothing presented.
+    MainForm->PlayList->SetLines({Path("big.jpg")});
+    Q_EMIT MainForm->PlayList->DblClick();
+    QCOMPARE(m_errors, QStringList{"List index out of bounds (-1)"});
+    QVERIFY(!Form4->isVisible());
+
+    // A line whose file is missing: nothing, without a word.
+    MainForm->PlayList->SetLines({Path("gone.jpg")});
+    MainForm->PlayList->SetSelectedIndex(0);
+    Q_EMIT MainForm->PlayList->DblClick();
+    QCOMPARE(m_errors.size(), 1);
+    QVERIFY(!Form4->isVisible());
+
+    // A damaged JPEG: the layout is set, the window not shown.
+    MainForm->PlayList->SetLines({Path("damaged.jpg")});
+    MainForm->PlayList->SetSelectedIndex(0);
+    Q_EMIT MainForm->PlayList->DblClick();
+    QCOMPARE(m_errors.size(), 2);
+    QVERIFY(m_errors[1].startsWith("JPEG error #"));
+    QCOMPARE(Form4->windowTitle(), QStringLiteral("Картинка"));
+    QVERIFY(!Form4->isVisible());
+
+    // A clip that cannot be opened: the window is shown in the clip layout, nothing plays;
+    // closing it then fails with the player's error and the window stays.
+    MainForm->PlayList->SetLines({Path("broken.wav")});
+    MainForm->PlayList->SetSelectedIndex(0);
+    Q_EMIT MainForm->PlayList->DblClick();
+    QCOMPARE(m_errors.size(), 3);
+    QVERIFY(Form4->isVisible());
+    QCOMPARE(Form4->windowTitle(), QStringLiteral("Клип"));
+    Form4->close();
+    QCOMPARE(m_errors.last(), QStringLiteral("No MCI device open"));
+    QVERIFY(Form4->isVisible());
+
+    // A GIF that cannot be read: its error, after the window was shown in the layout.
+    MainForm->PlayList->SetLines({Path("bad.gif")});
+    MainForm->PlayList->SetSelectedIndex(0);
+    Q_EMIT MainForm->PlayList->DblClick();
+    QCOMPARE(m_errors.last(), QStringLiteral("Gif Version must be 87a or 89a"));
+    QCOMPARE(Form4->windowTitle(), QStringLiteral("Анимированная картинка"));
+
+    // A file of no kind chosen through File → Open: nothing happens.
+    const QString title = Form4->windowTitle();
+    SetFileDialogHandler([this](const TFileDialog&) { return std::optional<QString>(Path("clip.mpg")); });
+    MainForm->Open->trigger();
+    QCOMPARE(Form4->windowTitle(), title);
+}
+
+QTEST_MAIN(TestPresent)
+#include "tst_present.moc"
