@@ -11,7 +11,7 @@
 #include <QSize>
 
 namespace Jpeg {
-inline constexpr qint64 MaxPixels = 400'000'000; // declared width x height
+inline constexpr qint64 MaxPixels = 250'000'000; // declared width x height
 inline constexpr int MaxScans = 1000;            // progressive scans read before giving up
 
 // The denominator (1, 2, 4 or 8) for a picture of size shown within fitInto (empty: 1).
