@@ -9,6 +9,8 @@
 #include "gif/GifFile.h"
 #include "presentation/QtGifHost.h"
 
+#include "Bench.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -56,26 +58,12 @@ void WriteGif(const QString& path, const Spec& s)
     EGifCloseFile(g, &error);
 }
 
-double BestSeconds(int runs, const std::function<void()>& work)
-{
-    double best = 1e9;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        work();
-        best = std::min(best, t.nsecsElapsed() / 1e9);
-    }
-    return best;
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const int runs = BenchRuns(argc, argv);
     QApplication app(argc, argv);
-    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
     QTemporaryDir dir;
     const Spec specs[] = {
         {"4000x3000, 256 colours", 4000, 3000, 1, false},

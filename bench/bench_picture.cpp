@@ -5,6 +5,8 @@
 
 #include "presentation/PictureLoader.h"
 
+#include "Bench.h"
+
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImageReader>
@@ -15,24 +17,10 @@
 #include <cstdio>
 #include <functional>
 
-static double BestSeconds(int runs, const std::function<void()>& work)
-{
-    double best = 1e9;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        work();
-        best = std::min(best, t.nsecsElapsed() / 1e9);
-    }
-    return best;
-}
-
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const int runs = BenchRuns(argc, argv);
     QGuiApplication app(argc, argv);
-    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
 
     // Photo-like content: gradients and detail, so the JPEG has realistic entropy.
     QImage photo(6000, 4000, QImage::Format_RGB32);

@@ -6,6 +6,8 @@
 #include "playlist/PlayListBox.h"
 #include "playlist/PlaylistFile.h"
 
+#include "Bench.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -15,10 +17,8 @@
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const int runs = BenchRuns(argc, argv);
     QApplication app(argc, argv);
-    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
 
     QTemporaryDir dir;
     const QString path = dir.filePath("big.txt");

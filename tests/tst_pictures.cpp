@@ -3,6 +3,7 @@
 
 #include "platform/Errors.h"
 #include "MetafileStreams.h"
+#include "TestFiles.h"
 #include "presentation/JpegLoader.h"
 #include "presentation/MetafileLoader.h"
 #include "presentation/PictureLoader.h"
@@ -59,13 +60,7 @@ private Q_SLOTS:
     void metafileHelperThatCrashesOrHangs();
 
 private:
-    QString Write(const QString& name, const QByteArray& bytes)
-    {
-        QFile f(m_dir.filePath(name));
-        if (f.open(QIODevice::WriteOnly))
-            f.write(bytes);
-        return f.fileName();
-    }
+    QString Write(const QString& name, const QByteArray& bytes) { return testfiles::Write(QDir(m_dir.path()), name, bytes); }
     QTemporaryDir m_dir;
 };
 

@@ -2,6 +2,7 @@
 // of a cleared list, file errors, the wizard's browser, collection and keys, and files
 // from the command line. File dialogs and message boxes are answered by the test.
 
+#include "TestFiles.h"
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/MainForm.h"
@@ -63,18 +64,8 @@ private Q_SLOTS:
     void commandLineFiles();
 
 private:
-    QString Write(const QString& name, const QByteArray& bytes)
-    {
-        QFile f(m_dir.filePath(name));
-        if (f.open(QIODevice::WriteOnly))
-            f.write(bytes);
-        return f.fileName();
-    }
-    QByteArray Read(const QString& name)
-    {
-        QFile f(m_dir.filePath(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
+    QString Write(const QString& name, const QByteArray& bytes) { return testfiles::Write(m_dir, name, bytes); }
+    QByteArray Read(const QString& name) { return testfiles::Read(m_dir.filePath(name)); }
     void AnswerDialogs(const QString& path)
     {
         SetFileDialogHandler([path, this](const TFileDialog& d) -> std::optional<QString> {

@@ -1,6 +1,7 @@
 // The playlist text file: reading and writing rules, round trips, errors, the size limit,
 // and atomic saving.
 
+#include "TestFiles.h"
 #include "platform/Errors.h"
 #include "playlist/PlaylistFile.h"
 
@@ -9,10 +10,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 class TestPlaylistFile : public QObject {
     Q_OBJECT
@@ -34,19 +31,8 @@ private Q_SLOTS:
     void saveIntoMissingFolder();
 
 private:
-    QString Write(const QString& name, const QByteArray& bytes)
-    {
-        QFile f(m_dir.filePath(name));
-        if (!f.open(QIODevice::WriteOnly))
-            return QString();
-        f.write(bytes);
-        return f.fileName();
-    }
-    QByteArray Read(const QString& path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QString Write(const QString& name, const QByteArray& bytes) { return testfiles::Write(m_dir, name, bytes); }
+    QByteArray Read(const QString& path) { return testfiles::Read(path); }
     std::unique_ptr<QTemporaryDir> m_tmp;
     QDir m_dir;
 };
@@ -151,22 +137,15 @@ void TestPlaylistFile::failedSaveKeepsTheOldFile()
 {
     const QByteArray original = "/keep/me.jpg\r\n";
     const QString path = Write("list.txt", original);
-    const pid_t child = ::fork();
-    QVERIFY(child >= 0);
-    if (child == 0) {
-        ::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{1024, 1024};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+    const int result = testfiles::WithFullDisk(1024, [&] {
         try {
             SavePlaylistFile(path, QStringList(1000, QStringLiteral("/a/rather/long/path/to/a/picture.jpg")));
         } catch (const EFCreateError& e) {
-            ::_exit(e.Message.startsWith("Cannot create file \"" + path + "\". ") ? 42 : 1);
+            return e.Message.startsWith("Cannot create file \"" + path + "\". ") ? 42 : 1;
         }
-        ::_exit(0);
-    }
-    int status = 0;
-    QCOMPARE(::waitpid(child, &status, 0), child);
-    QCOMPARE(WEXITSTATUS(status), 42);
+        return 0;
+    });
+    QCOMPARE(result, 42); // the failure was reported, not swallowed
     QCOMPARE(Read(path), original);
     QCOMPARE(m_dir.entryList(QDir::Files), QStringList{"list.txt"});
 }

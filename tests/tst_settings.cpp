@@ -1,6 +1,7 @@
 // The settings file: the INI module's reading and writing rules, the main window's four
 // keys, where the file lives, and that no failure ever leaves it damaged.
 
+#include "TestFiles.h"
 #include "app/FormSettings.h"
 #include "platform/Errors.h"
 #include "platform/IniFile.h"
@@ -11,10 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
 #include <memory>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -273,24 +271,16 @@ void TestSettings::interruptedWriteLeavesOldFileIntact()
     const QByteArray original = "[Form]\r\nTop=1\r\nLeft=2\r\nCaption=Old\r\nInitMax=0\r\n";
     WriteAll(m_path, original);
 
-    const pid_t child = ::fork();
-    QVERIFY(child >= 0);
-    if (child == 0) {
-        ::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{4096, 4096};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+    const int result = testfiles::WithFullDisk(4096, [&] {
         TIniFile ini(m_path);
         try {
             ini.WriteString("Form", "Caption", QString(100000, QLatin1Char('y')));
         } catch (const EIniFileException&) {
-            ::_exit(42);
+            return 42;
         }
-        ::_exit(0);
-    }
-    int status = 0;
-    QCOMPARE(::waitpid(child, &status, 0), child);
-    QVERIFY(WIFEXITED(status));
-    QCOMPARE(WEXITSTATUS(status), 42); // the failure was reported, not swallowed
+        return 0;
+    });
+    QCOMPARE(result, 42); // the failure was reported, not swallowed
     QCOMPARE(ReadAll(m_path), original);
     QCOMPARE(m_dir.entryList(QDir::Files), QStringList{"lumivo.INI"});
 }
