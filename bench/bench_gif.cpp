@@ -24,14 +24,14 @@
 
 namespace {
 
-struct Spec {
+struct Sample {
     const char* name;
     int width, height, frames;
     bool interlaced;
 };
 
 // Photo-like content: smooth gradients with some noise, which LZW compresses moderately.
-void WriteGif(const QString& path, const Spec& s)
+void WriteGif(const QString& path, const Sample& s)
 {
     int error = 0;
     GifFileType* g = EGifOpenFileName(path.toLocal8Bit().constData(), false, &error);
@@ -65,14 +65,14 @@ int main(int argc, char* argv[])
     const int runs = BenchRuns(argc, argv);
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    const Spec specs[] = {
+    const Sample specs[] = {
         {"4000x3000, 256 colours", 4000, 3000, 1, false},
         {"640x480, 100 frames", 640, 480, 100, false},
         {"2000x2000, interlaced", 2000, 2000, 1, true},
     };
     TQtGifHost host;
     std::printf("%-24s %12s %12s %8s\n", "file", "ours MP/s", "giflib MP/s", "ratio");
-    for (const Spec& s : specs) {
+    for (const Sample& s : specs) {
         const QString path = dir.filePath(QString::fromLatin1(s.name).replace(' ', '_') + ".gif");
         WriteGif(path, s);
         const std::string file = path.toStdString();
