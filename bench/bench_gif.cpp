@@ -65,14 +65,14 @@ int main(int argc, char* argv[])
     const int runs = BenchRuns(argc, argv);
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    const Sample specs[] = {
+    const Sample samples[] = {
         {"4000x3000, 256 colours", 4000, 3000, 1, false},
         {"640x480, 100 frames", 640, 480, 100, false},
         {"2000x2000, interlaced", 2000, 2000, 1, true},
     };
     TQtGifHost host;
     std::printf("%-24s %12s %12s %8s\n", "file", "ours MP/s", "giflib MP/s", "ratio");
-    for (const Sample& s : specs) {
+    for (const Sample& s : samples) {
         const QString path = dir.filePath(QString::fromLatin1(s.name).replace(' ', '_') + ".gif");
         WriteGif(path, s);
         const std::string file = path.toStdString();
