@@ -70,4 +70,13 @@ inline bool Video(const QString& path, bool mpeg, int frames)
     return gst.waitForFinished(30000) && gst.exitCode() == 0 && QFile(path).size() > 0;
 }
 
+// About half a second of a tone, MP3-encoded by GStreamer.
+inline bool Mp3(const QString& path)
+{
+    QProcess gst;
+    gst.start(QStringLiteral("gst-launch-1.0"), {"-q", "audiotestsrc", "num-buffers=20", "!", "audioconvert", "!",
+                                                 "lamemp3enc", "!", "id3v2mux", "!", "filesink", "location=" + path});
+    return gst.waitForFinished(30000) && gst.exitCode() == 0 && QFile(path).size() > 0;
+}
+
 } // namespace mediatest

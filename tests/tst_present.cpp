@@ -40,7 +40,8 @@ private Q_SLOTS:
     void playerErrors();
     void playerPositionAndVideoSize_data();
     void playerPositionAndVideoSize();
-    void midiPlays();
+    void midiAndMp3Play_data();
+    void midiAndMp3Play();
 
     void pictureLayoutAndSizeRules();
     void pictureMinimumAndFullScreen();
@@ -69,6 +70,7 @@ void TestPresent::initTestCase()
     QVERIFY(Write(Path("tone.wav"), Wav(300)));
     QVERIFY(Write(Path("second.wav"), Wav(1000)));
     QVERIFY(Write(Path("note.mid"), Midi()));
+    QVERIFY(Mp3(Path("tone.mp3")));
     QVERIFY(Write(Path("broken.wav"), "RIFF\x10\x00\x00\x00WAVEjunkjunkjunk"));
     QVERIFY(Video(Path("clip.avi"), false, 10));
     QVERIFY(Video(Path("clip.mpeg"), true, 10));
@@ -176,11 +178,19 @@ void TestPresent::playerPositionAndVideoSize()
     QTRY_VERIFY(audio.Position() > 900);
 }
 
-void TestPresent::midiPlays()
+void TestPresent::midiAndMp3Play_data()
 {
+    QTest::addColumn<QString>("file");
+    QTest::newRow("MIDI") << "note.mid";
+    QTest::newRow("MP3") << "tone.mp3";
+}
+
+void TestPresent::midiAndMp3Play()
+{
+    QFETCH(QString, file);
     TMediaPlayer player;
     QSignalSpy reports(&player, &TMediaPlayer::Notify);
-    player.FileName = Path("note.mid");
+    player.FileName = m_dir.filePath(file);
     player.Open();
     QVERIFY(qAbs(player.Length() - 500) < 100);
     player.Play();
