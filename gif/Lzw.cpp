@@ -8,7 +8,10 @@
 
 #include "gif/GifFile.h"
 
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the code reader loads the stream as little-endian words");
+
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 namespace gif {
@@ -26,7 +29,7 @@ struct Tables {
 };
 
 // Hands out codes of the current width from the data, least significant bit first. Bytes
-// are taken only when a code needs them.
+// are taken only when a code needs them; where eight bytes remain, they come in one load.
 class CodeReader {
 public:
     CodeReader(const uint8_t* bytes, size_t size) : m_bytes(bytes), m_size(size) {}
@@ -34,11 +37,22 @@ public:
     // False when the data ends before the code is complete.
     bool Read(int width, int& code)
     {
-        while (m_bits < width) {
-            if (m_position >= m_size)
-                return false;
-            m_accumulator |= uint32_t(m_bytes[m_position++]) << m_bits;
-            m_bits += 8;
+        if (m_bits < width) {
+            if (m_size - m_position >= 8) {
+                uint64_t next;
+                std::memcpy(&next, m_bytes + m_position, 8); // little-endian, as the stream
+                m_accumulator |= next << m_bits;
+                const int taken = (63 - m_bits) >> 3;
+                m_position += size_t(taken);
+                m_bits += taken * 8;
+            } else {
+                while (m_bits < width) {
+                    if (m_position >= m_size)
+                        return false;
+                    m_accumulator |= uint64_t(m_bytes[m_position++]) << m_bits;
+                    m_bits += 8;
+                }
+            }
         }
         code = int(m_accumulator & ((1u << width) - 1));
         m_accumulator >>= width;
@@ -50,7 +64,7 @@ private:
     const uint8_t* m_bytes;
     size_t m_size;
     size_t m_position = 0;
-    uint32_t m_accumulator = 0;
+    uint64_t m_accumulator = 0;
     int m_bits = 0;
 };
 
