@@ -46,7 +46,7 @@ QSlider* Level(QWidget* parent, const char* name, int start)
 
 } // namespace
 
-TForm4::TForm4(QWidget* parent) : QWidget(parent, Qt::Window), m_gifHost(new TQtGifHost)
+TForm4::TForm4(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("Экран"));
@@ -138,7 +138,7 @@ TForm4::TForm4(QWidget* parent) : QWidget(parent, Qt::Window), m_gifHost(new TQt
     Timer1->start();
 
     // The animation control: owned by the window, visible but empty at start.
-    GifImage = new TGifImage(*m_gifHost, this);
+    GifImage = new TGifImage(ProgramGifHost(), this);
     GifImage->setObjectName(QStringLiteral("GifImage"));
     GifImage->move(10, 10);
     GifImage->SetCenter(true);
@@ -162,8 +162,6 @@ TForm4::TForm4(QWidget* parent) : QWidget(parent, Qt::Window), m_gifHost(new TQt
 
     SetOuterSize(this, {DesignWidth, DesignHeight});
 }
-
-TForm4::~TForm4() { delete m_gifHost; }
 
 QRect TForm4::DisplayArea() const { return QRect(0, 0, width(), qMax(0, height() - StripHeight)); }
 

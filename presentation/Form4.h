@@ -14,7 +14,6 @@ class QToolButton;
 class TGifImage;
 class TImage;
 class TMediaPlayer;
-class TQtGifHost;
 
 // The display window "Экран", in which every item is shown: a picture in Image, a GIF in
 // the animation control, a clip through MediaPlayer1 with its video on Panel1. Created
@@ -27,7 +26,6 @@ public:
     static constexpr int StripHeight = 61;
 
     explicit TForm4(QWidget* parent = nullptr);
-    ~TForm4() override;
 
     // Where the window is placed when it is shown.
     enum class TPlacement { DesktopCenter, ScreenCenter };
@@ -104,7 +102,6 @@ private:
     void LoadGif(const QString& fileName);
     void FormClose(bool& allowed);
     void PlaceOnScreen();
-    TQtGifHost* m_gifHost;
     bool m_gifFills = false;
 };
 

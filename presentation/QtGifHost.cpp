@@ -10,3 +10,9 @@ void TQtGifHost::SetBusyCursor(bool busy) { SetApplicationWideCursor(busy ? crHo
 void TQtGifHost::ShowNotice(const std::string& text) { Dialogs::ShowMessage(QString::fromStdString(text)); }
 
 void TQtGifHost::ProcessMessages() { QCoreApplication::processEvents(); }
+
+gif::IGifHost& ProgramGifHost()
+{
+    static TQtGifHost host;
+    return host;
+}

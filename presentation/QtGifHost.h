@@ -10,3 +10,6 @@ public:
     void ShowNotice(const std::string& text) override;
     void ProcessMessages() override;
 };
+
+// The one host of the program: it outlives every GIF control and file.
+gif::IGifHost& ProgramGifHost();
