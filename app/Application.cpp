@@ -10,9 +10,12 @@
 #include "playlist/PlayListBox.h"
 #include "playlist/Form7.h"
 #include "presentation/Form4.h"
+#include "presentation/MediaPlayer.h"
 #include "slideshow/Form6.h"
+#include "slideshow/SlideShow.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCoreApplication>
 
 void CreateApplicationWindows(const QString& settingsFile)
@@ -36,6 +39,14 @@ void CreateApplicationWindows(const QString& settingsFile)
     Form4->StartSlideShow = [] { MainForm->N23->trigger(); };
     Form4->StopSlideShow = [] { MainForm->N26->trigger(); };
     Form4->ShowIntervalDialog = [] { MainForm->N11->trigger(); };
+
+    // The slide show runs on the main window's slide timer and the display window's player.
+    auto* show = new TSlideShow(MainForm->PlayList, MainForm->Timer1, Form4,
+                                [] { return MainForm->Screen->isChecked(); }, MainForm);
+    MainForm->SlideShow = show;
+    QObject::connect(Form4->MediaPlayer1, &TMediaPlayer::Notify, show,
+                     [show](int status) { Guarded([&] { show->Continue(status); }); });
+    Form6->SetSlideInterval = [show](int seconds) { show->SlideInterval = seconds; };
     QObject::connect(MainForm, &TMainForm::Closed, qApp, [] { QCoreApplication::exit(0); });
 }
 

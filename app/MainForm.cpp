@@ -15,6 +15,8 @@
 #include "platform/WindowGeometry.h"
 #include "presentation/Form4.h"
 #include "presentation/Present.h"
+#include "slideshow/Form6.h"
+#include "slideshow/SlideShow.h"
 #include "playlist/Form7.h"
 #include "playlist/PlayListBox.h"
 #include "playlist/PlaylistFile.h"
@@ -193,6 +195,9 @@ void TMainForm::CreateMenus()
     GoAway = AddItem(TrayMenu, QStringLiteral("GoAway"), QStringLiteral("&Выход"), QString(), img[9]);
 
     ConnectGuarded(Open, &QAction::triggered, this, [this] { OpenClick(); });
+    ConnectGuarded(N23, &QAction::triggered, this, [this] { N23Click(); });
+    ConnectGuarded(N26, &QAction::triggered, this, [this] { N26Click(); });
+    ConnectGuarded(N11, &QAction::triggered, this, [this] { N11Click(); });
     ConnectGuarded(AddItem1, &QAction::triggered, this, [this] { AddItem1Click(); });
     ConnectGuarded(DeleteItem1, &QAction::triggered, this, [this] { DeleteItem1Click(); });
     ConnectGuarded(N6, &QAction::triggered, this, [this] { N6Click(); });
@@ -550,6 +555,24 @@ void TMainForm::FormDestroy()
     settings.Caption = windowTitle();
     settings.InitMax = isMaximized();
     WriteFormSettings(ini, settings);
+}
+
+void TMainForm::N23Click()
+{
+    if (SlideShow)
+        SlideShow->Start();
+}
+
+void TMainForm::N26Click()
+{
+    if (SlideShow)
+        SlideShow->Stop();
+}
+
+void TMainForm::N11Click()
+{
+    if (Form6)
+        Form6->exec();
 }
 
 void TMainForm::PlayListDblClick()

@@ -22,6 +22,7 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class TPlayListBox;
+class TSlideShow;
 
 // The main window: menu bar, toolbar, the playlist, the control panel with the clock and
 // the status line. It keeps its position, caption and maximized state in the settings file:
@@ -49,6 +50,12 @@ public:
     void SavePlayList1Click();
     void N5Click(); // the playlist wizard
     static const QString ClearedPlaylistBackup;
+
+    // The slide show (wired at start-up) and its commands.
+    TSlideShow* SlideShow = nullptr;
+    void N23Click(); // start
+    void N26Click(); // stop
+    void N11Click(); // the interval dialog
 
     // Presenting one item.
     void PlayListDblClick(); // the selected line

@@ -7,6 +7,7 @@
 #include "platform/SingleInstance.h"
 #include "platform/UnixSignals.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -60,8 +61,10 @@ int main(int argc, char* argv[])
     MainForm->show();
     // Files named on the command line join the playlist once the window is up, so that a
     // playlist that cannot be read is reported over it.
-    QTimer::singleShot(0, MainForm, [files] {
+    QTimer::singleShot(0, MainForm, [files, slideShow = commandLine->SlideShow] {
         Guarded([&] { AppendCommandLineFiles(MainForm->PlayList, files); });
+        if (slideShow)
+            MainForm->N23->trigger();
     });
     const int result = app.exec();
     DestroyApplicationWindows();

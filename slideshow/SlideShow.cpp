@@ -1,0 +1,109 @@
+#include "slideshow/SlideShow.h"
+
+#include "platform/Dialogs.h"
+#include "platform/Errors.h"
+#include "platform/HandlerGuard.h"
+#include "playlist/MediaKind.h"
+#include "playlist/PlayListBox.h"
+#include "presentation/Form4.h"
+#include "presentation/MediaPlayer.h"
+#include "presentation/Present.h"
+
+#include <QTimer>
+
+TSlideShow::TSlideShow(TPlayListBox* playList, QTimer* timer, TForm4* display, std::function<bool()> fullScreen,
+                       QObject* parent)
+    : QObject(parent), m_playList(playList), m_timer(timer), m_display(display), m_fullScreen(std::move(fullScreen))
+{
+    ConnectGuarded(m_timer, &QTimer::timeout, this, [this] { Step(); });
+}
+
+QString TSlideShow::EmptyPlaylistMessage() { return QStringLiteral("Заполните пожалуйста плей-лист"); }
+
+void TSlideShow::SyncTimer()
+{
+    // A period of 0 never ticks.
+    const bool run = m_timerEnabled && m_timer->interval() > 0;
+    if (run && !m_timer->isActive())
+        m_timer->start();
+    else if (!run && m_timer->isActive())
+        m_timer->stop();
+}
+
+void TSlideShow::ArmTimer()
+{
+    // An enabled timer keeps its countdown when the period is unchanged.
+    const int period = SlideInterval * 1000;
+    if (m_timerEnabled && m_timer->interval() == period)
+        return;
+    if (m_timer->interval() != period) {
+        m_timer->stop();
+        m_timer->setInterval(period);
+    }
+    m_timerEnabled = true;
+    SyncTimer();
+}
+
+void TSlideShow::PresentSlide()
+{
+    const int selected = m_playList->SelectedIndex();
+    if (selected < 0 || selected >= m_playList->count())
+        throw EListIndexError(selected);
+    const QString fileName = m_playList->item(selected)->text();
+    const TMediaKind kind = ClassifyMediaFile(fileName);
+    switch (kind) {
+    case mkPicture:
+    case mkAnimatedPicture:
+        PresentFile(*m_display, fileName, kind, TAnimationSource::SelectedLine, m_fullScreen && m_fullScreen());
+        ArmTimer();
+        break;
+    case mkClip:
+        PresentFile(*m_display, fileName, kind, TAnimationSource::SelectedLine, m_fullScreen && m_fullScreen());
+        if (!m_display->Timer1->isActive())
+            m_display->Timer1->start();
+        ContinueAfterClip = true;
+        break;
+    case mkNone:
+        break; // the show halts here, silently
+    }
+}
+
+void TSlideShow::Start()
+{
+    if (m_playList->count() == 0) {
+        Dialogs::ShowMessage(EmptyPlaylistMessage());
+        return;
+    }
+    if (m_playList->SelectedIndex() < 0)
+        m_playList->SetSelectedIndex(0);
+    PresentSlide();
+}
+
+void TSlideShow::Advance()
+{
+    const int selected = m_playList->SelectedIndex();
+    m_playList->SetSelectedIndex(selected == m_playList->count() - 1 ? 0 : selected + 1);
+}
+
+void TSlideShow::Step()
+{
+    m_timerEnabled = false;
+    SyncTimer();
+    Advance();
+    PresentSlide();
+}
+
+void TSlideShow::Continue(int status)
+{
+    if (!ContinueAfterClip || status != TMediaPlayer::nvSuccessful)
+        return;
+    Advance();
+    PresentSlide();
+}
+
+void TSlideShow::Stop()
+{
+    m_timerEnabled = false;
+    SyncTimer();
+    ContinueAfterClip = false;
+}
