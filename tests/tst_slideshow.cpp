@@ -1,0 +1,316 @@
+// The slide show on real media (tiny pictures, a GIF and short WAV clips) and the slide
+// interval dialog. Steps are driven by calling the show's step, as the slide timer does.
+
+#include "GifStreams.h"
+#include "MediaFiles.h"
+#include "app/Application.h"
+#include "app/MainForm.h"
+#include "gif/GifImage.h"
+#include "platform/Dialogs.h"
+#include "platform/HandlerGuard.h"
+#include "platform/UpDown.h"
+#include "playlist/PlayListBox.h"
+#include "presentation/Form4.h"
+#include "presentation/MediaPlayer.h"
+#include "slideshow/Form6.h"
+#include "slideshow/SlideShow.h"
+
+#include <QAction>
+#include <QImageWriter>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+using namespace mediatest;
+
+class TestSlideShow : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void emptyPlaylist();
+    void startAndWrapRound();
+    void oneLine();
+    void clipsOnlyDrivenByReports();
+    void clipBetweenPictures();
+    void stopWhileAClipPlays();
+    void failuresHaltTheShow();
+    void userChangesDuringTheShow();
+    void timerRules();
+    void intervalDialog();
+    void showGoesOnBehindAModalDialog();
+    void manyMissingFiles();
+
+private:
+    QString Path(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
+    void Lines(const QStringList& names)
+    {
+        QStringList lines;
+        for (const QString& n : names)
+            lines << (n.startsWith('/') ? n : m_dir.filePath(n));
+        MainForm->PlayList->SetLines(lines);
+    }
+    int Selected() const { return MainForm->PlayList->SelectedIndex(); }
+    // Waits for the clip now playing to report its end (and the show to act on it).
+    bool ClipEnds()
+    {
+        QSignalSpy reports(Form4->MediaPlayer1, &TMediaPlayer::Notify);
+        if (!reports.wait(10000))
+            return false;
+        QTest::qWait(50);
+        return true;
+    }
+    TSlideShow* Show() const { return MainForm->SlideShow; }
+    // One tick of the slide timer, handled as the timer's handler is.
+    void Tick() { Guarded([this] { Show()->Step(); }); }
+
+    QTemporaryDir m_dir;
+    QStringList m_messages;
+};
+
+void TestSlideShow::initTestCase()
+{
+    QImage red(40, 30, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QVERIFY(QImageWriter(Path("a.jpg"), "jpg").write(red));
+    QVERIFY(QImageWriter(Path("b.bmp"), "bmp").write(red));
+    QVERIFY(Write(Path("c.gif"), giftest::GifBuilder(2, 2).Image(0, 0, 2, 2, giftest::SolidData(4, 1)).Trailer()));
+    QVERIFY(Write(Path("x.wav"), Wav(300)));
+    QVERIFY(Write(Path("y.wav"), Wav(300)));
+    QVERIFY(Write(Path("notes.txt"), "not media"));
+}
+
+void TestSlideShow::init()
+{
+    m_messages.clear();
+    Dialogs::SetHandler([this](Dialogs::Kind, const QString& text) { m_messages << text; });
+    CreateApplicationWindows(m_dir.filePath("lumivo.INI"));
+    QVERIFY(Show());
+    QCOMPARE(Show()->SlideInterval, 3);
+}
+
+void TestSlideShow::cleanup()
+{
+    DestroyApplicationWindows();
+    Dialogs::SetHandler(nullptr);
+}
+
+void TestSlideShow::emptyPlaylist()
+{
+    MainForm->N23->trigger();
+    QCOMPARE(m_messages, QStringList{"Заполните пожалуйста плей-лист"});
+    QVERIFY(!Form4->isVisible());
+    QVERIFY(!Show()->TimerEnabled());
+}
+
+void TestSlideShow::startAndWrapRound()
+{
+    Lines({"a.jpg", "c.gif", "b.bmp"});
+    MainForm->ToolButton7->click(); // no selection: the first line
+    QCOMPARE(Selected(), 0);
+    QCOMPARE(Form4->windowTitle(), QStringLiteral("Картинка"));
+    QVERIFY(Show()->TimerEnabled());
+    QCOMPARE(MainForm->Timer1->interval(), 3000);
+    Tick();
+    QCOMPARE(Selected(), 1);
+    QCOMPARE(Form4->windowTitle(), QStringLiteral("Анимированная картинка"));
+    QVERIFY(Show()->TimerEnabled());
+    Tick();
+    Tick(); // after the last line, the first
+    QCOMPARE(Selected(), 0);
+
+    MainForm->PlayList->SetSelectedIndex(2); // a start on the third line begins there
+    MainForm->N26->trigger();
+    MainForm->N23->trigger();
+    QCOMPARE(Selected(), 2);
+    QCOMPARE(Form4->windowTitle(), QStringLiteral("Картинка"));
+    QVERIFY(m_messages.isEmpty());
+}
+
+void TestSlideShow::oneLine()
+{
+    Lines({"a.jpg"});
+    MainForm->N23->trigger();
+    Tick();
+    Tick();
+    QCOMPARE(Selected(), 0);
+    QVERIFY(Show()->TimerEnabled());
+}
+
+void TestSlideShow::clipsOnlyDrivenByReports()
+{
+    Lines({"x.wav", "y.wav"});
+    MainForm->N23->trigger();
+    QCOMPARE(Form4->windowTitle(), QStringLiteral("Клип"));
+    QVERIFY(!Show()->TimerEnabled());
+    QVERIFY(Show()->ContinueAfterClip);
+    QVERIFY(ClipEnds());
+    QCOMPARE(Selected(), 1);
+    QVERIFY(ClipEnds());
+    QCOMPARE(Selected(), 0); // wrapped round
+    MainForm->N26->trigger();
+}
+
+void TestSlideShow::clipBetweenPictures()
+{
+    Lines({"a.jpg", "x.wav", "b.bmp"});
+    MainForm->N23->trigger();
+    Tick();
+    QCOMPARE(Form4->windowTitle(), QStringLiteral("Клип"));
+    QVERIFY(!Show()->TimerEnabled()); // the show waits for the clip
+    QVERIFY(Form4->Image->isVisible()); // a sound clip leaves the picture in view
+    QVERIFY(ClipEnds());
+    QCOMPARE(Selected(), 2);
+    QCOMPARE(Form4->windowTitle(), QStringLiteral("Картинка"));
+    QVERIFY(Show()->TimerEnabled());
+}
+
+void TestSlideShow::stopWhileAClipPlays()
+{
+    Lines({"x.wav", "a.jpg"});
+    MainForm->N23->trigger();
+    MainForm->ToolButton10->click(); // stop
+    QVERIFY(!Show()->ContinueAfterClip);
+    QVERIFY(ClipEnds()); // the clip plays to its end, and nothing follows
+    QCOMPARE(Selected(), 0);
+    QCOMPARE(Form4->windowTitle(), QStringLiteral("Клип"));
+}
+
+void TestSlideShow::failuresHaltTheShow()
+{
+    // A missing picture: its error, the show halted on that line with the timer off.
+    Lines({"a.jpg", "missing.jpg", "b.bmp"});
+    MainForm->N23->trigger();
+    Tick();
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY(m_messages[0].startsWith("Cannot open file"));
+    QCOMPARE(Selected(), 1);
+    QVERIFY(!Show()->TimerEnabled());
+
+    // A line of no kind halts silently.
+    Lines({"a.jpg", "notes.txt"});
+    MainForm->PlayList->SetSelectedIndex(0);
+    MainForm->N23->trigger();
+    Tick();
+    QCOMPARE(Selected(), 1);
+    QVERIFY(!Show()->TimerEnabled());
+    QCOMPARE(m_messages.size(), 1);
+
+    // The playlist emptied during the show: the list's error, and the timer off.
+    Lines({"a.jpg"});
+    MainForm->N23->trigger();
+    MainForm->PlayList->clear();
+    Tick();
+    QCOMPARE(m_messages.last(), QStringLiteral("List index out of bounds (-1)"));
+    QVERIFY(!Show()->TimerEnabled());
+}
+
+void TestSlideShow::userChangesDuringTheShow()
+{
+    Lines({"a.jpg", "b.bmp", "a.jpg", "b.bmp"});
+    MainForm->N23->trigger();
+    MainForm->PlayList->SetSelectedIndex(2); // the user picks another line
+    Tick();
+    QCOMPARE(Selected(), 3);
+
+    Form4->close(); // closing the display window does not stop the show
+    QVERIFY(!Form4->isVisible());
+    Tick();
+    QVERIFY(Form4->isVisible());
+
+    MainForm->PlayList->SetSelectedIndex(1);
+    MainForm->DeleteItem1->trigger(); // deleting the selected line leaves no selection
+    Tick();
+    QCOMPARE(Selected(), 0);
+}
+
+void TestSlideShow::timerRules()
+{
+    Lines({"a.jpg", "b.bmp"});
+    MainForm->N23->trigger();
+    QTest::qWait(300);
+    const int left = MainForm->Timer1->remainingTime();
+    MainForm->N23->trigger(); // Start again: the same line again, the countdown goes on
+    QCOMPARE(Selected(), 0);
+    QVERIFY(MainForm->Timer1->remainingTime() <= left);
+
+    Show()->SlideInterval = 5; // a new interval applies from the next picture
+    QCOMPARE(MainForm->Timer1->interval(), 3000);
+    Tick();
+    QCOMPARE(MainForm->Timer1->interval(), 5000);
+
+    Show()->SlideInterval = 0; // holds the picture until stopped
+    Tick();
+    QVERIFY(Show()->TimerEnabled());
+    QVERIFY(!MainForm->Timer1->isActive());
+    MainForm->N26->trigger();
+    QVERIFY(!Show()->TimerEnabled());
+}
+
+void TestSlideShow::intervalDialog()
+{
+    QCOMPARE(Form6->Edit1->text(), QStringLiteral("3"));
+    QVERIFY(Form6->Edit1->isReadOnly());
+    for (int i = 0; i < 7; ++i)
+        Form6->UpDown1->UpButton->click();
+    QCOMPARE(Form6->Edit1->text(), QStringLiteral("10"));
+    Form6->show();
+    Form6->BitBtn2->click(); // Cancel: the interval stays
+    QCOMPARE(Show()->SlideInterval, 3);
+    QCOMPARE(Form6->Edit1->text(), QStringLiteral("10")); // the box keeps its own value
+    Form6->show();
+    Form6->BitBtn1->click();
+    QCOMPARE(Show()->SlideInterval, 10);
+
+    Form6->UpDown1->SetPosition(1);
+    Form6->UpDown1->DownButton->click();
+    Form6->UpDown1->DownButton->click(); // stops at 0
+    QCOMPARE(Form6->Edit1->text(), QStringLiteral("0"));
+    Form6->UpDown1->SetPosition(9999);
+    QTest::keyClick(Form6->Edit1, Qt::Key_Up);
+    QTest::keyClick(Form6->Edit1, Qt::Key_Up); // stops at 10000, by key as by mouse
+    QCOMPARE(Form6->Edit1->text(), QStringLiteral("10000"));
+    QTest::keyClick(Form6->Edit1, Qt::Key_5); // typing does nothing
+    QCOMPARE(Form6->Edit1->text(), QStringLiteral("10000"));
+    Form6->show();
+    Form6->BitBtn1->click();
+    QCOMPARE(Show()->SlideInterval, 10000);
+}
+
+void TestSlideShow::showGoesOnBehindAModalDialog()
+{
+    Lines({"a.jpg", "b.bmp"});
+    Show()->SlideInterval = 1;
+    MainForm->N23->trigger();
+    int selectedWhileOpen = -1;
+    QTimer::singleShot(1500, [&] {
+        selectedWhileOpen = Selected();
+        Form6->reject();
+    });
+    Form4->SpeedButton4->click(); // the interval dialog, modal, from the display window
+    QCOMPARE(selectedWhileOpen, 1); // the show stepped behind it
+    MainForm->N26->trigger();
+}
+
+void TestSlideShow::manyMissingFiles()
+{
+    QStringList missing;
+    for (int i = 0; i < 10000; ++i)
+        missing << QStringLiteral("/nonexistent/%1.jpg").arg(i);
+    MainForm->PlayList->SetLines(missing);
+    MainForm->N23->trigger();
+    QCOMPARE(m_messages.size(), 1); // one error, and the show halts there
+    Tick();
+    QCOMPARE(m_messages.size(), 2); // one more per step, never more
+    MainForm->N26->trigger();
+    QVERIFY(!Show()->TimerEnabled());
+}
+
+QTEST_MAIN(TestSlideShow)
+#include "tst_slideshow.moc"
