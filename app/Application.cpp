@@ -5,7 +5,6 @@
 #include "app/Form3.h"
 #include "app/MainForm.h"
 #include "decor/NTCursor.h"
-#include "platform/Errors.h"
 #include "platform/HandlerGuard.h"
 #include "playlist/PlayListBox.h"
 #include "playlist/Form7.h"
@@ -29,12 +28,7 @@ void CreateApplicationWindows(const QString& settingsFile)
     Form6 = new TForm6;
     Form7 = new TForm7;
     Form7->PlayList = MainForm->PlayList;
-    Form4->SelectedLine = [] {
-        const int selected = MainForm->PlayList->SelectedIndex();
-        if (selected < 0)
-            throw EListIndexError(selected);
-        return MainForm->PlayList->item(selected)->text();
-    };
+    Form4->SelectedLine = [] { return MainForm->PlayList->SelectedLine(); };
     Form4->OpenDialogFileName = [] { return MainForm->OpenDialog.FileName; };
     Form4->StartSlideShow = [] { MainForm->N23->trigger(); };
     Form4->StopSlideShow = [] { MainForm->N26->trigger(); };

@@ -8,7 +8,6 @@
 #include "decor/NTCursor.h"
 #include "platform/AnimateWindow.h"
 #include "platform/EdgeSnap.h"
-#include "platform/Errors.h"
 #include "platform/HandlerGuard.h"
 #include "platform/IniFile.h"
 #include "platform/MciCommand.h"
@@ -577,10 +576,7 @@ void TMainForm::N11Click()
 
 void TMainForm::PlayListDblClick()
 {
-    const int selected = PlayList->SelectedIndex();
-    if (selected < 0)
-        throw EListIndexError(selected);
-    const QString fileName = PlayList->item(selected)->text();
+    const QString fileName = PlayList->SelectedLine();
     if (!QFileInfo::exists(fileName))
         return; // a line whose file is gone is passed over without a word
     if (Form4)

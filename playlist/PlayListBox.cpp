@@ -1,5 +1,6 @@
 #include "playlist/PlayListBox.h"
 
+#include "platform/Errors.h"
 #include "platform/HandlerGuard.h"
 
 #include <QDropEvent>
@@ -30,6 +31,14 @@ void TPlayListBox::SetSelectedIndex(int index)
         return;
     }
     setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
+}
+
+QString TPlayListBox::SelectedLine() const
+{
+    const int selected = SelectedIndex();
+    if (selected < 0)
+        throw EListIndexError(selected);
+    return item(selected)->text();
 }
 
 QStringList TPlayListBox::Lines() const

@@ -16,6 +16,9 @@ public:
     int SelectedIndex() const;
     void SetSelectedIndex(int index);
 
+    // The text of the selected line; with none selected, the list's index error.
+    QString SelectedLine() const;
+
     QStringList Lines() const;
     void SetLines(const QStringList& lines);
     void AppendLines(const QStringList& lines);

@@ -1,7 +1,6 @@
 #include "slideshow/SlideShow.h"
 
 #include "platform/Dialogs.h"
-#include "platform/Errors.h"
 #include "platform/HandlerGuard.h"
 #include "playlist/MediaKind.h"
 #include "playlist/PlayListBox.h"
@@ -46,10 +45,7 @@ void TSlideShow::ArmTimer()
 
 void TSlideShow::PresentSlide()
 {
-    const int selected = m_playList->SelectedIndex();
-    if (selected < 0 || selected >= m_playList->count())
-        throw EListIndexError(selected);
-    const QString fileName = m_playList->item(selected)->text();
+    const QString fileName = m_playList->SelectedLine();
     const TMediaKind kind = ClassifyMediaFile(fileName);
     switch (kind) {
     case mkPicture:
