@@ -2,10 +2,13 @@
 
 #include "platform/Errors.h"
 
-#include <QDir>
+#include "platform/SafeFile.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+
+#include <cerrno>
+#include <sys/stat.h>
 
 namespace Ini {
 namespace {
@@ -174,15 +177,14 @@ enum class LoadResult { Loaded, Missing, Unusable };
 
 LoadResult LoadFile(const QString& path, QByteArray& text)
 {
-    QFileInfo info(path);
-    if (!info.exists())
+    struct stat st = {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 && errno == ENOENT)
         return LoadResult::Missing;
-    QFile file(path);
-    if (!info.isFile() || info.size() > Ini::MaxFileSize || !file.open(QIODevice::ReadOnly))
-        return LoadResult::Unusable;
-    text = file.read(Ini::MaxFileSize + 1);
-    if (text.size() > Ini::MaxFileSize || file.error() != QFileDevice::NoError)
-        return LoadResult::Unusable;
+    try {
+        text = safefile::ReadRegularFile(path, Ini::MaxFileSize, QString());
+    } catch (const ESafeFileError&) {
+        return LoadResult::Unusable; // not a regular file, unreadable, or too large
+    }
     return LoadResult::Loaded;
 }
 
@@ -238,14 +240,12 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
     if (LoadFile(m_fileName, text) == LoadResult::Unusable)
         throw EIniFileException(m_fileName); // never replace a file we could not read whole
 
-    QFileInfo info(m_fileName);
-    QDir().mkpath(info.absolutePath());
-    QSaveFile file(m_fileName);
-    if (!file.open(QIODevice::WriteOnly))
+    safefile::MakePrivatePath(QFileInfo(m_fileName).absolutePath());
+    try {
+        safefile::ReplaceFile(m_fileName, Ini::SetValue(text, section, key, value));
+    } catch (const ESafeFileError&) {
         throw EIniFileException(m_fileName);
-    QByteArray out = Ini::SetValue(text, section, key, value);
-    if (file.write(out) != out.size() || !file.commit())
-        throw EIniFileException(m_fileName); // QSaveFile removes its temporary file
+    }
 }
 
 void TIniFile::WriteInteger(const QString& section, const QString& key, int value)

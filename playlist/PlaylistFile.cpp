@@ -2,9 +2,7 @@
 
 #include "platform/Errors.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include "platform/SafeFile.h"
 
 QStringList ParsePlaylistText(const QByteArray& text)
 {
@@ -38,31 +36,23 @@ QByteArray FormatPlaylistText(const QStringList& entries)
 
 QStringList LoadPlaylistFile(const QString& path)
 {
-    QFile file(path);
-    if (QFileInfo(path).isDir())
-        throw EFOpenError(path, QStringLiteral("It is a folder, not a file"));
-    if (!file.open(QIODevice::ReadOnly))
-        throw EFOpenError(path, file.errorString());
-    if (file.size() > MaxPlaylistFileSize)
-        throw EFOpenError(path, QStringLiteral("The file is larger than %1 MB, too large for a playlist")
-                                    .arg(MaxPlaylistFileSize / (1024 * 1024)));
-    const QByteArray text = file.read(MaxPlaylistFileSize + 1);
-    if (file.error() != QFileDevice::NoError)
-        throw EFOpenError(path, file.errorString());
-    if (text.size() > MaxPlaylistFileSize) // a file that grew, or one without a size (a pipe)
-        throw EFOpenError(path, QStringLiteral("The file is larger than %1 MB, too large for a playlist")
-                                    .arg(MaxPlaylistFileSize / (1024 * 1024)));
-    return ParsePlaylistText(text);
+    try {
+        return ParsePlaylistText(safefile::ReadRegularFile(
+            path, MaxPlaylistFileSize,
+            QStringLiteral("The file is larger than %1 MB, too large for a playlist")
+                .arg(MaxPlaylistFileSize / (1024 * 1024))));
+    } catch (const ESafeFileError& e) {
+        throw EFOpenError(path, e.Reason);
+    }
 }
 
 void SavePlaylistFile(const QString& path, const QStringList& entries)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw EFCreateError(path, file.errorString());
-    const QByteArray text = FormatPlaylistText(entries);
-    if (file.write(text) != text.size() || !file.commit())
-        throw EFCreateError(path, file.errorString());
+    try {
+        safefile::ReplaceFile(path, FormatPlaylistText(entries));
+    } catch (const ESafeFileError& e) {
+        throw EFCreateError(path, e.Reason);
+    }
 }
 
 QStringList TextLines(const QString& text) { return ParsePlaylistText(text.toUtf8()); }

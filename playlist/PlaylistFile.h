@@ -15,11 +15,14 @@ QStringList ParsePlaylistText(const QByteArray& text);
 QByteArray FormatPlaylistText(const QStringList& entries);
 
 // Reads a playlist file. Throws EFOpenError ("Cannot open file "%s". %s") with the
-// system's reason when it cannot be read, and for a folder or a file over the size limit.
+// system's reason when it cannot be read, for anything that is not a regular file (a FIFO
+// is refused at once, never waited on) and for a file over the size limit.
 QStringList LoadPlaylistFile(const QString& path);
 
 // Writes a playlist file, replacing any file of that name atomically: a failed save leaves
-// the previous file as it was. Throws EFCreateError ("Cannot create file "%s". %s").
+// the previous file as it was, and every write error (a full disk) is reported. In a folder
+// that others can write, a link or another user's file is refused, never written through.
+// Throws EFCreateError ("Cannot create file "%s". %s").
 void SavePlaylistFile(const QString& path, const QStringList& entries);
 
 // The lines of a multi-line text box by the reading rule above, and the text that shows

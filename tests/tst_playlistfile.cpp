@@ -7,8 +7,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 
 class TestPlaylistFile : public QObject {
@@ -27,7 +31,11 @@ private Q_SLOTS:
     void loadErrors();
     void binaryFileLoadsWithoutHarm();
     void saveReplacesWithoutAsking();
+    void failedSaveKeepsTheOldFile_data();
     void failedSaveKeepsTheOldFile();
+    void saveNeverFollowsALinkInASharedFolder();
+    void saveNeverReplacesAnotherUsersFileInASharedFolder();
+    void loadRefusesWhatIsNotARegularFile();
     void saveIntoMissingFolder();
 
 private:
@@ -131,15 +139,28 @@ void TestPlaylistFile::saveReplacesWithoutAsking()
     QCOMPARE(Read(path), QByteArray("/new\r\n"));
 }
 
-// A save cut short by a full disk leaves the previous playlist file as it was. The file
-// size limit makes the disk "full" in a child process.
+// A save cut short by a full disk leaves the previous playlist file as it was and says so,
+// whether the playlist is larger or much smaller than any write buffer. The file size
+// limit makes the disk "full" in a child process.
+void TestPlaylistFile::failedSaveKeepsTheOldFile_data()
+{
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<int>("lines");
+    QTest::newRow("no room, one short line") << 0 << 1;
+    QTest::newRow("no room, a few lines") << 0 << 3;
+    QTest::newRow("1 KB room, 38 KB playlist") << 1024 << 1000;
+    QTest::newRow("1 KB room, 2 KB playlist") << 1024 << 50;
+}
+
 void TestPlaylistFile::failedSaveKeepsTheOldFile()
 {
+    QFETCH(int, limit);
+    QFETCH(int, lines);
     const QByteArray original = "/keep/me.jpg\r\n";
     const QString path = Write("list.txt", original);
-    const int result = testfiles::WithFullDisk(1024, [&] {
+    const int result = testfiles::WithFullDisk(rlim_t(limit), [&] {
         try {
-            SavePlaylistFile(path, QStringList(1000, QStringLiteral("/a/rather/long/path/to/a/picture.jpg")));
+            SavePlaylistFile(path, QStringList(lines, QStringLiteral("/a/rather/long/path/to/a/picture.jpg")));
         } catch (const EFCreateError& e) {
             return e.Message.startsWith("Cannot create file \"" + path + "\". ") ? 42 : 1;
         }
@@ -147,7 +168,62 @@ void TestPlaylistFile::failedSaveKeepsTheOldFile()
     });
     QCOMPARE(result, 42); // the failure was reported, not swallowed
     QCOMPARE(Read(path), original);
-    QCOMPARE(m_dir.entryList(QDir::Files), QStringList{"list.txt"});
+    QCOMPARE(m_dir.entryList(QDir::Files | QDir::Hidden), QStringList{"list.txt"});
+}
+
+// In a folder that others can write (a sticky /tmp), a name that is a link is never
+// written through, whoever planted it; in the user's own folder the user's link is followed.
+void TestPlaylistFile::saveNeverFollowsALinkInASharedFolder()
+{
+    const QString victim = Write("victim.txt", "precious\n");
+    QVERIFY(m_dir.mkdir("shared"));
+    QVERIFY(::chmod(QFile::encodeName(m_dir.filePath("shared")).constData(), 01777) == 0);
+    const QString planted = m_dir.filePath("shared/list.txt");
+    QVERIFY(QFile::link(victim, planted));
+    QVERIFY_THROWS_EXCEPTION(EFCreateError, SavePlaylistFile(planted, {"/x.jpg"}));
+    QCOMPARE(Read(victim), QByteArray("precious\n"));
+    QVERIFY(QFileInfo(planted).isSymLink());
+    QCOMPARE(QDir(m_dir.filePath("shared")).entryList(QDir::Files | QDir::Hidden | QDir::System),
+             QStringList{"list.txt"});
+
+    // Not a regular file at all: refused, nothing created beside it.
+    QVERIFY(::mkfifo(QFile::encodeName(m_dir.filePath("fifo.txt")).constData(), 0600) == 0);
+    QVERIFY_THROWS_EXCEPTION(EFCreateError, SavePlaylistFile(m_dir.filePath("fifo.txt"), {"/x.jpg"}));
+
+    // The user's own link in the user's own folder: the file it names is replaced.
+    QVERIFY(::chmod(QFile::encodeName(m_dir.path()).constData(), 0700) == 0);
+    QVERIFY(QFile::link(victim, m_dir.filePath("mine.txt")));
+    SavePlaylistFile(m_dir.filePath("mine.txt"), {"/y.jpg"});
+    QCOMPARE(Read(victim), QByteArray("/y.jpg\r\n"));
+    QVERIFY(QFileInfo(m_dir.filePath("mine.txt")).isSymLink());
+}
+
+// Another user's file in a shared folder is not replaced (needs root to make one).
+void TestPlaylistFile::saveNeverReplacesAnotherUsersFileInASharedFolder()
+{
+    if (::geteuid() != 0)
+        QSKIP("making a file of another user needs root");
+    QVERIFY(m_dir.mkdir("shared"));
+    QVERIFY(::chmod(QFile::encodeName(m_dir.filePath("shared")).constData(), 01777) == 0);
+    const QString theirs = Write("shared/list.txt", "theirs\n");
+    QVERIFY(::chown(QFile::encodeName(theirs).constData(), 65534, 65534) == 0);
+    QVERIFY_THROWS_EXCEPTION(EFCreateError, SavePlaylistFile(theirs, {"/x.jpg"}));
+    QCOMPARE(Read(theirs), QByteArray("theirs\n"));
+}
+
+// Anything that is not a regular file is refused at once: a FIFO with no writer would
+// otherwise block the program inside open() for good.
+void TestPlaylistFile::loadRefusesWhatIsNotARegularFile()
+{
+    QVERIFY(::mkfifo(QFile::encodeName(m_dir.filePath("fifo.txt")).constData(), 0600) == 0);
+    for (const QString& path : {m_dir.filePath("fifo.txt"), QStringLiteral("/dev/zero"), m_dir.path()}) {
+        try {
+            LoadPlaylistFile(path);
+            QFAIL(qPrintable(path + " was read"));
+        } catch (const EFOpenError& e) {
+            QVERIFY2(e.Message.startsWith("Cannot open file \"" + path + "\". "), qPrintable(e.Message));
+        }
+    }
 }
 
 void TestPlaylistFile::saveIntoMissingFolder()

@@ -9,10 +9,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -57,7 +59,9 @@ private Q_SLOTS:
 
     void writeIntoFolderThatCannotBeCreatedFails();
     void writeIntoReadOnlyFolderFails();
+    void interruptedWriteLeavesOldFileIntact_data();
     void interruptedWriteLeavesOldFileIntact();
+    void plantedFilesAreNeverWrittenThrough();
     void failingKeyStopsTheKeysAfterIt();
 
     void settingsLocation();
@@ -266,15 +270,27 @@ void TestSettings::writeIntoReadOnlyFolderFails()
 
 // A write cut short by a full disk leaves the previous file as it was, with no temporary
 // file behind. The file size limit makes the disk "full" in a child process.
+void TestSettings::interruptedWriteLeavesOldFileIntact_data()
+{
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<int>("captionLength");
+    // Small files matter most: a write smaller than any buffer must fail as loudly.
+    QTest::newRow("no room, short caption") << 0 << 3;
+    QTest::newRow("10 bytes of room, short caption") << 10 << 3;
+    QTest::newRow("4 KB of room, 100 KB caption") << 4096 << 100000;
+}
+
 void TestSettings::interruptedWriteLeavesOldFileIntact()
 {
+    QFETCH(int, limit);
+    QFETCH(int, captionLength);
     const QByteArray original = "[Form]\r\nTop=1\r\nLeft=2\r\nCaption=Old\r\nInitMax=0\r\n";
     WriteAll(m_path, original);
 
-    const int result = testfiles::WithFullDisk(4096, [&] {
+    const int result = testfiles::WithFullDisk(rlim_t(limit), [&] {
         TIniFile ini(m_path);
         try {
-            ini.WriteString("Form", "Caption", QString(100000, QLatin1Char('y')));
+            ini.WriteString("Form", "Caption", QString(captionLength, QLatin1Char('y')));
         } catch (const EIniFileException&) {
             return 42;
         }
@@ -282,7 +298,29 @@ void TestSettings::interruptedWriteLeavesOldFileIntact()
     });
     QCOMPARE(result, 42); // the failure was reported, not swallowed
     QCOMPARE(ReadAll(m_path), original);
-    QCOMPARE(m_dir.entryList(QDir::Files), QStringList{"lumivo.INI"});
+    QCOMPARE(m_dir.entryList(QDir::Files | QDir::Hidden), QStringList{"lumivo.INI"});
+}
+
+// A settings file in a folder others can write is never written through a link; a FIFO
+// in its place is neither read (defaults, at once) nor written.
+void TestSettings::plantedFilesAreNeverWrittenThrough()
+{
+    const QString victim = m_dir.filePath("victim");
+    WriteAll(victim, "precious\n");
+    QVERIFY(m_dir.mkdir("shared"));
+    QVERIFY(::chmod(QFile::encodeName(m_dir.filePath("shared")).constData(), 01777) == 0);
+    const QString planted = m_dir.filePath("shared/lumivo.INI");
+    QVERIFY(QFile::link(victim, planted));
+    TIniFile ini(planted);
+    QVERIFY_THROWS_EXCEPTION(EIniFileException, ini.WriteInteger("Form", "Top", 5));
+    QCOMPARE(ReadAll(victim), QByteArray("precious\n"));
+
+    const QString fifo = m_dir.filePath("fifo.INI");
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    TIniFile pipe(fifo);
+    QCOMPARE(pipe.ReadInteger("Form", "Top", 77), 77);
+    QVERIFY_THROWS_EXCEPTION(EIniFileException, pipe.WriteInteger("Form", "Top", 5));
+    QVERIFY(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
 }
 
 void TestSettings::failingKeyStopsTheKeysAfterIt()
@@ -311,10 +349,15 @@ void TestSettings::settingsLocation()
     QCOMPARE(SettingsFilePath("/usr/bin/lumivo", QString(), readOnly), m_dir.filePath("cfg/lumivo/lumivo.INI"));
     qunsetenv("XDG_CONFIG_HOME");
 
-    // The fallback folder is created by the first write.
+    // The fallback folder is created by the first write, private to the user.
     TIniFile ini(m_dir.filePath("cfg/lumivo/lumivo.INI"));
     ini.WriteInteger("Form", "Top", 3);
     QCOMPARE(TIniFile(ini.FileName()).ReadInteger("Form", "Top", 0), 3);
+    for (const char* folder : {"cfg", "cfg/lumivo"}) {
+        struct stat st = {};
+        QVERIFY(::stat(QFile::encodeName(m_dir.filePath(folder)).constData(), &st) == 0);
+        QCOMPARE(st.st_mode & 0777, mode_t(0700));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSettings)
