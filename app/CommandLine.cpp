@@ -2,6 +2,7 @@
 
 #include "playlist/PlayListBox.h"
 #include "playlist/PlaylistFile.h"
+#include "platform/Errors.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -44,17 +45,29 @@ std::optional<TCommandLine> ParseCommandLine(const QStringList& arguments, int& 
     }
     TCommandLine result;
     result.SlideShow = parser.isSet(slideShow);
-    result.Files = parser.positionalArguments();
+    for (const QString& file : parser.positionalArguments())
+        if (!file.isEmpty()) // an empty argument names no file
+            result.Files << file;
     return result;
 }
 
 void AppendCommandLineFiles(TPlayListBox* playList, const QStringList& files)
 {
+    QStringList errors;
     for (const QString& file : files) {
+        if (file.isEmpty())
+            continue;
         const QFileInfo info(file);
-        if (info.suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0)
-            playList->AppendLines(LoadPlaylistFile(info.absoluteFilePath()));
-        else
+        if (info.suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) != 0) {
             playList->AppendLines({info.absoluteFilePath()});
+            continue;
+        }
+        try {
+            playList->AppendLines(LoadPlaylistFile(info.absoluteFilePath()));
+        } catch (const ELumivoError& e) {
+            errors << e.Message; // reported once the other files are in
+        }
     }
+    if (!errors.isEmpty())
+        throw ELumivoError(errors.join(QLatin1Char('\n')));
 }

@@ -16,10 +16,12 @@ struct TCommandLine {
 
 // The parsed arguments (arguments[0] is the program), or nothing when the program is to
 // end at once: after --help or --version (printed to standard output, exitCode 0) or a
-// wrong option (printed to standard error, exitCode 2).
+// wrong option (printed to standard error, exitCode 2). Empty arguments are dropped; every
+// argument after "--" is a file name.
 std::optional<TCommandLine> ParseCommandLine(const QStringList& arguments, int& exitCode);
 
 // Appends the files to the playlist: a playlist text file (".txt") with its lines, any
-// other file as one line with its absolute path. A playlist that cannot be read raises its
-// error after the files before it were added.
+// other file as one line with its absolute path; empty names are skipped. A playlist that
+// cannot be read does not stop the files after it: once all are in, the errors are raised
+// together.
 void AppendCommandLineFiles(TPlayListBox* playList, const QStringList& files);

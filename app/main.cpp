@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include <cstdio>
+
 int main(int argc, char* argv[])
 {
     // Clips play through GStreamer, which also plays MIDI; the user may choose otherwise.
@@ -29,7 +31,11 @@ int main(int argc, char* argv[])
     if (!commandLine)
         return exitCode;
 
-    QApplication app(argc, argv);
+    // The toolkit sees only the program's name: every other argument is the program's own,
+    // and a file named "-platform" or "-reverse" stays a file name.
+    int toolkitArgc = 1;
+    char* toolkitArgv[] = {argv[0], nullptr};
+    QApplication app(toolkitArgc, toolkitArgv);
     QApplication::setApplicationName(QStringLiteral("lumivo"));
     QApplication::setApplicationVersion(QStringLiteral("2.0"));
     // The program ends when the main window closes, not when its last window does: the main
@@ -44,14 +50,27 @@ int main(int argc, char* argv[])
     const QString settingsFile = SettingsFilePath(QCoreApplication::applicationFilePath());
     // A program already running with these settings takes this start's request: its window
     // comes back (also from the tray) and the files join its playlist.
-    QStringList files;
+    TInstanceRequest request;
+    request.SlideShow = commandLine->SlideShow;
     for (const QString& file : commandLine->Files)
-        files << QFileInfo(file).absoluteFilePath();
-    if (TSingleInstance::SendToRunning(settingsFile, files))
+        request.Files << QFileInfo(file).absoluteFilePath();
+    switch (TSingleInstance::SendToRunning(settingsFile, request)) {
+    case TSingleInstance::SendResult::Delivered:
         return 0;
-    TSingleInstance instance(settingsFile, [](const QStringList& requested) {
+    case TSingleInstance::SendResult::NotAnswering:
+        // A busy or stopped program is never replaced by a second one: both would write
+        // the same settings file. The request waits in its socket until it answers.
+        std::fprintf(stderr, "lumivo: the running Lumivo does not answer; it takes this request when it can.\n");
+        return 1;
+    case TSingleInstance::SendResult::NoServer:
+    case TSingleInstance::SendResult::Unavailable:
+        break;
+    }
+    TSingleInstance instance(settingsFile, [](const TInstanceRequest& requested) {
         MainForm->ComeBackClick();
-        Guarded([&] { AppendCommandLineFiles(MainForm->PlayList, requested); });
+        Guarded([&] { AppendCommandLineFiles(MainForm->PlayList, requested.Files); });
+        if (requested.SlideShow)
+            MainForm->N23->trigger();
     });
 
     CreateApplicationWindows(settingsFile);
@@ -61,7 +80,7 @@ int main(int argc, char* argv[])
     MainForm->show();
     // Files named on the command line join the playlist once the window is up, so that a
     // playlist that cannot be read is reported over it.
-    QTimer::singleShot(0, MainForm, [files, slideShow = commandLine->SlideShow] {
+    QTimer::singleShot(0, MainForm, [files = request.Files, slideShow = commandLine->SlideShow] {
         Guarded([&] { AppendCommandLineFiles(MainForm->PlayList, files); });
         if (slideShow)
             MainForm->N23->trigger();

@@ -1,9 +1,14 @@
 #pragma once
 
 // One running program per settings file. The first start listens on a local socket named
-// after the settings file; a later start hands its request (bring the window back, plus
-// the files of its command line) to the running one and ends. So a window hidden where the
-// desktop has no notification area can always be brought back.
+// after the settings file; a later start hands its request (bring the window back, the
+// files of its command line, whether to start the slide show) to the running one and ends.
+// So a window hidden where the desktop has no notification area can always be brought back.
+//
+// The socket lives in a folder only the user can write ($XDG_RUNTIME_DIR, or a 0700 folder
+// of the user's own under the temporary folder), both ends check that the other is the same
+// user before anything is sent or taken, and a request has a size limit. A running program
+// that does not answer (busy, stopped) is never replaced: only a socket nobody listens on is.
 
 #include <QObject>
 #include <QStringList>
@@ -11,27 +16,48 @@
 #include <functional>
 
 class QLocalServer;
+class QLocalSocket;
+
+struct TInstanceRequest {
+    bool SlideShow = false;
+    QStringList Files;
+};
 
 class TSingleInstance : public QObject {
     Q_OBJECT
 public:
-    // Listens for later starts (call SendToRunning first: a socket that is there is taken
-    // for one left behind). onRequest runs for every later start, with its files.
-    TSingleInstance(const QString& key, std::function<void(const QStringList& files)> onRequest,
+    // Largest request taken, in bytes.
+    static constexpr qint64 MaxRequestSize = 16 * 1024 * 1024;
+
+    enum class SendResult {
+        Delivered,    // the running program took the request
+        NoServer,     // nobody listens: this start is the first
+        NotAnswering, // a program of this user listens but did not confirm in time
+        Unavailable,  // no private folder for the socket: run without the channel
+    };
+
+    // Listens for later starts (call SendToRunning first). A socket that is there is
+    // replaced only when nobody listens on it. onRequest runs for every later start.
+    TSingleInstance(const QString& key, std::function<void(const TInstanceRequest&)> onRequest,
                     QObject* parent = nullptr);
 
-    // True when the program listens for later starts.
     bool IsListening() const { return m_listening; }
 
-    // For a later start: hands the files to the running program. True when it took them.
-    static bool SendToRunning(const QString& key, const QStringList& files);
+    // For a later start: hands the request to the running program.
+    static SendResult SendToRunning(const QString& key, const TInstanceRequest& request, int answerTimeoutMs = 5000);
 
-    static QString ServerName(const QString& key);
+    // The socket's path for this key, or empty when there is no private folder for it.
+    static QString SocketPath(const QString& key);
+    // The user's private folder for sockets, or empty when none can be had safely.
+    static QString PrivateFolder();
 
 private:
-    void ReadRequest();
+    void TakeConnection(QLocalSocket* socket);
 
-    std::function<void(const QStringList&)> m_onRequest;
+    std::function<void(const TInstanceRequest&)> m_onRequest;
     QLocalServer* m_server = nullptr;
     bool m_listening = false;
 };
+
+// The user id of the process at the other end of a connected local socket, or -1.
+long PeerUserId(const QLocalSocket& socket);

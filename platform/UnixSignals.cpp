@@ -2,6 +2,7 @@
 
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -14,9 +15,12 @@ constexpr int TerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 void OnSignal(int signal)
 {
-    const char byte = static_cast<char>(signal);
     // Only async-signal-safe calls here; a full pipe means a signal is already pending.
+    // write() may set errno, which the interrupted code may be about to read.
+    const int savedErrno = errno;
+    const char byte = static_cast<char>(signal);
     [[maybe_unused]] ssize_t n = ::write(g_signalFds[0], &byte, 1);
+    errno = savedErrno;
 }
 
 } // namespace

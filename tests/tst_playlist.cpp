@@ -26,6 +26,8 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <sys/stat.h>
+
 namespace {
 
 QStringList Numbered(int n)
@@ -49,6 +51,7 @@ private Q_SLOTS:
     void dragFromElsewhereIsRefused();
     void addAndDelete();
     void clearWritesTheBackupFirst();
+    void clearKeepsTheListWhenTheBackupFails_data();
     void clearKeepsTheListWhenTheBackupFails();
     void loadAndSave();
     void loadOfAMissingFileLeavesTheList();
@@ -189,8 +192,31 @@ void TestPlaylist::clearWritesTheBackupFirst()
     QVERIFY(m_errors.isEmpty());
 }
 
+void TestPlaylist::clearKeepsTheListWhenTheBackupFails_data()
+{
+    QTest::addColumn<bool>("plantedLink");
+    QTest::newRow("a folder of that name") << false;
+    QTest::newRow("a link planted in a shared current folder") << true;
+}
+
 void TestPlaylist::clearKeepsTheListWhenTheBackupFails()
 {
+    QFETCH(bool, plantedLink);
+    if (plantedLink) {
+        // Another user's link in a sticky folder like /tmp, where a file dialog left the
+        // current folder: the file it points to must not be replaced.
+        const QString victim = Write("victim.txt", "precious\n");
+        QVERIFY(m_dir.mkdir("shared"));
+        QVERIFY(::chmod(QFile::encodeName(m_dir.filePath("shared")).constData(), 01777) == 0);
+        QVERIFY(QDir::setCurrent(m_dir.filePath("shared")));
+        QVERIFY(QFile::link(victim, TMainForm::ClearedPlaylistBackup));
+        m_list->SetLines({"/a.jpg"});
+        MainForm->N6->trigger();
+        QCOMPARE(Read("victim.txt"), QByteArray("precious\n"));
+        QCOMPARE(m_list->Lines(), QStringList{"/a.jpg"});
+        QCOMPARE(m_errors.size(), 1);
+        return;
+    }
     QVERIFY(m_dir.mkdir(TMainForm::ClearedPlaylistBackup)); // a folder of that name: no file can be made
     m_list->SetLines({"/a.jpg"});
     MainForm->N6->trigger();
@@ -392,11 +418,26 @@ void TestPlaylist::commandLineFiles()
     QCOMPARE(parsed->Files, (QStringList{"a.jpg", "list.TXT"}));
     QVERIFY(!ParseCommandLine({"lumivo", "--no-such-option"}, exitCode));
     QCOMPARE(exitCode, 2);
+    // After "--" everything is a file name, toolkit options included; empty names are dropped.
+    parsed = ParseCommandLine({"lumivo", "", "--", "-platform", "-reverse", "", "--slideshow"}, exitCode);
+    QVERIFY(parsed);
+    QVERIFY(!parsed->SlideShow);
+    QCOMPARE(parsed->Files, (QStringList{"-platform", "-reverse", "--slideshow"}));
 
     Write("list.TXT", "/p.gif\r\n/q.avi\r\n");
-    AppendCommandLineFiles(m_list, {"a.jpg", "list.TXT", "/abs/b.wav"});
+    AppendCommandLineFiles(m_list, {"a.jpg", "list.TXT", "/abs/b.wav", ""});
     QCOMPARE(m_list->Lines(), (QStringList{m_dir.filePath("a.jpg"), "/p.gif", "/q.avi", "/abs/b.wav"}));
-    QVERIFY_THROWS_EXCEPTION(EFOpenError, AppendCommandLineFiles(m_list, {"missing.txt"}));
+
+    // An unreadable playlist is reported, and the arguments after it still load.
+    m_list->clear();
+    QVERIFY(::mkfifo(QFile::encodeName(m_dir.filePath("fifo.txt")).constData(), 0600) == 0);
+    try {
+        AppendCommandLineFiles(m_list, {"a.jpg", "missing.txt", "fifo.txt", "list.TXT", "c.jpg"});
+        QFAIL("the unreadable playlists were not reported");
+    } catch (const ELumivoError& e) {
+        QVERIFY2(e.Message.contains("missing.txt") && e.Message.contains("fifo.txt"), qPrintable(e.Message));
+    }
+    QCOMPARE(m_list->Lines(), (QStringList{m_dir.filePath("a.jpg"), "/p.gif", "/q.avi", m_dir.filePath("c.jpg")}));
 }
 
 QTEST_MAIN(TestPlaylist)

@@ -50,6 +50,7 @@ private Q_SLOTS:
     void filesFromTheCommandLineDragAndSave();
     void trayUnderARealNotificationArea();
     void secondStartBringsTheWindowBack();
+    void stoppedProgramIsNotDuplicated();
 
 private:
     void Launch(const QStringList& arguments = {});
@@ -264,6 +265,27 @@ void TestSmoke::secondStartBringsTheWindowBack()
     QCOMPARE(m_program.state(), QProcess::Running);
     ::kill(m_program.processId(), SIGTERM);
     QVERIFY(m_program.waitForFinished(15000));
+}
+
+// File names that look like toolkit options stay file names; a second start while the
+// first is stopped does not start a second program beside it.
+void TestSmoke::stoppedProgramIsNotDuplicated()
+{
+    Launch({"--", "-platform", "-reverse", "x.jpg"});
+    QVERIFY(!WaitForWindow("Lumivo").isEmpty());
+    ::kill(m_program.processId(), SIGSTOP);
+    QProcess second;
+    second.start(m_dir.filePath("lumivo"), {"--slideshow", m_dir.filePath("extra.mid")});
+    const bool ended = second.waitForFinished(20000);
+    ::kill(m_program.processId(), SIGCONT);
+    QVERIFY(ended);
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 1);
+    QVERIFY(second.readAllStandardError().contains("does not answer"));
+    QCOMPARE(m_program.state(), QProcess::Running);
+    ::kill(m_program.processId(), SIGTERM);
+    QVERIFY(m_program.waitForFinished(15000));
+    QCOMPARE(m_program.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestSmoke)
