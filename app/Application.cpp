@@ -10,6 +10,7 @@
 #include "playlist/Form7.h"
 #include "presentation/Form4.h"
 #include "presentation/MediaPlayer.h"
+#include "presentation/PresentationGate.h"
 #include "slideshow/Form6.h"
 #include "slideshow/SlideShow.h"
 
@@ -38,8 +39,9 @@ void CreateApplicationWindows(const QString& settingsFile)
     auto* show = new TSlideShow(MainForm->PlayList, MainForm->Timer1, Form4,
                                 [] { return MainForm->Screen->isChecked(); }, MainForm);
     MainForm->SlideShow = show;
-    QObject::connect(Form4->MediaPlayer1, &TMediaPlayer::Notify, show,
-                     [show](int status) { Guarded([&] { show->Continue(status); }); });
+    QObject::connect(Form4->MediaPlayer1, &TMediaPlayer::Notify, show, [show](int status) {
+        presentation::RunGuardedWhenIdle(show, [show, status] { show->Continue(status); });
+    });
     Form6->SetSlideInterval = [show](int seconds) { show->SlideInterval = seconds; };
     QObject::connect(MainForm, &TMainForm::Closed, qApp, [] { QCoreApplication::exit(0); });
 }

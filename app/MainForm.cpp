@@ -14,6 +14,7 @@
 #include "platform/WindowGeometry.h"
 #include "presentation/Form4.h"
 #include "presentation/Present.h"
+#include "presentation/PresentationGate.h"
 #include "slideshow/Form6.h"
 #include "slideshow/SlideShow.h"
 #include "playlist/Form7.h"
@@ -341,7 +342,9 @@ void TMainForm::CreateNonVisual()
     // icon's own mouse handling, since hiding the icon destroys the window that handles it.
     connect(
         TrayIcon, &QSystemTrayIcon::activated, this,
-        [this](QSystemTrayIcon::ActivationReason reason) { Guarded([&] { WMTrayNotify(reason); }); },
+        [this](QSystemTrayIcon::ActivationReason reason) {
+            presentation::RunGuardedWhenIdle(this, [this, reason] { WMTrayNotify(reason); });
+        },
         Qt::QueuedConnection);
 
     OpenDialog.Filter = MediaFilter;

@@ -6,6 +6,7 @@
 #include "platform/SettingsLocation.h"
 #include "platform/SingleInstance.h"
 #include "platform/UnixSignals.h"
+#include "presentation/PresentationGate.h"
 
 #include <QAction>
 #include <QApplication>
@@ -67,10 +68,12 @@ int main(int argc, char* argv[])
         break;
     }
     TSingleInstance instance(settingsFile, [](const TInstanceRequest& requested) {
-        MainForm->ComeBackClick();
-        Guarded([&] { AppendCommandLineFiles(MainForm->PlayList, requested.Files); });
-        if (requested.SlideShow)
-            MainForm->N23->trigger();
+        presentation::RunWhenIdle(MainForm, [requested] {
+            MainForm->ComeBackClick();
+            Guarded([&] { AppendCommandLineFiles(MainForm->PlayList, requested.Files); });
+            if (requested.SlideShow)
+                MainForm->N23->trigger();
+        });
     });
 
     CreateApplicationWindows(settingsFile);

@@ -85,11 +85,14 @@ void TGifImage::LoadFromFile(const QString& fileName)
             SetAnimated(true);
     }
     SetPicture(file->SubImage(m_currentFrame).AsBitmap().convertToFormat(QImage::Format_RGB32));
+    m_composed = true;
     m_loading = false;
 }
 
 void TGifImage::SetAnimated(bool value)
 {
+    if (!value)
+        m_playingOnce = false; // stopping the animation ends a run-through too
     if (value == m_timerEnabled)
         return;
     m_timerEnabled = value;
@@ -119,14 +122,28 @@ void TGifImage::NextFrame()
     ++m_currentFrame;
     if (m_currentFrame > file.SubImageCount()) {
         m_currentFrame = 1;
-        if (m_playingOnce) {
-            SetAnimated(false);
-            m_playingOnce = false;
-        }
+        if (m_playingOnce)
+            SetAnimated(false); // ends the run-through
     }
-    gif::TGifSubImage& frame = file.SubImage(m_currentFrame);
-    if (m_currentFrame == 1) {
-        SetPicture(frame.AsBitmap().convertToFormat(QImage::Format_RGB32));
+    // Out of sight only the frame number moves on; the picture is composed when it is
+    // looked at again (shown, painted, or asked for).
+    if (!isVisible()) {
+        m_composed = false;
+        return;
+    }
+    if (!m_composed) {
+        Compose();
+        return;
+    }
+    DrawFrame(m_currentFrame);
+    update();
+}
+
+void TGifImage::DrawFrame(int n)
+{
+    gif::TGifSubImage& frame = m_gifFile->SubImage(n);
+    if (n == 1) {
+        m_picture = frame.AsBitmap().convertToFormat(QImage::Format_RGB32);
         return;
     }
     const QImage& bitmap = frame.AsBitmap();
@@ -134,7 +151,32 @@ void TGifImage::NextFrame()
         QPainter painter(&m_picture);
         painter.drawImage(QPoint(frame.Left, frame.Top), bitmap);
     }
-    update();
+}
+
+void TGifImage::Compose()
+{
+    // Frame 1 replaces the picture and every later frame is drawn over it, so the picture
+    // of frame n is frames 1 to n drawn in order.
+    m_composed = true;
+    if (!m_gifFile || m_gifFile->SubImageCount() == 0)
+        return;
+    for (int n = 1; n <= m_currentFrame; ++n)
+        DrawFrame(n);
+    SetPicture(std::move(m_picture));
+}
+
+const QImage& TGifImage::Picture()
+{
+    if (!m_composed)
+        Compose();
+    return m_picture;
+}
+
+void TGifImage::showEvent(QShowEvent* event)
+{
+    TImage::showEvent(event);
+    if (!m_composed)
+        Compose();
 }
 
 void TGifImage::TimerTick()

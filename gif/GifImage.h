@@ -52,10 +52,14 @@ public:
     // one is running (messages run during decoding) is refused with EGifException, so the
     // file being read is never released under the reader.
     void LoadFromFile(const QString& fileName);
+    // Off also ends a run-through of PlayOnce.
     void SetAnimated(bool value);
     void PlayOnce();
     void SlowDown();
     void NextFrame();
+
+    // The picture of the current frame (composed now if ticks moved on while hidden).
+    const QImage& Picture();
 
     bool Loading() const { return m_loading; }
     bool PlayingOnce() const { return m_playingOnce; }
@@ -66,8 +70,13 @@ public:
 
     bool StartImmediately = false;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void TimerTick();
+    void DrawFrame(int n);
+    void Compose();
     void SyncTimer();
 
     gif::IGifHost& m_host;
@@ -79,4 +88,5 @@ private:
     bool m_inProgress = false; // a LoadFromFile call is running right now
     bool m_playingOnce = false;
     int m_currentFrame = 0;
+    bool m_composed = true; // the picture shows the current frame
 };

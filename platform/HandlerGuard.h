@@ -7,6 +7,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 
+#include <QObject>
 #include <QString>
 
 #include <exception>

@@ -181,6 +181,7 @@ void TForm4::ApplyPictureLayout()
     Panel2->hide();
     TrackBar4->hide();
     MediaPlayer1->hide();
+    MediaPlayer1->HideVideo(); // a clip may play on, but out of sight, whether the picture loads or not
     Gauge1->hide();
     ProgressBar1->hide();
     Button1Click();
@@ -214,9 +215,12 @@ void TForm4::Button1Click() { GifImage->hide(); }
 
 void TForm4::LoadGif(const QString& fileName)
 {
+    const quint64 presentation = PresentationSerial;
     m_gifFills = true;
     GifImage->setGeometry(DisplayArea());
     GifImage->LoadFromFile(fileName); // an error leaves the control as it was, not shown
+    if (presentation != PresentationSerial)
+        return; // something newer was presented while the GIF decoded: it stays in view
     GifImage->show();
     GifImage->raise();
 }

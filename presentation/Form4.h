@@ -61,6 +61,10 @@ public:
     void ApplyAnimationLayout();
     void ApplyClipLayout();
 
+    // Counts the presentations begun in this window. A presentation that finishes after a
+    // newer one has begun (a GIF whose decode let messages run) does not show itself.
+    quint64 PresentationSerial = 0;
+
     // The client area above the bottom strip, which the animation control fills.
     QRect DisplayArea() const;
 

@@ -1,6 +1,7 @@
 #include "presentation/MediaPlayer.h"
 
 #include "platform/HandlerGuard.h"
+#include "presentation/PresentationGate.h"
 
 #include <QAudioDevice>
 #include <QAudioOutput>
@@ -19,6 +20,7 @@
 #include <QVideoWidget>
 
 int TMediaPlayer::OpenTimeoutMs = 10000;
+int TMediaPlayer::SettleMs = 100;
 quint16 TMediaPlayer::RequestedLeft = 0;
 quint16 TMediaPlayer::RequestedRight = 0;
 bool TMediaPlayer::WaveVolumeSet = false;
@@ -31,20 +33,29 @@ QList<TMediaPlayer*>& Players()
     return players;
 }
 
-// Runs the event loop until done() holds or the time is up; false on time-out.
+// Lets the event loop run, without user input, until done() holds, the time is up or the
+// application is quitting; true when done() holds. One loop and one timer per wait: once
+// the application quits, a new loop returns at once, and so does the wait. While it runs,
+// the program is busy presenting: slide ticks, completion reports and other commands that
+// would start a presentation wait until the presentation has returned.
 template <class Done>
 bool WaitUntil(Done done, int timeoutMs)
 {
+    if (done())
+        return true;
+    presentation::TBusyScope busy;
+    QEventLoop loop;
     QElapsedTimer clock;
     clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(10, &loop, &QEventLoop::quit);
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    }
-    return true;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done() || clock.elapsed() > timeoutMs)
+            loop.quit();
+    });
+    poll.start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return done();
 }
 
 } // namespace
@@ -127,7 +138,7 @@ void TMediaPlayer::Close()
 void TMediaPlayer::Open()
 {
     Close();
-    auto player = std::make_unique<QMediaPlayer>();
+    auto player = std::make_unique<QMediaPlayer>(this);
     m_audio = std::make_unique<QAudioOutput>();
     player->setAudioOutput(m_audio.get());
     ApplyVolume();
@@ -154,27 +165,36 @@ void TMediaPlayer::Open()
         });
     }
 
+    // Loaded is success only when no error follows within a short settling time: the
+    // backend may report a stream error just after it has reported the media loaded.
     QString error;
-    bool loaded = false;
-    connect(player.get(), &QMediaPlayer::errorOccurred, this,
-            [&error](QMediaPlayer::Error, const QString& text) { error = text; });
+    QElapsedTimer loadedFor;
+    connect(player.get(), &QMediaPlayer::errorOccurred, this, [&error](QMediaPlayer::Error, const QString& text) {
+        if (error.isEmpty())
+            error = text.isEmpty() ? QStringLiteral("Unknown error code") : text;
+    });
     connect(player.get(), &QMediaPlayer::mediaStatusChanged, this, [&](QMediaPlayer::MediaStatus status) {
-        if (status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia)
-            loaded = true;
+        if ((status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia) && !loadedFor.isValid())
+            loadedFor.start();
         else if (status == QMediaPlayer::InvalidMedia && error.isEmpty())
             error = QStringLiteral("Unknown error code");
     });
     player->setSource(QUrl::fromLocalFile(FileName));
-    const bool answered = WaitUntil([&] { return loaded || !error.isEmpty(); }, OpenTimeoutMs);
+    WaitUntil([&] { return !error.isEmpty() || (loadedFor.isValid() && loadedFor.elapsed() >= SettleMs); },
+              OpenTimeoutMs);
     player->disconnect(this);
-    if (!answered || !error.isEmpty()) {
+    if (!error.isEmpty() || !loadedFor.isValid()) {
         player->stop();
         player.release()->deleteLater();
         m_audio.reset();
         m_sink.reset();
-        throw EMCIDeviceError(answered ? error : QStringLiteral("The media device did not answer"));
+        if (!error.isEmpty())
+            throw EMCIDeviceError(error);
+        throw EMCIDeviceError(QStringLiteral("The media device did not answer"));
     }
 
+    if (m_player)
+        Close(); // should another clip have been opened meanwhile, this one replaces it
     m_player = std::move(player);
     connect(m_player.get(), &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
         if (status == QMediaPlayer::EndOfMedia && m_notifyPending) {
@@ -201,7 +221,8 @@ QRect TMediaPlayer::DisplayRect()
     if (m_videoSize.isEmpty() && m_player->hasVideo()) {
         // The size is known once a frame has been decoded: show the first one, paused.
         m_player->pause();
-        WaitUntil([this] { return !m_videoSize.isEmpty(); }, 3000);
+        WaitUntil([this] { return !m_player || !m_videoSize.isEmpty(); }, 3000);
+        RequireOpen(); // the player may have gone while the loop ran
         m_player->setPosition(0);
     }
     return QRect(QPoint(0, 0), m_videoSize);

@@ -5,7 +5,9 @@
 // clip is loaded or has failed; Play reports its end through Notify: successful only when
 // playback reached the end, aborted when stopped, closed or replaced by another clip,
 // superseded by a later Play, failure on a playback error. A fresh backend player is made
-// at every Open.
+// at every Open. The waits let the event loop run without user input; while they do, the
+// program is busy presenting (presentation/PresentationGate.h), and once the application
+// is quitting a wait returns at once.
 
 #include "platform/Errors.h"
 
@@ -40,6 +42,7 @@ public:
     QString FileName;
     bool AutoRewind = false;
     static int OpenTimeoutMs;  // a backend that does not answer is given up on
+    static int SettleMs;       // after "loaded", how long an error may still make Open fail
 
     void Open();
     void Close();

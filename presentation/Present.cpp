@@ -37,7 +37,11 @@ void PresentPicture(TForm4& form, const QString& fileName, bool fullScreen)
 {
     form.ApplyPictureLayout();
     QScreen* screen = form.screen() ? form.screen() : QGuiApplication::primaryScreen();
-    form.Image->SetPicture(LoadPicture(fileName, screen ? screen->size() : QSize()));
+    const quint64 presentation = form.PresentationSerial;
+    QImage picture = LoadPicture(fileName, screen ? screen->size() : QSize());
+    if (presentation != form.PresentationSerial)
+        return; // a newer presentation began meanwhile
+    form.Image->SetPicture(std::move(picture));
     if (!fullScreen) {
         const QSize outer = form.frameGeometry().size();
         if (PictureOuterSize(outer) != outer) {
@@ -45,7 +49,6 @@ void PresentPicture(TForm4& form, const QString& fileName, bool fullScreen)
             form.Placement = TForm4::TPlacement::ScreenCenter;
         }
     }
-    form.MediaPlayer1->HideVideo(); // a video's last frame must not cover the picture
     form.Image->show();
     const QSize client = PictureClientMinimum(form.size());
     if (client != form.size())
@@ -85,6 +88,8 @@ void PresentClip(TForm4& form, const QString& fileName)
 
 void PresentFile(TForm4& form, const QString& fileName, TMediaKind kind, TAnimationSource source, bool fullScreen)
 {
+    if (kind != mkNone)
+        ++form.PresentationSerial;
     switch (kind) {
     case mkPicture:
         PresentPicture(form, fileName, fullScreen);

@@ -7,6 +7,7 @@
 #include "presentation/Form4.h"
 #include "presentation/MediaPlayer.h"
 #include "presentation/Present.h"
+#include "presentation/PresentationGate.h"
 
 #include <QTimer>
 
@@ -14,7 +15,17 @@ TSlideShow::TSlideShow(TPlayListBox* playList, QTimer* timer, TForm4* display, s
                        QObject* parent)
     : QObject(parent), m_playList(playList), m_timer(timer), m_display(display), m_fullScreen(std::move(fullScreen))
 {
-    ConnectGuarded(m_timer, &QTimer::timeout, this, [this] { Step(); });
+    // A tick or a clip's report that comes while a clip is being opened is handled once that
+    // presentation has returned; ticks that come meanwhile make one step, not several.
+    ConnectGuarded(m_timer, &QTimer::timeout, this, [this] {
+        if (m_stepPending)
+            return;
+        m_stepPending = true;
+        presentation::RunGuardedWhenIdle(this, [this] {
+            m_stepPending = false;
+            Step();
+        });
+    });
 }
 
 QString TSlideShow::EmptyPlaylistMessage() { return QStringLiteral("Заполните пожалуйста плей-лист"); }

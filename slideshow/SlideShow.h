@@ -44,4 +44,5 @@ private:
     TForm4* m_display;
     std::function<bool()> m_fullScreen;
     bool m_timerEnabled = false;
+    bool m_stepPending = false; // a tick waits for the running presentation to return
 };

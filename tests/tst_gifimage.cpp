@@ -44,6 +44,7 @@ private Q_SLOTS:
     void slowDownAndReload();
     void playOnce();
     void playOnceInterrupted();
+    void hiddenControlComposesWhenShown();
     void singleImage();
     void laterFramesDrawnOverFrameOne();
     void noDelays();
@@ -132,20 +133,66 @@ void TestGifImage::playOnce()
     QCOMPARE(control.Picture().pixel(0, 0), Colour(1));
 }
 
+// "Выкл." and a new load end a run-through, so that "Раз" works again at once (it once
+// stayed pending: "Раз" did nothing, and "Вкл." stopped after one cycle).
 void TestGifImage::playOnceInterrupted()
 {
     TGifImage control;
-    control.LoadFromFile(ThreeFrames());
+    const QString file = ThreeFrames();
+    control.LoadFromFile(file);
     control.PlayOnce();
     control.NextFrame();
     control.SetAnimated(false);
-    control.PlayOnce(); // still pending: nothing starts
-    QVERIFY(!control.TimerEnabled());
-    control.SetAnimated(true); // resumes the run
+    QVERIFY(!control.PlayingOnce());
+    control.SetAnimated(true); // plays on: no run-through to stop it
     control.NextFrame();
     control.NextFrame();
     QCOMPARE(control.CurrentFrame(), 1);
+    QVERIFY(control.TimerEnabled());
+    control.SetAnimated(false);
+    control.PlayOnce(); // a new run-through starts
+    QVERIFY(control.TimerEnabled() && control.PlayingOnce());
+
+    control.LoadFromFile(file); // the load stops the timer and ends the run
     QVERIFY(!control.TimerEnabled());
+    QVERIFY(!control.PlayingOnce());
+    control.PlayOnce();
+    QVERIFY(control.TimerEnabled());
+    for (int i = 0; i < 3; ++i)
+        control.NextFrame();
+    QCOMPARE(control.CurrentFrame(), 1);
+    QVERIFY(!control.TimerEnabled());
+}
+
+// Out of sight, ticks only count frames; the picture is composed when it is looked at.
+void TestGifImage::hiddenControlComposesWhenShown()
+{
+    QWidget window;
+    auto* control = new TGifImage(gif::NullGifHost(), &window);
+    control->LoadFromFile(Write("placed.gif", GifBuilder(16, 8, 0x81)
+                                                  .GraphicControl(5)
+                                                  .Image(0, 0, 16, 8, Solid(16, 8, 1))
+                                                  .GraphicControl(5)
+                                                  .Image(10, 5, 6, 3, Solid(6, 3, 3))
+                                                  .GraphicControl(5)
+                                                  .Image(0, 0, 2, 2, Solid(2, 2, 2))
+                                                  .Trailer()));
+    const TImage& shown = *control; // what the control would paint, without composing
+    control->NextFrame();
+    control->NextFrame();
+    QCOMPARE(control->CurrentFrame(), 3);
+    QCOMPARE(shown.Picture().pixel(15, 7), Colour(1)); // nothing was drawn while hidden
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(shown.Picture().pixel(15, 7), Colour(3)); // frames 1 to 3, composed on showing
+    QCOMPARE(shown.Picture().pixel(0, 0), Colour(2));
+    QCOMPARE(shown.Picture().pixel(5, 5), Colour(1));
+    control->NextFrame(); // shown: drawn at once
+    QCOMPARE(shown.Picture().pixel(15, 7), Colour(1));
+    window.hide();
+    control->NextFrame();
+    QCOMPARE(shown.Picture().pixel(15, 7), Colour(1));
+    QCOMPARE(control->Picture().pixel(15, 7), Colour(3)); // asked for: composed
 }
 
 void TestGifImage::singleImage()

@@ -9,6 +9,7 @@
 #include "gif/GifImage.h"
 #include "platform/Dialogs.h"
 #include "platform/FileDialog.h"
+#include "platform/HandlerGuard.h"
 #include "playlist/PlayListBox.h"
 #include "presentation/Form4.h"
 #include "presentation/MediaPlayer.h"
@@ -17,7 +18,11 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QFrame>
+#include <QElapsedTimer>
 #include <QImageWriter>
+#include <QMediaPlayer>
+#include <QTimer>
+#include <QVideoWidget>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -51,6 +56,11 @@ private Q_SLOTS:
     void closeDuringAClipStopsIt();
     void volumeChain();
     void failures();
+    void playerGoneDuringAWait();
+    void errorJustAfterLoadedFailsTheOpen();
+    void quittingDuringAnOpenReturnsAtOnce();
+    void lateGifDoesNotCoverANewerPresentation();
+    void failedPictureHidesTheVideo();
 
 private:
     QString Path(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
@@ -372,6 +382,90 @@ void TestPresent::failures()
     SetFileDialogHandler([this](const TFileDialog&) { return std::optional<QString>(Path("clip.mpg")); });
     MainForm->Open->trigger();
     QCOMPARE(Form4->windowTitle(), title);
+}
+
+// Whatever runs while the player waits for its backend, the player's state is checked
+// again afterwards: a player closed meanwhile is "No MCI device open", never a crash.
+void TestPresent::playerGoneDuringAWait()
+{
+    TMediaPlayer* player = Form4->MediaPlayer1;
+    player->FileName = Path("clip.avi");
+    player->Open();
+    QTimer::singleShot(0, player, [player] { player->Close(); });
+    try {
+        const QRect r = player->DisplayRect();
+        QVERIFY(player->IsOpen()); // no wait was needed: the size was known already
+        QCOMPARE(r.size(), QSize(320, 240));
+    } catch (const EMCIDeviceError& e) {
+        QCOMPARE(e.Message, QStringLiteral("No MCI device open"));
+    }
+}
+
+// The backend may report an error just after "loaded": Open fails with its message.
+void TestPresent::errorJustAfterLoadedFailsTheOpen()
+{
+    TMediaPlayer player;
+    player.FileName = Path("tone.wav");
+    QTimer watch;
+    watch.setInterval(1);
+    connect(&watch, &QTimer::timeout, &player, [&] {
+        auto* backend = player.findChild<QMediaPlayer*>();
+        if (backend && backend->mediaStatus() == QMediaPlayer::LoadedMedia) {
+            watch.stop();
+            Q_EMIT backend->errorOccurred(QMediaPlayer::FormatError, QStringLiteral("Stream error after loading"));
+        }
+    });
+    watch.start();
+    try {
+        player.Open();
+        QFAIL("the clip opened although an error followed");
+    } catch (const EMCIDeviceError& e) {
+        QCOMPARE(e.Message, QStringLiteral("Stream error after loading"));
+    }
+    QVERIFY(!player.IsOpen());
+}
+
+// Once the application is told to quit, a wait returns at once: no spinning, no growth.
+void TestPresent::quittingDuringAnOpenReturnsAtOnce()
+{
+    TMediaPlayer player;
+    player.FileName = Path("clip.avi");
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY_THROWS_EXCEPTION(EMCIDeviceError, player.Open());
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    // A main loop that runs and ends clears the quit for the tests after this one.
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+}
+
+// A GIF whose decode lets messages run, during which a picture is presented: when the
+// decode ends, the GIF does not show itself over the picture.
+void TestPresent::lateGifDoesNotCoverANewerPresentation()
+{
+    MainForm->PlayList->SetLines({Path("anim.gif")});
+    MainForm->PlayList->SetSelectedIndex(0);
+    QTimer::singleShot(0, Form4, [this] { Present(Path("small.bmp")); });
+    Present(Path("anim.gif"));
+    QCOMPARE(Form4->windowTitle(), QStringLiteral("Картинка"));
+    QVERIFY(!Form4->GifImage->isVisible());
+    QVERIFY(Form4->Image->isVisible());
+    QCOMPARE(Form4->Image->Picture().size(), QSize(40, 20));
+    QVERIFY(m_errors.isEmpty());
+}
+
+// The picture layout hides a playing video before the picture is loaded, so a picture
+// that fails leaves no video in view under "Картинка" (the clip may play on, unseen).
+void TestPresent::failedPictureHidesTheVideo()
+{
+    Present(Path("clip.avi"));
+    auto* surface = Form4->findChild<QVideoWidget*>("VideoSurface");
+    QVERIFY(surface && surface->isVisible());
+    Guarded([this] { Present(Path("damaged.jpg")); });
+    QCOMPARE(m_errors.size(), 1);
+    QCOMPARE(Form4->windowTitle(), QStringLiteral("Картинка"));
+    QVERIFY(!surface->isVisible());
 }
 
 QTEST_MAIN(TestPresent)

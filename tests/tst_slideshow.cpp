@@ -24,6 +24,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QVideoSink>
+#include <QVideoWidget>
 
 using namespace mediatest;
 
@@ -46,6 +48,8 @@ private Q_SLOTS:
     void intervalDialog();
     void showGoesOnBehindAModalDialog();
     void manyMissingFiles();
+    void tickDuringAClipOpenWaitsForIt_data();
+    void tickDuringAClipOpenWaitsForIt();
 
 private:
     QString Path(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
@@ -84,6 +88,8 @@ void TestSlideShow::initTestCase()
     QVERIFY(Write(Path("x.wav"), Wav(300)));
     QVERIFY(Write(Path("y.wav"), Wav(300)));
     QVERIFY(Write(Path("notes.txt"), "not media"));
+    QVERIFY(Video(Path("v.avi"), false, 10));
+    QVERIFY(Write(Path("broken.avi"), "RIFF\x10\x00\x00\x00AVI junkjunkjunk"));
 }
 
 void TestSlideShow::init()
@@ -310,6 +316,60 @@ void TestSlideShow::manyMissingFiles()
     QCOMPARE(m_messages.size(), 2); // one more per step, never more
     MainForm->N26->trigger();
     QVERIFY(!Show()->TimerEnabled());
+}
+
+// A slide tick that falls inside a clip's open (the player waits for its backend with the
+// event loop running) is handled once that presentation has returned: the show then steps
+// on from the clip. It never runs in the middle, where it once left a video playing under
+// "Картинка", or made the first-frame wait use a player that the nested step had closed.
+void TestSlideShow::tickDuringAClipOpenWaitsForIt_data()
+{
+    QTest::addColumn<QString>("next");
+    QTest::addColumn<bool>("atFirstFrame"); // the tick comes in the first-frame wait, not the open
+    QTest::newRow("tick in the open, a picture next") << "b.bmp" << false;
+    QTest::newRow("tick in the first-frame wait, a picture next") << "b.bmp" << true;
+    QTest::newRow("tick in the open, a damaged clip next") << "broken.avi" << false;
+    QTest::newRow("tick in the first-frame wait, a damaged clip next") << "broken.avi" << true;
+}
+
+void TestSlideShow::tickDuringAClipOpenWaitsForIt()
+{
+    QFETCH(QString, next);
+    QFETCH(bool, atFirstFrame);
+    Lines({"a.jpg", "v.avi", next});
+    // The video surface exists once a video has been opened.
+    MainForm->PlayList->SetSelectedIndex(1);
+    MainForm->PlayListDblClick();
+    auto* surface = Form4->findChild<QVideoWidget*>("VideoSurface");
+    QVERIFY(surface);
+    Form4->MediaPlayer1->Close();
+
+    MainForm->PlayList->SetSelectedIndex(0);
+    MainForm->N23->trigger(); // the show holds the picture, its timer running
+    QVERIFY(Show()->TimerEnabled());
+    MainForm->PlayList->SetSelectedIndex(1);
+    // The slide timer is made to fire at once, either as soon as the loop runs (inside the
+    // open) or when the video's first frame arrives (inside the first-frame wait).
+    QMetaObject::Connection firstFrame;
+    if (atFirstFrame)
+        firstFrame = connect(surface->videoSink(), &QVideoSink::videoFrameChanged, MainForm,
+                             [&] { MainForm->Timer1->start(0); disconnect(firstFrame); });
+    else
+        MainForm->Timer1->start(0);
+    MainForm->PlayListDblClick(); // the user's double-click on the video
+    disconnect(firstFrame);
+    QTRY_COMPARE_WITH_TIMEOUT(Selected(), 2, 10000); // the deferred tick stepped on from the clip
+    QTest::qWait(200);
+    if (next == "b.bmp") {
+        QCOMPARE(Form4->windowTitle(), QStringLiteral("Картинка"));
+        QVERIFY(!surface->isVisible()); // no video under the picture
+        QVERIFY(m_messages.isEmpty());
+    } else {
+        QCOMPARE(Form4->windowTitle(), QStringLiteral("Клип"));
+        QCOMPARE(m_messages.size(), 1); // the damaged clip's error, once
+        QVERIFY(!Form4->MediaPlayer1->IsOpen());
+    }
+    MainForm->N26->trigger();
 }
 
 QTEST_MAIN(TestSlideShow)
