@@ -6,6 +6,7 @@
 #include "app/MainForm.h"
 #include "decor/NTCursor.h"
 #include "platform/HandlerGuard.h"
+#include "platform/Quit.h"
 #include "playlist/PlayListBox.h"
 #include "playlist/Form7.h"
 #include "presentation/Form4.h"
@@ -20,6 +21,7 @@
 
 void CreateApplicationWindows(const QString& settingsFile)
 {
+    ClearQuitRequest();
     MainForm = new TMainForm(settingsFile);
     AboutBox1 = new TAboutBox1;
     Form2 = new TForm2;
@@ -43,7 +45,7 @@ void CreateApplicationWindows(const QString& settingsFile)
         presentation::RunGuardedWhenIdle(show, [show, status] { show->Continue(status); });
     });
     Form6->SetSlideInterval = [show](int seconds) { show->SlideInterval = seconds; };
-    QObject::connect(MainForm, &TMainForm::Closed, qApp, [] { QCoreApplication::exit(0); });
+    QObject::connect(MainForm, &TMainForm::Closed, qApp, [] { RequestQuit(0); });
 }
 
 namespace {

@@ -9,6 +9,7 @@
 #include "platform/AnimateWindow.h"
 #include "platform/EdgeSnap.h"
 #include "platform/HandlerGuard.h"
+#include "platform/Quit.h"
 #include "platform/IniFile.h"
 #include "platform/MciCommand.h"
 #include "platform/WindowGeometry.h"
@@ -648,7 +649,7 @@ void TMainForm::ExitClick() { close(); }
 void TMainForm::ToolButton11Click()
 {
     RemoveTrayIcon();
-    QCoreApplication::exit(0);
+    RequestQuit(0);
 }
 
 void TMainForm::IllbebackClick() { ToolButton11Click(); }

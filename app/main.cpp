@@ -3,6 +3,7 @@
 #include "app/Icons.h"
 #include "app/MainForm.h"
 #include "platform/HandlerGuard.h"
+#include "platform/Quit.h"
 #include "platform/SettingsLocation.h"
 #include "platform/SingleInstance.h"
 #include "platform/UnixSignals.h"
@@ -78,7 +79,7 @@ int main(int argc, char* argv[])
 
     CreateApplicationWindows(settingsFile);
     // A logout, kill or Ctrl+C ends the event loop as the exit button does: settings are saved.
-    UnixTerminationSignals terminationSignals([] { QCoreApplication::exit(0); });
+    UnixTerminationSignals terminationSignals([] { RequestQuit(0); });
 
     MainForm->show();
     // Files named on the command line join the playlist once the window is up, so that a

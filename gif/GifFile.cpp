@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <chrono>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace gif {
@@ -26,6 +28,38 @@ constexpr TRgb Standard16[16] = {
     {0, 0, 255},   {255, 0, 255}, {0, 255, 255}, {255, 255, 255},
 };
 
+// Extension label, kind, fixed bytes after the label, whether data sub-blocks follow.
+struct ExtensionLayout {
+    uint8_t label;
+    TExtensionKind kind;
+    size_t fixed;
+    bool subBlocks;
+};
+constexpr ExtensionLayout ExtensionLayouts[] = {
+    {0xF9, ekGraphicControl, 6, false},
+    {0x01, ekPlainText, 13, true},
+    {0xFF, ekApplication, 12, true},
+    {0xFE, ekComment, 0, true},
+};
+
+const ExtensionLayout* FindExtensionLayout(uint8_t label)
+{
+    for (const ExtensionLayout& l : ExtensionLayouts)
+        if (l.label == label)
+            return &l;
+    return nullptr;
+}
+
+// What one kept extension costs: its record, and each sub-block as a string of its own.
+constexpr int64_t ExtensionRecordBytes = 96;
+constexpr int64_t SubBlockRecordBytes = 32;
+
+int64_t NowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 std::string Hex2(uint8_t value)
 {
     static const char digits[] = "0123456789ABCDEF";
@@ -44,11 +78,34 @@ class TGifFile::Reader {
 public:
     virtual ~Reader() = default;
     virtual void Read(uint8_t* destination, size_t count) = 0;
+    // Back to the first byte, for a second pass.
+    virtual void Restart() = 0;
     uint8_t Byte()
     {
         uint8_t b;
         Read(&b, 1);
         return b;
+    }
+    void Skip(size_t count)
+    {
+        uint8_t scratch[256];
+        while (count > 0) {
+            const size_t n = std::min(count, sizeof scratch);
+            Read(scratch, n);
+            count -= n;
+        }
+    }
+    // Skips data sub-blocks up to their terminator; returns how many bytes they held and,
+    // through blocks, how many there were.
+    int64_t SkipSubBlocks(int64_t& blocks)
+    {
+        int64_t bytes = 0;
+        for (uint8_t length = Byte(); length != 0; length = Byte()) {
+            Skip(length);
+            bytes += length;
+            ++blocks;
+        }
+        return bytes;
     }
 };
 
@@ -66,6 +123,7 @@ public:
         std::memcpy(destination, m_bytes + m_position, count);
         m_position += count;
     }
+    void Restart() override { m_position = 0; }
 
 private:
     const uint8_t* m_bytes;
@@ -77,11 +135,24 @@ class FileReader : public TGifFile::Reader {
 public:
     explicit FileReader(const std::string& fileName)
     {
-        m_fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+        // O_NONBLOCK: a FIFO must not block the open; only regular files are read.
+        m_fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
         if (m_fd < 0)
             throw EInOutError(OpenErrorText(errno));
+        struct stat st = {};
+        if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(m_fd);
+            throw EInOutError(S_ISDIR(st.st_mode) ? "Access denied" : "Not a regular file");
+        }
     }
     ~FileReader() override { ::close(m_fd); }
+
+    void Restart() override
+    {
+        if (::lseek(m_fd, 0, SEEK_SET) != 0)
+            throw EInOutError(std::strerror(errno));
+        m_begin = m_end = 0;
+    }
 
     void Read(uint8_t* destination, size_t count) override
     {
@@ -209,25 +280,50 @@ int32_t TGifSubImage::NextInterlacedRow(int32_t row, int32_t height, int32_t& pa
     return height; // no rows left
 }
 
+const TColorTable& TGifSubImage::Colors() const
+{
+    return LocalColorTableFlag || !Parent ? ColorTable : Parent->GlobalColorTable;
+}
+
 const QImage& TGifSubImage::AsBitmap()
 {
     if (m_bitmapBuilt)
         return m_bitmap;
     m_bitmapBuilt = true;
-    if (Width == 0 || Height == 0)
+    if (Width == 0 || Height == 0 || Pixels->Columns() != Width || Pixels->Rows() != Height)
         return m_bitmap; // nothing to draw
-    QImage image(Width, Height, QImage::Format_Indexed8);
+    // A view of the indices, not a copy: read-only, so writing to a copy detaches it.
+    QImage image(Pixels->RowData(1), Width, Height, Width, QImage::Format_Indexed8);
     if (image.isNull())
         throw ENotEnoughMemory(int64_t(Width) * Height);
-    const TColorTable& table = LocalColorTableFlag || !Parent ? ColorTable : Parent->GlobalColorTable;
+    const TColorTable& table = Colors();
     QList<QRgb> palette(256);
     for (int i = 0; i < 256; ++i)
         palette[i] = qRgb(table.Entries[i].Red, table.Entries[i].Green, table.Entries[i].Blue);
     image.setColorTable(palette);
-    for (int32_t r = 1; r <= Pixels->Rows() && r <= Height; ++r)
-        std::memcpy(image.scanLine(r - 1), Pixels->RowData(r), size_t(std::min<int32_t>(Width, Pixels->Columns())));
     m_bitmap = std::move(image);
     return m_bitmap;
+}
+
+TMessagePump::TMessagePump(IGifHost& host) : m_host(host), m_lastNs(NowNs()) {}
+
+void TMessagePump::RowDone()
+{
+    if (m_host.StopRequested())
+        throw EGifCancelled();
+    const int64_t now = NowNs();
+    if (now - m_lastNs < int64_t(PumpIntervalMs) * 1000000)
+        return;
+    m_host.ProcessMessages();
+    m_lastNs = NowNs();
+    if (m_host.StopRequested())
+        throw EGifCancelled();
+}
+
+void TMessagePump::Finish()
+{
+    m_host.ProcessMessages();
+    m_lastNs = NowNs();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -251,6 +347,7 @@ void TGifFile::LoadFromFile(const std::string& fileName)
     BusyCursor busy(m_host);
     m_subImages.clear();
     m_decodedBytes = 0;
+    m_neededBytes = 0;
     FileReader reader(fileName);
     Load(reader);
 }
@@ -260,12 +357,70 @@ void TGifFile::LoadFromBuffer(const uint8_t* bytes, size_t length)
     BusyCursor busy(m_host);
     m_subImages.clear();
     m_decodedBytes = 0;
+    m_neededBytes = 0;
     MemoryReader reader(bytes, length);
     Load(reader);
 }
 
+void TGifFile::Count(int64_t bytes)
+{
+    m_decodedBytes += bytes;
+    if (m_decodedBytes > MaxDecodedBytes)
+        throw ENotEnoughMemory::OverBudget(std::max(m_decodedBytes, m_neededBytes), MaxDecodedBytes);
+}
+
+// Walks the whole stream without keeping anything and adds up what a load would keep. A
+// damaged stream is measured up to the damage: the load then fails at the same place.
+int64_t TGifFile::Measure(Reader& reader) const
+{
+    int64_t need = 0;
+    try {
+        uint8_t header[13];
+        reader.Read(header, 13);
+        if (header[10] & 0x80)
+            reader.Skip(size_t(3) << ((header[10] & 7) + 1));
+        bool first = true;
+        for (uint8_t b = reader.Byte(); b != Trailer; b = reader.Byte()) {
+            int64_t blocks = 0;
+            if (b == ExtensionIntroducer) {
+                const ExtensionLayout* layout = FindExtensionLayout(reader.Byte());
+                if (!layout)
+                    break;
+                reader.Skip(layout->fixed);
+                const int64_t bytes = layout->subBlocks ? reader.SkipSubBlocks(blocks) : 0;
+                need += ExtensionRecordBytes + int64_t(layout->fixed) + bytes + SubBlockRecordBytes * blocks;
+            } else if (b == ImageSeparator) {
+                uint8_t descriptor[9];
+                reader.Read(descriptor, 9);
+                const int64_t pixels = int64_t(Le16(descriptor + 4)) * Le16(descriptor + 6);
+                if (descriptor[8] & 0x80)
+                    reader.Skip(size_t(3) << ((descriptor[8] & 7) + 1));
+                reader.Byte(); // code size
+                const int64_t data = reader.SkipSubBlocks(blocks);
+                need += ImageRecordBytes + pixels + data + int64_t(sizeof(size_t)) * blocks;
+                if (first)
+                    need += ComposedBytesPerPixel * pixels;
+                first = false;
+            } else {
+                break;
+            }
+        }
+    } catch (const EInOutError&) {
+        // the stream ends early: measured as far as it goes
+    }
+    return need;
+}
+
 void TGifFile::Load(Reader& reader)
 {
+    m_neededBytes = Measure(reader);
+    reader.Restart();
+    if (m_neededBytes > MaxDecodedBytes)
+        throw ENotEnoughMemory::OverBudget(m_neededBytes, MaxDecodedBytes);
+    if (BeforeDecode)
+        BeforeDecode(m_neededBytes);
+
+    TMessagePump pump(m_host);
     uint8_t header[6];
     reader.Read(header, 6);
     std::memcpy(Signature, header, 3);
@@ -294,7 +449,9 @@ void TGifFile::Load(Reader& reader)
         if (b == ImageSeparator) {
             auto image = std::make_unique<TGifSubImage>(uint16_t(GlobalColorTable.Count), this);
             image->Extensions = std::move(extensions);
+            Count(ImageRecordBytes);
             ReadImage(reader, *image);
+            image->Decode(pump);
             m_subImages.push_back(std::move(image));
             b = reader.Byte();
         } else if (b != Trailer) {
@@ -302,38 +459,26 @@ void TGifFile::Load(Reader& reader)
             throw EGifException("Unexpected block introducer." "\r\n" "Code = $" + Hex2(b));
         }
     }
+    pump.Finish();
 }
 
 void TGifFile::ReadExtensions(Reader& reader, uint8_t& b, std::vector<TExtension>& list)
 {
-    auto readSubBlocks = [&reader](TExtension& e) {
+    auto readSubBlocks = [this, &reader](TExtension& e) {
         uint8_t length = reader.Byte();
         while (length != 0) {
             std::string line(length, '\0');
             reader.Read(reinterpret_cast<uint8_t*>(line.data()), length);
             e.Lines.push_back(std::move(line));
+            Count(length);
             length = reader.Byte();
         }
     };
     while (b == ExtensionIntroducer) {
-        // Label, kind, fixed bytes after the label, whether data sub-blocks follow.
-        struct Layout {
-            uint8_t label;
-            TExtensionKind kind;
-            size_t fixed;
-            bool subBlocks;
-        };
-        static constexpr Layout Layouts[] = {
-            {0xF9, ekGraphicControl, 6, false},
-            {0x01, ekPlainText, 13, true},
-            {0xFF, ekApplication, 12, true},
-            {0xFE, ekComment, 0, true},
-        };
         TExtension& e = list.emplace_back();
         const uint8_t label = reader.Byte();
-        const Layout* layout = std::find_if(std::begin(Layouts), std::end(Layouts),
-                                            [label](const Layout& l) { return l.label == label; });
-        if (layout == std::end(Layouts))
+        const ExtensionLayout* layout = FindExtensionLayout(label);
+        if (!layout)
             throw EGifException("Unrecognized extension block." "\r\n" "Code = $" + Hex2(label));
         e.Kind = layout->kind;
         e.Fixed.resize(layout->fixed);
@@ -341,6 +486,7 @@ void TGifFile::ReadExtensions(Reader& reader, uint8_t& b, std::vector<TExtension
             reader.Read(e.Fixed.data(), layout->fixed);
         if (layout->subBlocks)
             readSubBlocks(e);
+        Count(ExtensionRecordBytes + int64_t(layout->fixed) + SubBlockRecordBytes * int64_t(e.Lines.size()));
         b = reader.Byte();
     }
 }
@@ -361,22 +507,23 @@ void TGifFile::ReadImage(Reader& reader, TGifSubImage& image)
     if (image.LocalColorTableFlag)
         reader.Read(reinterpret_cast<uint8_t*>(image.ColorTable.Entries.data()), size_t(image.ColorTable.Count) * 3);
 
-    // The cap on one file's decoded frames, checked before the block is asked for.
-    const int64_t bytes = int64_t(image.Width) * image.Height;
-    if (m_decodedBytes + bytes > MaxDecodedBytes)
-        throw ENotEnoughMemory(bytes);
+    // The budget is checked before any block is asked for; the first image's pixels are
+    // also the composed picture's.
+    const int64_t pixels = int64_t(image.Width) * image.Height;
+    Count(m_subImages.empty() ? pixels * (1 + ComposedBytesPerPixel) : pixels);
     image.Pixels = std::make_unique<TByteArray2D>(image.Width, image.Height);
-    m_decodedBytes += bytes;
 
     image.CodeSize = reader.Byte();
     uint8_t block[255];
     uint8_t length = reader.Byte();
     while (length != 0) {
         reader.Read(block, length);
+        Count(length + int64_t(sizeof(size_t)));
         image.Data.Append(block, length);
+        if (m_host.StopRequested())
+            throw EGifCancelled();
         length = reader.Byte();
     }
-    image.Decode(m_host);
 }
 
 uint16_t TGifFile::AnimationInterval() const
@@ -384,15 +531,19 @@ uint16_t TGifFile::AnimationInterval() const
     if (SubImageCount() < 2)
         return 0;
     uint16_t result = 0;
+    bool noInterval = false, unequal = false;
     for (const auto& image : m_subImages) {
         const uint16_t delay = image->Delay();
-        if (delay == 0)
-            m_host.ShowNotice("Multiple subimages; no animation time interval found");
-        if (result != 0 && delay != result)
-            m_host.ShowNotice("Multiple subimages; animation time intervals not equal");
+        noInterval = noInterval || delay == 0;
+        unequal = unequal || (result != 0 && delay != result);
         if (delay != 0)
             result = delay;
     }
+    // One notice of each kind, however many images lack a delay or differ.
+    if (noInterval)
+        m_host.ShowNotice("Multiple subimages; no animation time interval found");
+    if (unequal)
+        m_host.ShowNotice("Multiple subimages; animation time intervals not equal");
     return result;
 }
 

@@ -7,9 +7,12 @@
 //   for (int i = 1; i <= file.SubImageCount(); ++i)
 //       show(file.SubImage(i).AsBitmap());
 //
-// Counts start at 1, as do indices. Every read is length-checked; the decoded frames of
-// one file are held under a total memory cap (MaxDecodedBytes), beyond which the load fails
-// with ENotEnoughMemory.
+// Counts start at 1, as do indices. Every read is length-checked. Everything one file
+// keeps in memory counts against one budget (MaxDecodedBytes): the decoded indices, the
+// compressed data and extensions kept, a record per image, and the one 32-bit picture of
+// the first image's size into which the program composes the animation. The whole file is
+// measured before anything is decoded, and a file over the budget is refused at once with
+// ENotEnoughMemory::OverBudget.
 
 #include "gif/ByteArrays.h"
 #include "gif/GifErrors.h"
@@ -19,6 +22,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +30,24 @@
 namespace gif {
 
 inline constexpr int64_t MaxDecodedBytes = int64_t(768) * 1024 * 1024;
+// Bytes per pixel of the composed picture, and what one image's record costs besides its
+// pixels and data.
+inline constexpr int64_t ComposedBytesPerPixel = 4;
+inline constexpr int64_t ImageRecordBytes = 1024;
+
+// Runs the host's pending messages during decoding: at most every PumpIntervalMs of work,
+// and once when asked to Finish; and stops the load when the host asks for it.
+class TMessagePump {
+public:
+    static constexpr int PumpIntervalMs = 10;
+    explicit TMessagePump(IGifHost& host);
+    void RowDone(); // may throw EGifCancelled
+    void Finish();
+
+private:
+    IGifHost& m_host;
+    int64_t m_lastNs;
+};
 
 struct TRgb {
     uint8_t Red = 0, Green = 0, Blue = 0;
@@ -62,11 +84,16 @@ public:
     uint16_t Delay() const;
     bool HasGraphicControl() const;
 
-    // Decodes Data into Pixels (the LZW decoder). host lets messages run after each row.
+    // Decodes Data into Pixels (the LZW decoder). host lets messages run during it.
     void Decode(IGifHost& host);
+    void Decode(TMessagePump& pump);
 
-    // The image as an 8-bit indexed picture with a 256-entry palette (the local table when
-    // the image has one, else the file's global table). Built once and cached.
+    // The colour table that applies: the local one when the image has one, else the file's.
+    const TColorTable& Colors() const;
+
+    // The image as an 8-bit indexed picture with a 256-entry palette (Colors()). It shares
+    // the memory of Pixels, so it costs nothing extra and is valid while this image lives:
+    // take a copy() to keep it longer.
     const QImage& AsBitmap();
 
     // The next row of an interlaced image after row (0-based); pass (1..4) is updated.
@@ -105,8 +132,16 @@ public:
     const TGifSubImage& SubImage(int32_t index) const;
 
     // The single frame interval of an animation, in hundredths of a second, with notices
-    // through the host where the images' delays are missing or differ.
+    // through the host where the images' delays are missing or differ: each kind of
+    // notice at most once.
     uint16_t AnimationInterval() const;
+
+    // What the file needs of the memory budget (known once a load has measured it).
+    int64_t NeededBytes() const { return m_neededBytes; }
+
+    // Called once the file has been measured and before anything is decoded, with what it
+    // needs: the program can let go of what it no longer needs to make room.
+    std::function<void(int64_t neededBytes)> BeforeDecode;
 
     char Signature[3] = {'G', 'I', 'F'};
     char Version[3] = {'8', '7', 'a'};
@@ -122,12 +157,15 @@ public:
 
 private:
     void Load(Reader& reader);
+    int64_t Measure(Reader& reader) const;
+    void Count(int64_t bytes);
     void ReadExtensions(Reader& reader, uint8_t& b, std::vector<TExtension>& list);
     void ReadImage(Reader& reader, TGifSubImage& image);
 
     IGifHost& m_host;
     std::vector<std::unique_ptr<TGifSubImage>> m_subImages;
     int64_t m_decodedBytes = 0;
+    int64_t m_neededBytes = 0;
 };
 
 } // namespace gif

@@ -14,8 +14,12 @@ public:
     virtual ~IGifHost() = default;
     virtual void SetBusyCursor(bool busy) = 0;
     virtual void ShowNotice(const std::string& text) = 0;
-    // Called after every completed pixel row.
+    // Called during decoding, every 10 ms or so of work, and once after the last row.
     virtual void ProcessMessages() = 0;
+    // Asked after every row: true stops the load with EGifCancelled (the program is ending).
+    virtual bool StopRequested() { return false; }
+    // An error outside any caller, such as in the animation timer's tick.
+    virtual void ShowError(const std::string& text) { ShowNotice(text); }
 };
 
 // Does nothing: for tools and tests that have no user interface.

@@ -5,7 +5,9 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <algorithm>
 #include <climits>
+#include <new>
 
 QRect ImagePlacement(const QSize& pictureSize, const QSize& areaSize, bool stretch, bool proportional, bool center)
 {
@@ -45,7 +47,22 @@ QRect ImagePlacement(const QSize& pictureSize, const QSize& areaSize, bool stret
 TGifImage::TGifImage(gif::IGifHost& host, QWidget* parent) : TImage(parent), m_host(host), m_timer(new QTimer(this))
 {
     m_timer->setInterval(m_interval);
-    connect(m_timer, &QTimer::timeout, this, &TGifImage::TimerTick);
+    // A tick that fails stops the animation and says why; it never ends the program.
+    connect(m_timer, &QTimer::timeout, this, [this] {
+        std::string error;
+        try {
+            TimerTick();
+            return;
+        } catch (const std::bad_alloc&) {
+            error = "Out of memory";
+        } catch (const std::exception& e) {
+            error = e.what();
+        } catch (...) {
+            error = "Unknown error";
+        }
+        SetAnimated(false);
+        m_host.ShowError(error);
+    });
 }
 
 TGifImage::~TGifImage() { m_timer->stop(); }
@@ -72,11 +89,20 @@ void TGifImage::LoadFromFile(const QString& fileName)
     // The file is held here as well, so that it outlives the control should the control be
     // destroyed while messages run during decoding.
     auto file = std::make_shared<gif::TGifFile>(m_host);
+    // The picture shown stays while the new file loads (and after a failed load), unless
+    // the two together would pass the memory budget.
+    file->BeforeDecode = [this, alive](int64_t needed) {
+        if (alive && needed + m_picture.sizeInBytes() > gif::MaxDecodedBytes) {
+            m_picture = QImage();
+            update();
+        }
+    };
     m_gifFile = file;
     m_currentFrame = 1;
     file->LoadFromFile(QFile::encodeName(fileName).toStdString());
     if (!alive)
         return;
+    file->BeforeDecode = nullptr;
     SetAnimated(false);
     if (file->SubImageCount() != 1) {
         m_interval = int(file->AnimationInterval()) * 10;
@@ -84,7 +110,9 @@ void TGifImage::LoadFromFile(const QString& fileName)
         if (StartImmediately)
             SetAnimated(true);
     }
-    SetPicture(file->SubImage(m_currentFrame).AsBitmap().convertToFormat(QImage::Format_RGB32));
+    QImage first;
+    PaintFirstFrame(first, file->SubImage(m_currentFrame));
+    SetPicture(std::move(first));
     m_composed = true;
     m_loading = false;
 }
@@ -139,18 +167,54 @@ void TGifImage::NextFrame()
     update();
 }
 
+namespace {
+
+// Draws the image's colour indices through its colour table into the 32-bit picture, with
+// the image's top-left corner at (left, top); what falls outside the picture is clipped.
+void PaintIndices(QImage& picture, const gif::TGifSubImage& image, int left, int top)
+{
+    const gif::TByteArray2D& pixels = *image.Pixels;
+    const int width = std::min({int(image.Width), pixels.Columns(), picture.width() - left});
+    const int height = std::min({int(image.Height), pixels.Rows(), picture.height() - top});
+    if (width <= 0 || height <= 0)
+        return;
+    const gif::TColorTable& table = image.Colors();
+    QRgb colours[256];
+    for (int i = 0; i < 256; ++i)
+        colours[i] = qRgb(table.Entries[i].Red, table.Entries[i].Green, table.Entries[i].Blue);
+    for (int r = 0; r < height; ++r) {
+        const uint8_t* from = pixels.RowData(r + 1);
+        QRgb* to = reinterpret_cast<QRgb*>(picture.scanLine(top + r)) + left;
+        for (int c = 0; c < width; ++c)
+            to[c] = colours[from[c]];
+    }
+}
+
+} // namespace
+
+void TGifImage::PaintFirstFrame(QImage& picture, const gif::TGifSubImage& frame)
+{
+    // Frame 1 sits at the origin and gives the picture its size; a picture of that size is
+    // reused rather than allocated again.
+    const QSize size(frame.Width, frame.Height);
+    if (picture.size() != size || picture.format() != QImage::Format_RGB32) {
+        picture = QImage();
+        if (!size.isEmpty()) {
+            picture = QImage(size, QImage::Format_RGB32);
+            if (picture.isNull())
+                throw gif::ENotEnoughMemory(int64_t(size.width()) * size.height() * 4);
+        }
+    }
+    PaintIndices(picture, frame, 0, 0);
+}
+
 void TGifImage::DrawFrame(int n)
 {
-    gif::TGifSubImage& frame = m_gifFile->SubImage(n);
-    if (n == 1) {
-        m_picture = frame.AsBitmap().convertToFormat(QImage::Format_RGB32);
-        return;
-    }
-    const QImage& bitmap = frame.AsBitmap();
-    if (!m_picture.isNull() && !bitmap.isNull()) {
-        QPainter painter(&m_picture);
-        painter.drawImage(QPoint(frame.Left, frame.Top), bitmap);
-    }
+    const gif::TGifSubImage& frame = m_gifFile->SubImage(n);
+    if (n == 1)
+        PaintFirstFrame(m_picture, frame);
+    else if (!m_picture.isNull())
+        PaintIndices(m_picture, frame, frame.Left, frame.Top);
 }
 
 void TGifImage::Compose()

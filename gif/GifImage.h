@@ -76,6 +76,7 @@ protected:
 private:
     void TimerTick();
     void DrawFrame(int n);
+    static void PaintFirstFrame(QImage& picture, const gif::TGifSubImage& frame);
     void Compose();
     void SyncTimer();
 

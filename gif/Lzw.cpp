@@ -71,8 +71,8 @@ private:
 // Collects decoded bytes into rows and stores each complete row in the image's matrix.
 class RowWriter {
 public:
-    RowWriter(TGifSubImage& image, IGifHost& host)
-        : m_pixels(*image.Pixels), m_host(host), m_buffer(image.Width), m_width(image.Width),
+    RowWriter(TGifSubImage& image, TMessagePump& pump)
+        : m_pixels(*image.Pixels), m_pump(pump), m_buffer(image.Width), m_width(image.Width),
           m_height(image.Height), m_interlaced(image.Interlaced)
     {
     }
@@ -119,14 +119,14 @@ public:
 private:
     void CompleteRow()
     {
-        m_host.ProcessMessages();
+        m_pump.RowDone();
         m_pixels.SetRow(m_row + 1, m_buffer.Data(), m_width); // past the last row: EIndexOutOfBounds
         m_row = m_interlaced ? TGifSubImage::NextInterlacedRow(m_row, m_height, m_pass) : m_row + 1;
         m_column = 0;
     }
 
     TByteArray2D& m_pixels;
-    IGifHost& m_host;
+    TMessagePump& m_pump;
     TBigByteArray m_buffer;
     const int m_width;
     const int m_height;
@@ -139,6 +139,13 @@ private:
 } // namespace
 
 void TGifSubImage::Decode(IGifHost& host)
+{
+    TMessagePump pump(host);
+    Decode(pump);
+    pump.Finish();
+}
+
+void TGifSubImage::Decode(TMessagePump& pump)
 {
     if (CodeSize < 2 || CodeSize > 9)
         throw EGifException("Bad code Size");
@@ -153,7 +160,7 @@ void TGifSubImage::Decode(IGifHost& host)
         t.Suffix[c] = t.First[c] = uint8_t(c);
         t.Length[c] = 1;
     }
-    RowWriter writer(*this, host);
+    RowWriter writer(*this, pump);
     CodeReader reader(Data.Bytes(), Data.ByteCount());
 
     // A stream that does not start with a clear code decodes as if it did.

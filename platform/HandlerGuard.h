@@ -1,11 +1,12 @@
 #pragma once
 
 // Every event handler runs inside Guarded(): an exception that leaves the handler ends it
-// there and its message is shown in the standard error dialog. No exception ever crosses
-// Qt's event loop.
+// there and its message is shown in the standard error dialog (unless the program is
+// ending). No exception ever crosses Qt's event loop.
 
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
+#include "platform/Quit.h"
 
 #include <QObject>
 #include <QString>
@@ -30,6 +31,8 @@ void Guarded(F&& handler) noexcept
     } catch (...) {
         message = QStringLiteral("Unknown error");
     }
+    if (QuitRequested())
+        return; // the program is ending: a load it stopped is no error to show
     try {
         Dialogs::ShowError(message);
     } catch (...) {

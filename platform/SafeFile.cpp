@@ -103,23 +103,40 @@ void RequireRegularFileOrMissing(const QString& path)
         throw ESafeFileError(NotRegularReason(st.st_mode));
 }
 
-QByteArray ReadRegularFile(const QString& path, qint64 maxSize, const QString& tooLargeReason)
+namespace {
+
+// A descriptor open for reading on a regular file, refused otherwise; st is its status.
+int OpenRegular(const QString& path, struct stat& st)
 {
     const QByteArray name = QFile::encodeName(path);
-    struct stat st = {};
     if (::stat(name.constData(), &st) != 0)
         Fail(errno);
     if (!S_ISREG(st.st_mode))
         throw ESafeFileError(NotRegularReason(st.st_mode));
     // O_NONBLOCK: should the name have been swapped for a FIFO since the check, open
     // returns at once instead of waiting for a writer; fstat then tells.
-    Fd fd(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (fd.get() < 0)
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
         Fail(errno);
-    if (::fstat(fd.get(), &st) != 0)
-        Fail(errno);
-    if (!S_ISREG(st.st_mode))
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
         throw ESafeFileError(NotRegularReason(st.st_mode));
+    }
+    return fd;
+}
+
+} // namespace
+
+void RequireReadableRegularFile(const QString& path)
+{
+    struct stat st = {};
+    Fd fd(OpenRegular(path, st));
+}
+
+QByteArray ReadRegularFile(const QString& path, qint64 maxSize, const QString& tooLargeReason)
+{
+    struct stat st = {};
+    Fd fd(OpenRegular(path, st));
     if (st.st_size > maxSize)
         throw ESafeFileError(tooLargeReason);
 

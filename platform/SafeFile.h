@@ -29,6 +29,8 @@ QByteArray ReadRegularFile(const QString& path, qint64 maxSize, const QString& t
 
 // Throws ESafeFileError when path names something that exists and is not a regular file.
 void RequireRegularFileOrMissing(const QString& path);
+// Throws ESafeFileError unless path is a regular file that can be opened for reading.
+void RequireReadableRegularFile(const QString& path);
 
 // Replaces (or creates) the file with exactly these bytes. A file that exists keeps its
 // permissions; a new one gets the usual ones (0666 less the umask).

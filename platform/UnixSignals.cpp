@@ -1,5 +1,7 @@
 #include "platform/UnixSignals.h"
 
+#include "platform/Quit.h"
+
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -18,6 +20,7 @@ void OnSignal(int signal)
     // Only async-signal-safe calls here; a full pipe means a signal is already pending.
     // write() may set errno, which the interrupted code may be about to read.
     const int savedErrno = errno;
+    NoteTerminationSignal();
     const char byte = static_cast<char>(signal);
     [[maybe_unused]] ssize_t n = ::write(g_signalFds[0], &byte, 1);
     errno = savedErrno;

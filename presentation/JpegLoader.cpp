@@ -1,5 +1,7 @@
 #include "presentation/JpegLoader.h"
 
+#include "platform/Quit.h"
+
 #include "platform/Errors.h"
 
 #include <csetjmp>
@@ -19,7 +21,7 @@ struct ErrorManager {
     volatile int width, height;
 };
 
-enum OwnError { TooManyPixels = 1, TooManyScans = 2, OutOfMemory = 3 };
+enum OwnError { TooManyPixels = 1, TooManyScans = 2, OutOfMemory = 3, Stopped = 4 };
 
 [[noreturn]] void OnError(j_common_ptr cinfo)
 {
@@ -33,6 +35,10 @@ void OnProgress(j_common_ptr cinfo)
     auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
     if (d->input_scan_number > Jpeg::MaxScans) {
         reinterpret_cast<ErrorManager*>(cinfo->err)->ownError = TooManyScans;
+        OnError(cinfo);
+    }
+    if (QuitRequested()) { // the program is ending: stop decoding
+        reinterpret_cast<ErrorManager*>(cinfo->err)->ownError = Stopped;
         OnError(cinfo);
     }
 }
@@ -143,6 +149,8 @@ QImage DecodeJpeg(const QByteArray& data, const QSize& fitInto)
                                .arg(Jpeg::MaxScans));
     case OutOfMemory:
         throw ELumivoError(QStringLiteral("Out of memory"));
+    if (outcome.ownError == Stopped)
+        throw ELumivoError(QStringLiteral("Loading the picture was stopped"));
     default:
         break;
     }

@@ -1,6 +1,7 @@
 #include "presentation/MediaPlayer.h"
 
 #include "platform/HandlerGuard.h"
+#include "platform/SafeFile.h"
 #include "presentation/PresentationGate.h"
 
 #include <QAudioDevice>
@@ -138,6 +139,12 @@ void TMediaPlayer::Close()
 void TMediaPlayer::Open()
 {
     Close();
+    // Only regular files: the backend would wait on a FIFO for good.
+    try {
+        safefile::RequireRegularFileOrMissing(FileName);
+    } catch (const ESafeFileError& e) {
+        throw EFOpenError(FileName, e.Reason);
+    }
     auto player = std::make_unique<QMediaPlayer>(this);
     m_audio = std::make_unique<QAudioOutput>();
     player->setAudioOutput(m_audio.get());

@@ -1,6 +1,7 @@
 #include "presentation/MetafileLoader.h"
 
 #include "platform/Errors.h"
+#include "platform/Quit.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -10,7 +11,10 @@
 #include <QtEndian>
 
 #include <cstring>
+#include <csignal>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 QString Metafile::HelperPath()
 {
@@ -30,7 +34,12 @@ QImage RenderMetafile(const QString& fileName, int maxSide)
         throw ELumivoError(QStringLiteral("Metafiles cannot be shown: the program lumivo-metafile is missing"));
 
     QProcess process;
-    process.setChildProcessModifier([] {
+    const pid_t parent = ::getpid();
+    process.setChildProcessModifier([parent] {
+        // The helper dies with the program, however the program ends.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(1);
         const rlimit memory{Metafile::MemoryLimit, Metafile::MemoryLimit};
         ::setrlimit(RLIMIT_AS, &memory);
         const rlimit cpu{Metafile::TimeLimitMs / 1000 + 1, Metafile::TimeLimitMs / 1000 + 2};
@@ -47,7 +56,7 @@ QImage RenderMetafile(const QString& fileName, int maxSide)
     QByteArray out;
     QElapsedTimer clock;
     clock.start();
-    while (process.state() != QProcess::NotRunning && clock.elapsed() < Metafile::TimeLimitMs) {
+    while (process.state() != QProcess::NotRunning && clock.elapsed() < Metafile::TimeLimitMs && !QuitRequested()) {
         process.waitForReadyRead(50);
         out += process.readAllStandardOutput();
         if (out.size() > cap)
@@ -56,6 +65,8 @@ QImage RenderMetafile(const QString& fileName, int maxSide)
     if (process.state() != QProcess::NotRunning) {
         process.kill();
         process.waitForFinished();
+        if (QuitRequested())
+            throw ELumivoError(QStringLiteral("Loading the picture was stopped"));
         throw ELumivoError(out.size() > cap ? QStringLiteral("Metafile is not valid")
                                             : QStringLiteral("The metafile could not be drawn in time"));
     }

@@ -1,34 +1,23 @@
 #include "presentation/PictureLoader.h"
 
 #include "platform/Errors.h"
+#include "platform/SafeFile.h"
 #include "presentation/JpegLoader.h"
 #include "presentation/MetafileLoader.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 
 namespace {
 
-void OpenForReading(QFile& file)
-{
-    if (QFileInfo(file.fileName()).isDir())
-        throw EFOpenError(file.fileName(), QStringLiteral("It is a folder, not a file"));
-    if (!file.open(QIODevice::ReadOnly))
-        throw EFOpenError(file.fileName(), file.errorString());
-}
-
 QByteArray ReadFile(const QString& fileName)
 {
-    QFile file(fileName);
-    OpenForReading(file);
-    if (file.size() > MaxPictureFileSize)
-        throw EFOpenError(fileName, QStringLiteral("The file is too large for a picture"));
-    QByteArray data = file.read(MaxPictureFileSize + 1);
-    if (file.error() != QFileDevice::NoError)
-        throw EFOpenError(fileName, file.errorString());
-    return data;
+    try {
+        return safefile::ReadRegularFile(fileName, MaxPictureFileSize, QStringLiteral("The file is too large for a picture"));
+    } catch (const ESafeFileError& e) {
+        throw EFOpenError(fileName, e.Reason);
+    }
 }
 
 QImage ReadWithQt(const QByteArray& data, const char* format)
@@ -51,8 +40,12 @@ QImage LoadPicture(const QString& fileName, const QSize& fitInto)
 {
     const QString extension = QFileInfo(fileName).suffix().toLower();
     if (extension == QLatin1String("wmf") || extension == QLatin1String("emf")) {
-        QFile file(fileName);
-        OpenForReading(file); // the same errors as other pictures for a file that cannot be read
+        // The same errors as other pictures for a file that cannot be read.
+        try {
+            safefile::RequireReadableRegularFile(fileName);
+        } catch (const ESafeFileError& e) {
+            throw EFOpenError(fileName, e.Reason);
+        }
         return RenderMetafile(fileName);
     }
     const QByteArray data = ReadFile(fileName);

@@ -2,6 +2,7 @@
 
 #include "platform/ApplicationCursor.h"
 #include "platform/Dialogs.h"
+#include "platform/Quit.h"
 
 #include <QCoreApplication>
 
@@ -10,6 +11,14 @@ void TQtGifHost::SetBusyCursor(bool busy) { SetApplicationWideCursor(busy ? crHo
 void TQtGifHost::ShowNotice(const std::string& text) { Dialogs::ShowMessage(QString::fromStdString(text)); }
 
 void TQtGifHost::ProcessMessages() { QCoreApplication::processEvents(); }
+
+bool TQtGifHost::StopRequested() { return QuitRequested(); }
+
+void TQtGifHost::ShowError(const std::string& text)
+{
+    if (!QuitRequested())
+        Dialogs::ShowError(QString::fromStdString(text));
+}
 
 gif::IGifHost& ProgramGifHost()
 {

@@ -3,12 +3,15 @@
 #include "gif/GifHost.h"
 
 // The GIF library's link to the program: the hourglass as the application-wide cursor,
-// notices in a plain message box, and pending window messages processed between rows.
+// notices in a plain message box, errors in the error dialog, pending window messages
+// processed while decoding, and a load stopped when the program is ending.
 class TQtGifHost : public gif::IGifHost {
 public:
     void SetBusyCursor(bool busy) override;
     void ShowNotice(const std::string& text) override;
     void ProcessMessages() override;
+    bool StopRequested() override;
+    void ShowError(const std::string& text) override;
 };
 
 // The one host of the program: it outlives every GIF control and file.

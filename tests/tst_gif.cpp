@@ -209,7 +209,8 @@ void TestGif::animationInterval_data()
     QTest::newRow("10 20 20") << QList<int>{10, 20, 20} << 20 << QStringList{differ};
     QTest::newRow("0 5") << QList<int>{0, 5} << 5 << QStringList{none};
     QTest::newRow("5 0") << QList<int>{5, 0} << 5 << QStringList{none, differ};
-    QTest::newRow("0 0 0") << QList<int>{0, 0, 0} << 0 << QStringList{none, none, none};
+    QTest::newRow("0 0 0: one notice, not one per image") << QList<int>{0, 0, 0} << 0 << QStringList{none};
+    QTest::newRow("10 0 20 0 30: each kind once") << QList<int>{10, 0, 20, 0, 30} << 30 << QStringList{none, differ};
     QTest::newRow("7 no extension") << QList<int>{7, -1} << 7 << QStringList{none, differ};
 }
 
@@ -327,27 +328,43 @@ void TestGif::subImageCreate()
 
 void TestGif::memoryCap()
 {
-    // A 30000 x 30000 image is refused before any block is taken.
+    // A 30000 x 30000 image is refused at once, with what it needs: its indices and the
+    // 32-bit picture it would be composed into.
     const QByteArray huge = OneImage(30000, 30000, CodeStream(2).Clear().Code(1).End().Bytes());
-    QVERIFY(LoadError(huge).endsWith(QStringLiteral(" requested memory block: 900000000 bytes")));
+    QCOMPARE(LoadError(huge), QStringLiteral("The GIF's images need 4 292 MB, more than the 768 MB this program allows."));
 
-    // Frames that together pass the cap fail on the frame that would pass it.
+    // Frames that together pass the budget: the whole file is measured first and refused
+    // before any frame is decoded.
     const int side = 8000; // 64 MB a frame
     GifBuilder many(side, side);
     const QByteArray tiny = CodeStream(2).Clear().Code(1).End().Bytes();
     for (int i = 0; i < 20; ++i)
         many.Image(0, 0, side, side, tiny);
     TGifFile file;
-    QVERIFY_THROWS_EXCEPTION(ENotEnoughMemory, Load(file, many.Trailer()));
-    QCOMPARE(file.SubImageCount(), int(MaxDecodedBytes / (int64_t(side) * side)));
+    try {
+        Load(file, many.Trailer());
+        QFAIL("a file over the budget was loaded");
+    } catch (const ENotEnoughMemory& e) {
+        QCOMPARE(QString::fromUtf8(e.what()),
+                 QStringLiteral("The GIF's images need 1 465 MB, more than the 768 MB this program allows."));
+    }
+    QCOMPARE(file.SubImageCount(), 0);
 
-    // Ten thousand small frames are fine.
+    // Ten thousand small frames are fine, and so is a file just within the budget.
     GifBuilder frames(2, 2);
     for (int i = 0; i < 10000; ++i)
         frames.Image(0, 0, 2, 2, tiny);
     TGifFile ok;
     Load(ok, frames.Trailer());
     QCOMPARE(ok.SubImageCount(), 10000);
+    QVERIFY(ok.NeededBytes() > 10000 * ImageRecordBytes);
+    GifBuilder within(side, side);
+    for (int i = 0; i < 6; ++i) // 64 MB x 6 + 256 MB composed
+        within.Image(0, 0, side, side, tiny);
+    TGifFile fits;
+    Load(fits, within.Trailer());
+    QCOMPARE(fits.SubImageCount(), 6);
+    QVERIFY(fits.NeededBytes() <= MaxDecodedBytes);
 }
 
 void TestGif::lzwExampleRow()
@@ -362,7 +379,7 @@ void TestGif::lzwExampleRow()
     TGifFile file(host);
     Load(file, OneImage(4, 1, s.Bytes()));
     QCOMPARE(Row(file.SubImage(1), 1), Bytes({0, 1, 2, 3}));
-    QCOMPARE(host.rows, 1); // messages run once per completed row
+    QCOMPARE(host.rows, 1); // messages run after the last row (and every 10 ms before it)
 }
 
 void TestGif::lzwCodeEqualToNextFree()
@@ -380,7 +397,7 @@ void TestGif::lzwEndsEarly()
     TGifFile file(host);
     Load(file, OneImage(2, 2, CodeStream(2).End().Bytes()));
     QCOMPARE(Row(file.SubImage(1), 1), Bytes({0, 0}));
-    QCOMPARE(host.rows, 0);
+    QCOMPARE(host.rows, 1); // only the pass once the file is read
 
     // Data that ends before the end code keeps the complete rows only.
     CodeStream s(2);
@@ -549,13 +566,17 @@ void TestGif::bitmap()
     QCOMPARE(a.color(200), qRgb(0, 0, 0)); // entries past the table's count are written too
     QCOMPARE(a.pixelIndex(0, 1), 3);
     QCOMPARE(a.pixelIndex(2, 1), 1);
-    QCOMPARE(a.bytesPerLine(), 4); // a 3-wide row is padded to 4 bytes
+    QCOMPARE(a.bytesPerLine(), 3); // a view of the image's own rows: no copy, no padding
+    QCOMPARE(a.constBits(), file.SubImage(1).Pixels->RowData(1));
     QCOMPARE(&file.SubImage(1).AsBitmap(), &a); // built once, then cached
 
     const QImage& b = file.SubImage(2).AsBitmap();
     QCOMPARE(b.color(3), qRgb(0xA0, 0xB0, 0xC0)); // the local table when the image has one
     QCOMPARE(b.bytesPerLine(), 4);
     QCOMPARE(b.pixelIndex(3, 0), 3);
+    QImage copy = b.copy(); // a copy is the caller's own
+    copy.setPixel(0, 0, 1);
+    QCOMPARE(b.pixelIndex(0, 0), 3);
 }
 
 QTEST_GUILESS_MAIN(TestGif)
