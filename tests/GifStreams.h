@@ -192,4 +192,28 @@ inline QByteArray SolidData(int pixels, int index = 1)
     return s.End().Bytes();
 }
 
+// Data that decodes to `pixels` pixels of index 0 from as few bytes as LZW allows (an
+// "LZW bomb"): every code is the next free one, one pixel longer than the last, until the
+// table is full; then the longest string again and again; single pixels make up the rest.
+inline QByteArray BombData(int64_t pixels)
+{
+    CodeStream s(2);
+    s.Clear().Code(0);
+    int64_t left = pixels - 1;
+    int length = 1;
+    while (s.NextFree() < 4096 && left >= length + 1) {
+        s.Code(s.NextFree());
+        left -= ++length;
+    }
+    const int longest = 4095;
+    const int longestLength = length; // the string of code 4095, once the table is full
+    while (s.NextFree() >= 4096 && left >= longestLength) {
+        s.Code(longest);
+        left -= longestLength;
+    }
+    for (; left > 0; --left)
+        s.Code(0);
+    return s.End().Bytes();
+}
+
 } // namespace giftest

@@ -10,7 +10,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "GifStreams.h"
+
 #include <csignal>
+#include <sys/stat.h>
 
 namespace {
 
@@ -51,9 +54,12 @@ private Q_SLOTS:
     void trayUnderARealNotificationArea();
     void secondStartBringsTheWindowBack();
     void stoppedProgramIsNotDuplicated();
+    void endsAtOnceInTheMiddleOfALoad_data();
+    void endsAtOnceInTheMiddleOfALoad();
+    void metafileHelperDiesWithTheProgram();
 
 private:
-    void Launch(const QStringList& arguments = {});
+    void Launch(const QStringList& arguments = {}, const QProcessEnvironment& extra = {});
     QTemporaryDir m_dir;
     QString m_ini;
     QProcess m_program;
@@ -84,10 +90,12 @@ void TestSmoke::cleanup()
     }
 }
 
-void TestSmoke::Launch(const QStringList& arguments)
+void TestSmoke::Launch(const QStringList& arguments, const QProcessEnvironment& extra)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "xcb");
+    for (const QString& name : extra.keys())
+        env.insert(name, extra.value(name));
     m_program.setProcessEnvironment(env);
     m_program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_program.start(m_dir.filePath("lumivo"), arguments);
@@ -286,6 +294,128 @@ void TestSmoke::stoppedProgramIsNotDuplicated()
     ::kill(m_program.processId(), SIGTERM);
     QVERIFY(m_program.waitForFinished(15000));
     QCOMPARE(m_program.exitCode(), 0);
+}
+
+// What /proc says of a process: a field of its status ("VmHWM", in kB), or -1.
+static qint64 ProcStatus(qint64 pid, const char* field)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(QByteArray(QByteArray(field) + ':')))
+            return line.mid(qstrlen(field) + 1).trimmed().split(' ').first().toLongLong();
+    return -1;
+}
+
+// The program started on a hostile or slow file, told to end in the middle of loading
+// it: it ends within a moment, with its settings written, and its memory stays within the
+// budget. The figures are printed for the record.
+void TestSmoke::endsAtOnceInTheMiddleOfALoad_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes"); // empty: a FIFO
+    const QByteArray none = giftest::CodeStream(2).End().Bytes();
+    QTest::newRow("GIF declaring 28000 x 28000") << "huge.gif"
+                                                 << giftest::GifBuilder(28000, 28000, 0).Image(0, 0, 28000, 28000, none).Trailer();
+    giftest::GifBuilder bombs(8192, 8192, 0x81);
+    const QByteArray bomb = giftest::BombData(8192 * 8192);
+    for (int i = 0; i < 5; ++i)
+        bombs.GraphicControl(5).Image(0, 0, 8192, 8192, bomb);
+    QTest::newRow("GIF of five 8192 x 8192 LZW bombs") << "bombs.gif" << bombs.Trailer();
+    giftest::GifBuilder flood(1, 1, 0x81);
+    const QByteArray pixel = giftest::SolidData(1);
+    for (int i = 0; i < 200000; ++i)
+        flood.Image(0, 0, 1, 1, pixel);
+    QTest::newRow("GIF of 200 000 one-pixel images") << "flood.gif" << flood.Trailer();
+    giftest::GifBuilder hd(1920, 1080, 0x81);
+    for (int i = 0; i < 400; ++i)
+        hd.GraphicControl(4).Image(0, 0, 1920, 1080, none);
+    QTest::newRow("GIF of 400 HD frames") << "hd.gif" << hd.Trailer();
+    QTest::newRow("FIFO named x.gif") << "x.gif" << QByteArray();
+    QTest::newRow("FIFO named x.jpg") << "x.jpg" << QByteArray();
+    QTest::newRow("FIFO as a playlist") << "x.txt" << QByteArray();
+}
+
+void TestSmoke::endsAtOnceInTheMiddleOfALoad()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    const QString path = m_dir.filePath(name);
+    QFile::remove(path);
+    if (bytes.isEmpty()) {
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+    } else {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    }
+    Launch({"--slideshow", path});
+    QVERIFY(!WaitForWindow("Lumivo").isEmpty());
+    QTest::qWait(150); // the show has begun loading
+    const qint64 pid = m_program.processId();
+    qint64 peakKb = ProcStatus(pid, "VmHWM");
+    ::kill(pid, SIGTERM);
+    QElapsedTimer clock;
+    clock.start();
+    while (m_program.state() != QProcess::NotRunning && clock.elapsed() < 15000) {
+        peakKb = qMax(peakKb, ProcStatus(pid, "VmHWM"));
+        m_program.waitForFinished(5);
+    }
+    const qint64 ms = clock.elapsed();
+    qInfo("%s: peak resident %lld MB, ended %lld ms after SIGTERM", qPrintable(name), peakKb / 1024, ms);
+    QCOMPARE(m_program.state(), QProcess::NotRunning);
+    QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_program.exitCode(), 0);
+    QVERIFY2(ms < 3000, qPrintable(QString::number(ms)));
+    QVERIFY(peakKb < 1024 * 1024);
+    QFile ini(m_ini);
+    QVERIFY(ini.open(QIODevice::ReadOnly));
+    QVERIFY(ini.readAll().contains("Caption=Lumivo\r\n"));
+    QFile::remove(path);
+}
+
+// The metafile helper (here one that never answers) ends with the program, however the
+// program ends, even by SIGKILL.
+void TestSmoke::metafileHelperDiesWithTheProgram()
+{
+    const QString helper = m_dir.filePath("slow-helper");
+    {
+        QFile f(helper);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/sh\nexec sleep 60\n");
+    }
+    QFile::setPermissions(helper, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString picture = m_dir.filePath("slow.wmf");
+    {
+        QFile f(picture);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(64, 'x'));
+    }
+    QProcessEnvironment extra;
+    extra.insert("LUMIVO_METAFILE_HELPER", helper);
+    Launch({"--slideshow", picture}, extra);
+    const qint64 pid = m_program.processId();
+    // The helper runs as a child of the program once the show presents the picture.
+    qint64 child = -1;
+    QTRY_VERIFY_WITH_TIMEOUT(([&] {
+        QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
+        if (!children.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray list = children.readAll().trimmed();
+        child = list.isEmpty() ? -1 : list.split(' ').first().toLongLong();
+        return child > 0;
+    }()), 20000);
+    ::kill(pid, SIGKILL);
+    QVERIFY(m_program.waitForFinished(5000));
+    // Gone, or a zombie waiting to be reaped by whoever adopted it.
+    auto gone = [child] {
+        QFile status(QStringLiteral("/proc/%1/status").arg(child));
+        if (!status.open(QIODevice::ReadOnly))
+            return true;
+        const QByteArray text = status.readAll();
+        return text.contains("\nState:\tZ") || !text.contains("sleep");
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(gone(), 5000);
 }
 
 QTEST_GUILESS_MAIN(TestSmoke)
