@@ -30,7 +30,9 @@ QString SettingsFilePath(const QString& executablePath, const QString& configHom
     QFileInfo exe(executablePath);
     QString fileName = exe.completeBaseName() + QStringLiteral(".INI");
     QString folder = exe.absolutePath();
-    if (isWritableFolder(folder))
+    const bool systemFolder = folder == QLatin1String("/usr") || folder.startsWith(QLatin1String("/usr/")) ||
+                              folder == QLatin1String("/bin") || folder == QLatin1String("/sbin");
+    if (!systemFolder && isWritableFolder(folder))
         return folder + QLatin1Char('/') + fileName;
     QString home = configHome.isEmpty() ? DefaultConfigHome() : configHome;
     return home + QStringLiteral("/lumivo/") + fileName;

@@ -6,8 +6,9 @@
 
 // Where the settings file lives: the executable's path with its extension replaced by
 // ".INI" (the executable "lumivo" keeps "lumivo.INI" beside it). When the executable's
-// folder cannot be written, as for a system-wide install, the same file name under
-// configHome/lumivo/ is used for reading and writing. configHome empty means
+// folder cannot be written, or is a system folder that the package manager owns (under
+// /usr, /bin, /sbin: writable for root, but no place for a user's settings), the same file
+// name under configHome/lumivo/ is used for reading and writing. configHome empty means
 // $XDG_CONFIG_HOME, or ~/.config when that is unset.
 QString SettingsFilePath(const QString& executablePath, const QString& configHome = QString());
 

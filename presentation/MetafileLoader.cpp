@@ -21,9 +21,14 @@ QString Metafile::HelperPath()
     const QString chosen = qEnvironmentVariable("LUMIVO_METAFILE_HELPER");
     if (!chosen.isEmpty())
         return chosen;
-    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/lumivo-metafile");
-    if (QFileInfo(beside).isExecutable())
-        return beside;
+    // Beside the program in a build folder; in PREFIX/libexec/lumivo/ when installed.
+    const QString programDir = QCoreApplication::applicationDirPath();
+    const QStringList candidates = {programDir + QStringLiteral("/lumivo-metafile"),
+                                    programDir + QStringLiteral("/../libexec/lumivo/lumivo-metafile")};
+    for (const QString& candidate : candidates) {
+        if (QFileInfo(candidate).isExecutable())
+            return QFileInfo(candidate).canonicalFilePath();
+    }
     return QStandardPaths::findExecutable(QStringLiteral("lumivo-metafile"));
 }
 

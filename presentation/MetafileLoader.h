@@ -12,8 +12,9 @@ inline constexpr int MaxSide = 4096;                   // longer side of the dra
 inline constexpr int TimeLimitMs = 5000;               // wall clock, then the helper is killed
 inline constexpr quint64 MemoryLimit = 1024ull << 20;  // address space of the helper
 
-// The helper: $LUMIVO_METAFILE_HELPER, else lumivo-metafile beside the program, else on
-// the PATH.
+// The helper: $LUMIVO_METAFILE_HELPER, else lumivo-metafile beside the program (a build
+// folder), else in ../libexec/lumivo/ from the program (an installed program), else on the
+// PATH.
 QString HelperPath();
 } // namespace Metafile
 

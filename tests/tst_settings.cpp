@@ -342,6 +342,11 @@ void TestSettings::settingsLocation()
              QStringLiteral("/opt/tools/viewer.INI"));
     QCOMPARE(SettingsFilePath("/usr/bin/lumivo", "/home/u/.config", readOnly),
              QStringLiteral("/home/u/.config/lumivo/lumivo.INI"));
+    // An installed program run by root: /usr/bin is writable, but belongs to the packages.
+    QCOMPARE(SettingsFilePath("/usr/bin/lumivo", "/root/.config", writable),
+             QStringLiteral("/root/.config/lumivo/lumivo.INI"));
+    QCOMPARE(SettingsFilePath("/usr/local/bin/lumivo", "/root/.config", writable),
+             QStringLiteral("/root/.config/lumivo/lumivo.INI"));
 
     // The real check: a folder we can write keeps the file beside the executable.
     QCOMPARE(SettingsFilePath(m_dir.filePath("lumivo")), m_dir.filePath("lumivo.INI"));
