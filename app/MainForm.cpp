@@ -12,6 +12,7 @@
 #include "platform/Quit.h"
 #include "platform/IniFile.h"
 #include "platform/MciCommand.h"
+#include "platform/WindowCaption.h"
 #include "platform/WindowGeometry.h"
 #include "presentation/Form4.h"
 #include "presentation/Present.h"
@@ -30,6 +31,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QResizeEvent>
 #include <QToolTip>
 #include <QContextMenuEvent>
 #include <QDir>
@@ -361,7 +363,7 @@ void TMainForm::FormCreate()
     const TFormSettings settings = ReadFormSettings(TIniFile(m_settingsFile));
     m_settingsPos = QPoint(settings.Left, settings.Top);
     move(m_settingsPos);
-    setWindowTitle(settings.Caption);
+    SetExactCaption(this, settings.Caption);
     if (settings.InitMax)
         setWindowState(windowState() | Qt::WindowMaximized);
     SetUpClock();
@@ -555,7 +557,7 @@ void TMainForm::FormDestroy()
     TFormSettings settings;
     settings.Top = pos().y();
     settings.Left = pos().x();
-    settings.Caption = windowTitle();
+    settings.Caption = ExactCaption(this);
     settings.InitMax = isMaximized();
     WriteFormSettings(ini, settings);
 }
@@ -581,8 +583,9 @@ void TMainForm::N11Click()
 void TMainForm::PlayListDblClick()
 {
     const QString fileName = PlayList->SelectedLine();
-    if (!QFileInfo::exists(fileName))
-        return; // a line whose file is gone is passed over without a word
+    const QFileInfo info(fileName);
+    if (!info.exists() || info.isDir())
+        return; // a line that names no file (gone, or a folder) is passed over without a word
     if (Form4)
         PresentFile(*Form4, fileName, ClassifyMediaFile(fileName), TAnimationSource::SelectedLine,
                     Screen->isChecked());
@@ -678,15 +681,27 @@ void TMainForm::closeEvent(QCloseEvent* event)
 void TMainForm::moveEvent(QMoveEvent* event)
 {
     QMainWindow::moveEvent(event);
-    if (m_snapping || !isVisible() || (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
-        return;
     // The position from the settings file stands as it is, even off every screen; snapping
     // starts with the first move away from it.
-    if (!m_userMoved) {
-        if (pos() == m_settingsPos)
-            return;
-        m_userMoved = true;
-    }
+    if (!m_userMoved && pos() == m_settingsPos)
+        return;
+    SnapToEdges();
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    // A resize by the user snaps too: its new right or bottom edge may come near the work
+    // area's. The first layout before the window is shown is not the user's.
+    if (event->oldSize().isValid())
+        SnapToEdges();
+}
+
+void TMainForm::SnapToEdges()
+{
+    if (m_snapping || !isVisible() || (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        return;
+    m_userMoved = true;
     QScreen* current = screen();
     if (!current)
         return;

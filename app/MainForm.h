@@ -181,6 +181,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -204,6 +205,7 @@ private:
     QPoint m_settingsPos;     // position applied from the settings file
     bool m_userMoved = false; // the window has been moved since it was placed
     bool m_snapping = false;
+    void SnapToEdges(); // the edges of every move or resize, onto the work area's
     bool m_fading = false;
     QHash<const QWidget*, QString> m_statusTexts;
 };

@@ -77,12 +77,36 @@ THandEnds HandEnds(const TClockGeometry& g, const THandTime& t)
     return ends;
 }
 
+QString ClockTimeFormat(const QString& localeFormat)
+{
+    // Time zone fields ("t") have no place in a clock's text; quoted text stays as it is.
+    QString format;
+    bool quoted = false;
+    for (QChar c : localeFormat) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted; // '' inside or outside quotes toggles twice: a literal quote
+        else if (c == QLatin1Char('t') && !quoted)
+            continue;
+        format += c;
+    }
+    return format.trimmed();
+}
+
 QString LongTimeText(const QTime& time, const QLocale& locale)
 {
-    // Time zone letters have no place in a clock's text.
-    QString format = locale.timeFormat(QLocale::LongFormat);
-    format.remove(QLatin1Char('t'));
-    return time.toString(format.trimmed());
+    return time.toString(ClockTimeFormat(locale.timeFormat(QLocale::LongFormat)));
+}
+
+QPoint StopShort(const QPoint& from, const QPoint& to)
+{
+    // The last pixel before `to` on the line from `from`: one step back along the longer axis.
+    const int dx = to.x() - from.x(), dy = to.y() - from.y();
+    if (std::abs(dx) >= std::abs(dy)) {
+        const int x = to.x() - (dx > 0 ? 1 : -1);
+        return {x, from.y() + int(std::lround(double(x - from.x()) * dy / dx))};
+    }
+    const int y = to.y() - (dy > 0 ? 1 : -1);
+    return {from.x() + int(std::lround(double(y - from.y()) * dx / dy)), y};
 }
 
 QImage NewClockLayer(const TClockGeometry& g)
@@ -102,7 +126,12 @@ void DrawClockFace(QImage& layer, const TClockGeometry& g)
     const double pi = std::numbers::pi;
     for (int m = 0; m < 60; m += 5) {
         const double theta = m * pi / 30;
-        p.drawLine(DialPoint(g, theta, g.SecondLength), DialPoint(g, theta, g.SecondLength + g.TickLength));
+        const QPoint from = DialPoint(g, theta, g.SecondLength);
+        const QPoint to = DialPoint(g, theta, g.SecondLength + g.TickLength);
+        // Like a line drawn from one point to another on the system's canvas, the tick stops
+        // short of its end point, which lies on the disc's bounding box.
+        if (from != to)
+            p.drawLine(from, StopShort(from, to));
     }
 }
 

@@ -53,6 +53,11 @@ THandEnds HandEnds(const TClockGeometry& g, const THandTime& t);
 
 // The time in the system's long time format (without a time zone).
 QString LongTimeText(const QTime& time, const QLocale& locale);
+// A locale's time format without its time-zone fields; quoted text is kept whole.
+QString ClockTimeFormat(const QString& localeFormat);
+// The last pixel before `to` on the line from `from`: where a canvas line from one to the
+// other ends, the end point itself not drawn.
+QPoint StopShort(const QPoint& from, const QPoint& to);
 
 // A white layer of the geometry's size.
 QImage NewClockLayer(const TClockGeometry& g);

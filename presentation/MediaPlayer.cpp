@@ -76,7 +76,7 @@ TMediaPlayer::TMediaPlayer(QWidget* parent) : QWidget(parent)
         Buttons[i] = new QToolButton(this);
         Buttons[i]->setObjectName(QLatin1String(names[i]));
         Buttons[i]->setIcon(style()->standardIcon(pictures[i]));
-        Buttons[i]->setToolTip(QLatin1String(names[i]));
+        // No hint of their own: the control's hint shows over all of it.
         Buttons[i]->setAutoRaise(false);
         layout->addWidget(Buttons[i]);
     }

@@ -25,6 +25,8 @@ private Q_SLOTS:
     void clockTexts_data();
     void clockTexts();
     void facePixels();
+    void clockTimeFormat_data();
+    void clockTimeFormat();
     void handsFromAnyLocale();
     void cdCommands();
 };
@@ -101,17 +103,43 @@ void TestDecor::facePixels()
     QImage face = NewClockLayer(G);
     DrawClockFace(face, G);
     QCOMPARE(face.pixel(26, 26), ClockColors::Face);
-    // The 12 o'clock tick runs from (26, 6) to (26, 0), the 3 o'clock one from (46, 26) to (52, 26).
+    // The 12 o'clock tick runs from (26, 6) towards (26, 0), the 3 o'clock one from (46, 26)
+    // towards (52, 26), each stopping short of its end on the bounding box: nothing is drawn
+    // outside the disc.
     QCOMPARE(face.pixel(26, 6), ClockColors::Outline);
     QCOMPARE(face.pixel(26, 2), ClockColors::Outline);
     QCOMPARE(face.pixel(46, 26), ClockColors::Outline);
     QCOMPARE(face.pixel(51, 26), ClockColors::Outline);
+    QCOMPARE(face.pixel(26, 0), ClockColors::Transparent);
+    QCOMPARE(face.pixel(0, 26), ClockColors::Transparent);
+    QCOMPARE(StopShort({6, 26}, {0, 26}), QPoint(1, 26));
+    QCOMPARE(StopShort({26, 46}, {26, 52}), QPoint(26, 51));
+    QCOMPARE(StopShort({0, 0}, {4, 2}), QPoint(3, 2)); // 1.5 rounds away from zero
     QCOMPARE(face.pixel(0, 52), ClockColors::Transparent); // bottom-left: never painted
     QCOMPARE(face.pixel(20, 20), ClockColors::Face);
     // The picture shown makes white transparent, and the outline stays visible.
     const QImage shown = LayerPixmap(face).toImage();
     QCOMPARE(qAlpha(shown.pixel(0, 52)), 0);
     QCOMPARE(qAlpha(shown.pixel(26, 6)), 255);
+}
+
+void TestDecor::clockTimeFormat_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("clock");
+    QTest::newRow("zone at the end") << "HH:mm:ss t" << "HH:mm:ss";
+    QTest::newRow("long zone name") << "HH:mm:ss tttt" << "HH:mm:ss";
+    QTest::newRow("zone first") << "t HH:mm:ss" << "HH:mm:ss";
+    QTest::newRow("quoted text with t") << "H 'Uhr' mm 'tot' ss t" << "H 'Uhr' mm 'tot' ss";
+    QTest::newRow("literal quote") << "HH'' mm 'o''t' t" << "HH'' mm 'o''t'";
+    QTest::newRow("no zone") << "h:mm:ss AP" << "h:mm:ss AP";
+}
+
+void TestDecor::clockTimeFormat()
+{
+    QFETCH(QString, locale);
+    QTEST(ClockTimeFormat(locale), "clock");
+    QCOMPARE(QTime(21, 5, 7).toString(ClockTimeFormat("H 'Uhr' mm 'tot' ss t")), QStringLiteral("21 Uhr 05 tot 07"));
 }
 
 void TestDecor::handsFromAnyLocale()

@@ -344,6 +344,14 @@ void TestMainForm::movesSnapToTheWorkArea()
     MainForm->move(area.right() + 1 - w - 9, area.bottom() + 1 - h - 4);
     QCOMPARE(MainForm->pos(), QPoint(area.right() + 1 - w, area.bottom() + 1 - h));
     QCOMPARE(MainForm->size(), QSize(394, 361)); // snapping never resizes
+
+    // A resize that brings the right edge within 10 px of the work area's moves the window.
+    MainForm->move(area.left() + 400, area.top() + 200);
+    const int frameExtra = MainForm->frameGeometry().width() - MainForm->width();
+    const int width = area.right() + 1 - (area.left() + 400) - frameExtra - 5; // 5 px short
+    MainForm->resize(width, MainForm->height());
+    QCOMPARE(MainForm->pos(), QPoint(area.left() + 405, area.top() + 200));
+    QCOMPARE(MainForm->width(), width);
 }
 
 void TestMainForm::exitButtonEndsTheLoopWithoutClosing()

@@ -18,10 +18,14 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QFrame>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QImageWriter>
 #include <QMediaPlayer>
 #include <QTimer>
+#include <QToolTip>
+#include <QHelpEvent>
+#include <QApplication>
 #include <QVideoWidget>
 #include <QLabel>
 #include <QProgressBar>
@@ -61,6 +65,7 @@ private Q_SLOTS:
     void quittingDuringAnOpenReturnsAtOnce();
     void lateGifDoesNotCoverANewerPresentation();
     void failedPictureHidesTheVideo();
+    void playerShowsItsHintOverEveryButton();
 
 private:
     QString Path(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
@@ -342,12 +347,15 @@ void TestPresent::failures()
     QCOMPARE(m_errors, QStringList{"List index out of bounds (-1)"});
     QVERIFY(!Form4->isVisible());
 
-    // A line whose file is missing: nothing, without a word.
-    MainForm->PlayList->SetLines({Path("gone.jpg")});
-    MainForm->PlayList->SetSelectedIndex(0);
-    Q_EMIT MainForm->PlayList->DblClick();
-    QCOMPARE(m_errors.size(), 1);
-    QVERIFY(!Form4->isVisible());
+    // A line whose file is missing, or that names a folder: nothing, without a word.
+    QDir(m_dir.path()).mkdir("folder.jpg");
+    for (const char* name : {"gone.jpg", "folder.jpg"}) {
+        MainForm->PlayList->SetLines({Path(name)});
+        MainForm->PlayList->SetSelectedIndex(0);
+        Q_EMIT MainForm->PlayList->DblClick();
+        QCOMPARE(m_errors.size(), 1);
+        QVERIFY(!Form4->isVisible());
+    }
 
     // A damaged JPEG: the layout is set, the window not shown.
     MainForm->PlayList->SetLines({Path("damaged.jpg")});
@@ -466,6 +474,21 @@ void TestPresent::failedPictureHidesTheVideo()
     QCOMPARE(m_errors.size(), 1);
     QCOMPARE(Form4->windowTitle(), QStringLiteral("Картинка"));
     QVERIFY(!surface->isVisible());
+}
+
+// The buttons have no hints of their own, so the control's hint shows over each of them.
+void TestPresent::playerShowsItsHintOverEveryButton()
+{
+    Form4->ApplyClipLayout();
+    Form4->show();
+    QVERIFY(QTest::qWaitForWindowExposed(Form4));
+    for (QToolButton* button : Form4->MediaPlayer1->Buttons) {
+        QVERIFY(button->toolTip().isEmpty());
+        QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), button->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(button, &help);
+        QTRY_COMPARE(QToolTip::text(), QStringLiteral("Панель управления мультимедиа"));
+        QToolTip::hideText();
+    }
 }
 
 QTEST_MAIN(TestPresent)

@@ -57,6 +57,8 @@ private Q_SLOTS:
     void endsAtOnceInTheMiddleOfALoad_data();
     void endsAtOnceInTheMiddleOfALoad();
     void metafileHelperDiesWithTheProgram();
+    void captionsShowExactlyAsStored_data();
+    void captionsShowExactlyAsStored();
 
 private:
     void Launch(const QStringList& arguments = {}, const QProcessEnvironment& extra = {});
@@ -416,6 +418,39 @@ void TestSmoke::metafileHelperDiesWithTheProgram()
         return text.contains("\nState:\tZ") || !text.contains("sleep");
     };
     QTRY_VERIFY_WITH_TIMEOUT(gone(), 5000);
+}
+
+// A stored caption is the window's title as it stands: an empty one stays empty (not the
+// program's name), and "[*]" is text (not a placeholder). It is written back unchanged.
+void TestSmoke::captionsShowExactlyAsStored_data()
+{
+    QTest::addColumn<QByteArray>("caption");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("[*]") << QByteArray("Мой [*] просмотр [*][*]");
+}
+
+void TestSmoke::captionsShowExactlyAsStored()
+{
+    QFETCH(QByteArray, caption);
+    {
+        QFile ini(m_ini);
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Form]\r\nTop=100\r\nLeft=100\r\nCaption=" + caption + "\r\nInitMax=0\r\n");
+    }
+    Launch();
+    const QString pid = QString::number(m_program.processId());
+    QString window;
+    QTRY_VERIFY_WITH_TIMEOUT(!(window = Xdotool({"search", "--onlyvisible", "--pid", pid, "--class", "lumivo"})
+                                            .section('\n', 0, 0))
+                                  .isEmpty(),
+                             20000);
+    QTest::qWait(300);
+    QCOMPARE(Xdotool({"getwindowname", window}).toUtf8(), caption);
+    ::kill(m_program.processId(), SIGTERM);
+    QVERIFY(m_program.waitForFinished(15000));
+    QFile ini(m_ini);
+    QVERIFY(ini.open(QIODevice::ReadOnly));
+    QVERIFY(ini.readAll().contains(QByteArray("\r\nCaption=" + caption + "\r\n")));
 }
 
 QTEST_GUILESS_MAIN(TestSmoke)
