@@ -83,6 +83,9 @@ void SetExactCaption(QWidget* window, const QString& caption)
 
 QString ExactCaption(const QWidget* window)
 {
+    // A title set since by other means wins.
     const QVariant caption = window->property(CaptionProperty);
-    return caption.isValid() ? caption.toString() : window->windowTitle();
+    if (caption.isValid() && Escaped(caption.toString()) == window->windowTitle())
+        return caption.toString();
+    return window->windowTitle();
 }
