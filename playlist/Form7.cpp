@@ -9,6 +9,8 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QMouseEvent>
+#include <QTextDocument>
 #include <QFileIconProvider>
 #include <QFrame>
 #include <QKeyEvent>
@@ -167,11 +169,42 @@ TForm7::TForm7(QWidget* parent) : QDialog(parent)
     ConnectGuarded(DriveComboBox1, &QComboBox::activated, this, [this] { DriveComboBox1Change(); });
     ConnectGuarded(FilterComboBox1, &QComboBox::activated, this, [this] { FilterComboBox1Change(); });
 
+    // Tab moves on from the collection, as in every other field; it types no tab.
+    Memo1->setTabChangesFocus(true);
+    // A double-click anywhere in the file list collects, on a file or not (with no file
+    // selected, an empty line).
+    FileListBox1->viewport()->installEventFilter(this);
+
     m_masks = FileMask.split(QLatin1Char(';'));
     FillDrives();
-    const QString start = QDir::currentPath();
-    if (!SetDirectory(start))
-        SetDirectory(QDir::rootPath());
+    // The folder the program started in; one that has gone (or cannot be listed) quietly
+    // gives way to the home folder, then the root.
+    for (const QString& start : {QDir::currentPath(), QDir::homePath(), QDir::rootPath()}) {
+        if (!start.isEmpty() && CanList(QDir::cleanPath(QDir(start).absolutePath()))) {
+            SetDirectory(start);
+            break;
+        }
+    }
+}
+
+bool TForm7::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == FileListBox1->viewport() && event->type() == QEvent::MouseButtonDblClick &&
+        !FileListBox1->itemAt(static_cast<QMouseEvent*>(event)->position().toPoint())) {
+        Guarded([this] { FileListBox1DblClick(); });
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+QString TForm7::CollectionText() const
+{
+    // toPlainText() would turn non-breaking spaces into plain ones: a collected name must
+    // keep every character. Paragraph and line separators are line breaks.
+    QString text = Memo1->document()->toRawText();
+    text.replace(QChar(QChar::ParagraphSeparator), QLatin1Char('\n'));
+    text.replace(QChar(QChar::LineSeparator), QLatin1Char('\n'));
+    return text;
 }
 
 void TForm7::FillDrives()
@@ -281,7 +314,7 @@ void TForm7::FileListBox1DblClick()
 {
     const QListWidgetItem* item = FileListBox1->currentItem();
     const QString path = item ? Join(m_directory, item->text()) : QString();
-    QStringList lines = TextLines(Memo1->toPlainText());
+    QStringList lines = TextLines(CollectionText());
     lines << path;
     Memo1->setPlainText(LinesText(lines));
     Memo1->moveCursor(QTextCursor::End);
@@ -290,7 +323,7 @@ void TForm7::FileListBox1DblClick()
 void TForm7::AppendCollection()
 {
     if (PlayList)
-        PlayList->AppendLines(TextLines(Memo1->toPlainText()));
+        PlayList->AppendLines(TextLines(CollectionText()));
 }
 
 void TForm7::BitBtn1Click()
@@ -312,7 +345,7 @@ void TForm7::BitBtn4Click()
 {
     if (!SaveDialog1.Execute(this))
         return;
-    SavePlaylistFile(SaveDialog1.FileName, TextLines(Memo1->toPlainText()));
+    SavePlaylistFile(SaveDialog1.FileName, TextLines(CollectionText()));
 }
 
 void TForm7::BitBtn5Click() { Memo1->clear(); }

@@ -60,8 +60,12 @@ public:
     TFileDialog OpenDialog1{TFileDialog::Mode::Open};
     TFileDialog SaveDialog1{TFileDialog::Mode::Save};
 
+    // The collection's text, every character as typed or collected.
+    QString CollectionText() const;
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:

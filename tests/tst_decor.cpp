@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QTemporaryFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 Q_DECLARE_METATYPE(THandTime)
@@ -171,6 +172,16 @@ void TestDecor::cdCommands()
     QVERIFY(notADrive.open());
     QCOMPARE(MciSendString("set cdaudio door open wait", {notADrive.fileName()}), Mci::DeviceNotReady);
     QCOMPARE(MciSendString("play cdaudio", {notADrive.fileName()}), Mci::UnrecognizedCommand);
+    // A drive that opens but refuses does not end the search: the next is tried.
+    QCOMPARE(MciSendString("set cdaudio door open wait", {"/nonexistent/cdrom", notADrive.fileName(), "/nonexistent/sr1"}),
+             Mci::DeviceNotReady);
+
+    // Every optical drive the system lists, after /dev/cdrom, in number order.
+    QTemporaryDir sys;
+    for (const char* name : {"sr0", "sr10", "sr2", "sda", "sr", "srx1", "loop0"})
+        QVERIFY(QDir(sys.path()).mkdir(name));
+    QCOMPARE(Mci::DefaultDrives(sys.path()),
+             (QStringList{"/dev/cdrom", "/dev/sr0", "/dev/sr2", "/dev/sr10"}));
 }
 
 QTEST_MAIN(TestDecor)

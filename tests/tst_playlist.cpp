@@ -63,6 +63,8 @@ private Q_SLOTS:
     void wizardLoadSaveClearCancel();
     void wizardKeys();
     void wizardRefusesAnUnreadableFolder();
+    void wizardCollectionKeepsEveryCharacter();
+    void wizardStartsQuietlyFromAFolderThatHasGone();
 
     void commandLineFiles();
 
@@ -406,6 +408,54 @@ void TestPlaylist::wizardRefusesAnUnreadableFolder()
         QCOMPARE(Form7->Directory(), m_dir.path());
         QFile::setPermissions(m_dir.filePath("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
+}
+
+// The collection is read as typed: a non-breaking space stays one, Tab moves the focus
+// instead of typing a tab, and a double-click on empty space in the file list collects too.
+void TestPlaylist::wizardCollectionKeepsEveryCharacter()
+{
+    const QString name = QStringLiteral("/media/nb\u00A0sp.jpg");
+    Form7->Memo1->setPlainText(name);
+    m_list->clear();
+    Form7->BitBtn2->click();
+    QCOMPARE(m_list->Lines(), QStringList{name});
+    AnswerDialogs(m_dir.filePath("nbsp.txt"));
+    Form7->BitBtn4->click();
+    QCOMPARE(Read("nbsp.txt"), QByteArray("/media/nb\xC2\xA0sp.jpg\r\n"));
+
+    QVERIFY(Form7->Memo1->tabChangesFocus());
+    Form7->show();
+    Form7->Memo1->setFocus();
+    QTest::keyClick(Form7->Memo1, Qt::Key_Tab);
+    QCOMPARE(Form7->CollectionText(), name);
+
+    // One file in the list, none selected: a double-click below it adds an empty line.
+    Write("only.jpg", "x");
+    QVERIFY(Form7->SetDirectory(m_dir.path()));
+    Form7->FileListBox1->setCurrentItem(nullptr);
+    Form7->Memo1->clear();
+    QWidget* viewport = Form7->FileListBox1->viewport();
+    const QPoint empty(5, viewport->height() - 5);
+    QVERIFY(!Form7->FileListBox1->itemAt(empty));
+    QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, empty);
+    QCOMPARE(Form7->Memo1->toPlainText(), QStringLiteral("\n"));
+    QCOMPARE(TextLines(Form7->CollectionText()), QStringList{QString()});
+    Form7->hide();
+}
+
+// A current folder that was deleted before the start: the wizard opens at home, silently.
+void TestPlaylist::wizardStartsQuietlyFromAFolderThatHasGone()
+{
+    DestroyApplicationWindows();
+    QVERIFY(m_dir.mkdir("gone"));
+    QVERIFY(QDir::setCurrent(m_dir.filePath("gone")));
+    QVERIFY(QDir(m_dir.path()).rmdir("gone"));
+    m_errors.clear();
+    CreateApplicationWindows(m_dir.filePath("lumivo.INI"));
+    m_list = MainForm->PlayList;
+    QCOMPARE(m_errors, QStringList());
+    QCOMPARE(Form7->Directory(), QDir::cleanPath(QDir::homePath()));
+    QDir::setCurrent(m_dir.path());
 }
 
 void TestPlaylist::commandLineFiles()
