@@ -436,9 +436,10 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::MouseMove) {
         auto* control = static_cast<QWidget*>(watched);
         // A move over a control inside a panel or the toolbar is that control's own; the
-        // container writes its text only for its empty area (toolbar separators included).
+        // container writes its text only for its empty area. A toolbar separator is a
+        // control of its own (it tracks no moves, so it leaves the text standing).
         const QWidget* inner = control->childAt(static_cast<QMouseEvent*>(event)->position().toPoint());
-        const bool emptyArea = !inner || (control == ToolBar1 && !qobject_cast<const QToolButton*>(inner));
+        const bool emptyArea = !inner;
         if (emptyArea && m_statusTexts.contains(control))
             StatusLabel->setText(m_statusTexts.value(control));
     }
