@@ -48,6 +48,8 @@ private Q_SLOTS:
     void intervalDialog();
     void showGoesOnBehindAModalDialog();
     void manyMissingFiles();
+    void abortedClipLeavesTheShowWaiting();
+    void flagSurvivesAPicture();
     void tickDuringAClipOpenWaitsForIt_data();
     void tickDuringAClipOpenWaitsForIt();
 
@@ -316,6 +318,45 @@ void TestSlideShow::manyMissingFiles()
     QCOMPARE(m_messages.size(), 2); // one more per step, never more
     MainForm->N26->trigger();
     QVERIFY(!Show()->TimerEnabled());
+}
+
+// A clip stopped with the player's own Stop reports "aborted": the show, still on, waits;
+// playing that clip again to its end moves it on.
+void TestSlideShow::abortedClipLeavesTheShowWaiting()
+{
+    Lines({"x.wav", "a.jpg"});
+    MainForm->N23->trigger();
+    QSignalSpy reports(Form4->MediaPlayer1, &TMediaPlayer::Notify);
+    Form4->MediaPlayer1->Buttons[TMediaPlayer::btStop]->click();
+    QVERIFY(reports.wait(2000));
+    QCOMPARE(reports.takeFirst().at(0).toInt(), int(TMediaPlayer::nvAborted));
+    QTest::qWait(100);
+    QVERIFY(Show()->ContinueAfterClip);
+    QCOMPARE(Selected(), 0);
+    QCOMPARE(Form4->windowTitle(), QStringLiteral("Клип"));
+    Form4->MediaPlayer1->Buttons[TMediaPlayer::btPlay]->click(); // on from where it stopped
+    QVERIFY(ClipEnds());
+    QCOMPARE(Selected(), 1);
+    QCOMPARE(Form4->windowTitle(), QStringLiteral("Картинка"));
+    MainForm->N26->trigger();
+}
+
+// The flag stays set while the show holds a picture, so a clip the user double-clicks
+// meanwhile continues the show when it ends.
+void TestSlideShow::flagSurvivesAPicture()
+{
+    Lines({"x.wav", "a.jpg", "y.wav"});
+    MainForm->N23->trigger();
+    QVERIFY(ClipEnds()); // on to the picture
+    QCOMPARE(Selected(), 1);
+    QVERIFY(Show()->ContinueAfterClip);
+    MainForm->PlayList->SetSelectedIndex(2);
+    MainForm->PlayListDblClick();
+    QCOMPARE(Form4->windowTitle(), QStringLiteral("Клип"));
+    QVERIFY(ClipEnds()); // its end continues the show: the first line, wrapped round
+    QCOMPARE(Selected(), 0);
+    QCOMPARE(Form4->windowTitle(), QStringLiteral("Клип"));
+    MainForm->N26->trigger();
 }
 
 // A slide tick that falls inside a clip's open (the player waits for its backend with the
