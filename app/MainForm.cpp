@@ -556,8 +556,10 @@ void TMainForm::FormDestroy()
 {
     TIniFile ini(m_settingsFile);
     TFormSettings settings;
-    settings.Top = pos().y();
-    settings.Left = pos().x();
+    // Where the window system reports no positions, the values read at start stay.
+    const QPoint position = WindowPositionsReported() ? pos() : m_settingsPos;
+    settings.Top = position.y();
+    settings.Left = position.x();
     settings.Caption = ExactCaption(this);
     settings.InitMax = isMaximized();
     WriteFormSettings(ini, settings);

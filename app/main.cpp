@@ -7,6 +7,7 @@
 #include "platform/SettingsLocation.h"
 #include "platform/SingleInstance.h"
 #include "platform/UnixSignals.h"
+#include "platform/WindowGeometry.h"
 #include "presentation/PresentationGate.h"
 
 #include <QAction>
@@ -23,6 +24,8 @@ int main(int argc, char* argv[])
     // Clips play through GStreamer, which also plays MIDI; the user may choose otherwise.
     if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
         qputenv("QT_MEDIA_BACKEND", "gstreamer");
+
+    PreferX11WhereWindowsHavePositions();
 
     // --help and --version answer without a display.
     QStringList arguments;

@@ -26,3 +26,15 @@ void CenterOnDesktop(QWidget* window)
     frame.moveCenter(area.center());
     window->move(frame.topLeft());
 }
+
+bool WindowPositionsReported()
+{
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+void PreferX11WhereWindowsHavePositions()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+}

@@ -14,3 +14,12 @@ void SetOuterSize(QWidget* window, const QSize& outerSize);
 
 // Places a window in the centre of the available desktop of its screen.
 void CenterOnDesktop(QWidget* window);
+
+// Whether the window system reports where windows are. A Wayland client can neither place
+// its windows nor learn their positions: there, a position read back is no position.
+bool WindowPositionsReported();
+
+// Chooses the platform before the application object exists: in a Wayland session where
+// the user chose no platform (QT_QPA_PLATFORM unset) and an X display is there (XWayland),
+// the program runs on X11, where windows have positions.
+void PreferX11WhereWindowsHavePositions();

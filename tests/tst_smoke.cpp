@@ -59,6 +59,8 @@ private Q_SLOTS:
     void metafileHelperDiesWithTheProgram();
     void captionsShowExactlyAsStored_data();
     void captionsShowExactlyAsStored();
+    void waylandSessionRunsOnX11();
+    void waylandPlatformKeepsTheStoredPosition();
 
 private:
     void Launch(const QStringList& arguments = {}, const QProcessEnvironment& extra = {});
@@ -96,8 +98,12 @@ void TestSmoke::Launch(const QStringList& arguments, const QProcessEnvironment& 
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "xcb");
-    for (const QString& name : extra.keys())
-        env.insert(name, extra.value(name));
+    for (const QString& name : extra.keys()) {
+        if (extra.value(name).isEmpty())
+            env.remove(name); // an empty value: not set at all
+        else
+            env.insert(name, extra.value(name));
+    }
     m_program.setProcessEnvironment(env);
     m_program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_program.start(m_dir.filePath("lumivo"), arguments);
@@ -451,6 +457,58 @@ void TestSmoke::captionsShowExactlyAsStored()
     QFile ini(m_ini);
     QVERIFY(ini.open(QIODevice::ReadOnly));
     QVERIFY(ini.readAll().contains(QByteArray("\r\nCaption=" + caption + "\r\n")));
+}
+
+// In a Wayland session with XWayland, and no platform chosen, the program runs on X11,
+// where windows have positions: the window appears on the X display.
+void TestSmoke::waylandSessionRunsOnX11()
+{
+    QProcessEnvironment extra;
+    extra.insert("WAYLAND_DISPLAY", "wayland-lumivo-test-none");
+    extra.insert("QT_QPA_PLATFORM", "");
+    Launch({}, extra);
+    QVERIFY(!WaitForWindow("Lumivo").isEmpty());
+    ::kill(m_program.processId(), SIGTERM);
+    QVERIFY(m_program.waitForFinished(15000));
+    QFile ini(m_ini);
+    QVERIFY(ini.open(QIODevice::ReadOnly));
+    QCOMPARE(ini.readAll(), QByteArray("[Form]\r\nTop=100\r\nLeft=100\r\nCaption=Lumivo\r\nInitMax=0\r\n"));
+}
+
+// On Qt's Wayland platform (forced by the user) no window position is reported: the stored
+// position is written back as it was read, never a made-up one.
+void TestSmoke::waylandPlatformKeepsTheStoredPosition()
+{
+    if (QStandardPaths::findExecutable("weston").isEmpty())
+        QSKIP("needs weston (scripts/setup installs it)");
+    QTemporaryDir runtime;
+    QVERIFY(QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QProcess weston;
+    QProcessEnvironment westonEnv = QProcessEnvironment::systemEnvironment();
+    westonEnv.insert("XDG_RUNTIME_DIR", runtime.path());
+    weston.setProcessEnvironment(westonEnv);
+    weston.start("weston", {"--backend=headless-backend.so", "--socket=wayland-lumivo-test", "--idle-time=0"});
+    QVERIFY(weston.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(runtime.filePath("wayland-lumivo-test")), 10000);
+    {
+        QFile ini(m_ini);
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Form]\r\nTop=200\r\nLeft=300\r\nCaption=W\r\nInitMax=0\r\n");
+    }
+    QProcessEnvironment extra;
+    extra.insert("XDG_RUNTIME_DIR", runtime.path());
+    extra.insert("WAYLAND_DISPLAY", "wayland-lumivo-test");
+    extra.insert("QT_QPA_PLATFORM", "wayland");
+    Launch({}, extra);
+    QTest::qWait(2500); // shown on the compositor, which no X tool can see
+    QCOMPARE(m_program.state(), QProcess::Running);
+    ::kill(m_program.processId(), SIGTERM);
+    QVERIFY(m_program.waitForFinished(15000));
+    weston.terminate();
+    weston.waitForFinished(5000);
+    QFile ini(m_ini);
+    QVERIFY(ini.open(QIODevice::ReadOnly));
+    QCOMPARE(ini.readAll(), QByteArray("[Form]\r\nTop=200\r\nLeft=300\r\nCaption=W\r\nInitMax=0\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestSmoke)
