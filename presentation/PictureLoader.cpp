@@ -2,6 +2,7 @@
 
 #include "platform/Errors.h"
 #include "platform/SafeFile.h"
+#include "presentation/ExifOrientation.h"
 #include "presentation/JpegLoader.h"
 #include "presentation/MetafileLoader.h"
 
@@ -49,8 +50,12 @@ QImage LoadPicture(const QString& fileName, const QSize& fitInto)
         return RenderMetafile(fileName);
     }
     const QByteArray data = ReadFile(fileName);
-    if (extension == QLatin1String("jpg") || extension == QLatin1String("jpeg"))
-        return DecodeJpeg(data, fitInto);
+    if (extension == QLatin1String("jpg") || extension == QLatin1String("jpeg")) {
+        // Turned as the photo's orientation says, before any size rule sees it.
+        const int orientation = Exif::Orientation(data);
+        const QSize fit = Exif::SwapsSides(orientation) ? fitInto.transposed() : fitInto;
+        return Exif::Apply(DecodeJpeg(data, fit), orientation);
+    }
     if (extension == QLatin1String("bmp"))
         return ReadWithQt(data, "bmp");
     if (extension == QLatin1String("ico"))

@@ -54,6 +54,8 @@ private Q_SLOTS:
     void jpegErrors_data();
     void jpegErrors();
     void jpegPixelCap();
+    void jpegOrientation_data();
+    void jpegOrientation();
     void bmpAndIco();
     void unreadableFiles();
     void metafiles();
@@ -245,6 +247,64 @@ void TestPictures::metafileHelperThatCrashesOrHangs()
     QCOMPARE(withHelper("exec sleep 60"), QStringLiteral("The metafile could not be drawn in time"));
     QVERIFY(clock.elapsed() < Metafile::TimeLimitMs + 3000);
     qputenv("LUMIVO_METAFILE_HELPER", real);
+}
+
+// A JPEG with an EXIF block holding the orientation tag (or a damaged block when
+// orientation is 0): the segment goes right after the start-of-image marker.
+static QByteArray WithOrientation(const QByteArray& jpeg, int orientation)
+{
+    QByteArray tiff("II*\0\x08\0\0\0", 8);
+    tiff += QByteArray("\x01\0", 2);                       // one entry
+    tiff += QByteArray("\x12\x01\x03\0\x01\0\0\0", 8);    // Orientation, SHORT, 1 value
+    tiff += char(orientation);
+    tiff += QByteArray(3, '\0');
+    tiff += QByteArray(4, '\0');                            // no next directory
+    QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
+    if (orientation == 0)
+        payload = QByteArray("Exif\0\0II*\0\xff\xff\xff\x7f\x09", 15); // a directory far past the end
+    QByteArray segment("\xFF\xE1", 2);
+    segment += char((payload.size() + 2) >> 8);
+    segment += char((payload.size() + 2) & 0xFF);
+    return jpeg.left(2) + segment + payload + jpeg.mid(2);
+}
+
+void TestPictures::jpegOrientation_data()
+{
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QList<QRgb>>("corners"); // top left, top right, bottom left, bottom right
+    const QRgb r = qRgb(255, 0, 0), g = qRgb(0, 255, 0), b = qRgb(0, 0, 255), w = qRgb(255, 255, 255);
+    const QSize wide(64, 32), tall(32, 64);
+    QTest::newRow("damaged EXIF: as stored") << 0 << wide << QList<QRgb>{r, g, b, w};
+    QTest::newRow("1 as stored") << 1 << wide << QList<QRgb>{r, g, b, w};
+    QTest::newRow("2 mirrored") << 2 << wide << QList<QRgb>{g, r, w, b};
+    QTest::newRow("3 half a turn") << 3 << wide << QList<QRgb>{w, b, g, r};
+    QTest::newRow("4 upside down mirrored") << 4 << wide << QList<QRgb>{b, w, r, g};
+    QTest::newRow("5 transposed") << 5 << tall << QList<QRgb>{r, b, g, w};
+    QTest::newRow("6 a quarter clockwise") << 6 << tall << QList<QRgb>{b, r, w, g};
+    QTest::newRow("7 transversed") << 7 << tall << QList<QRgb>{w, g, b, r};
+    QTest::newRow("8 a quarter anticlockwise") << 8 << tall << QList<QRgb>{g, w, r, b};
+}
+
+// Photos are shown the way up their orientation tag says, before the size rules.
+void TestPictures::jpegOrientation()
+{
+    QFETCH(int, orientation);
+    QFETCH(QSize, size);
+    QFETCH(QList<QRgb>, corners);
+    QImage stored(64, 32, QImage::Format_RGB32);
+    const QRgb quadrant[4] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 255)};
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 64; ++x)
+            stored.setPixel(x, y, quadrant[(y >= 16 ? 2 : 0) + (x >= 32 ? 1 : 0)]);
+    QTemporaryDir dir;
+    const QString path = testfiles::Write(QDir(dir.path()), "photo.jpg", WithOrientation(Encode(stored, "jpg", 95), orientation));
+    const QImage shown = LoadPicture(path, QSize(1920, 1080));
+    QCOMPARE(shown.size(), size);
+    const int w = shown.width(), h = shown.height();
+    const QPoint at[4] = {{w / 4, h / 4}, {3 * w / 4, h / 4}, {w / 4, 3 * h / 4}, {3 * w / 4, 3 * h / 4}};
+    for (int i = 0; i < 4; ++i)
+        QVERIFY2(Near(shown.pixel(at[i]), corners[i]), qPrintable(QString::number(i)));
 }
 
 QTEST_GUILESS_MAIN(TestPictures)
