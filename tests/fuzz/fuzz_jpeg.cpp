@@ -1,5 +1,5 @@
-// libFuzzer target: the JPEG loader and the EXIF orientation reader on arbitrary bytes, at full size and scaled for a
-// screen. Any exception is a refusal; a crash, a hang, a sanitizer report or unbounded
+// libFuzzer target: the EXIF orientation reader, and the JPEG loader at full size and
+// scaled for a screen, on arbitrary bytes. Any exception is a refusal; a crash, a hang, a sanitizer report or unbounded
 // memory is a finding.
 
 #include "presentation/ExifOrientation.h"
