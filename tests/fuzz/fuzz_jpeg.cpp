@@ -1,6 +1,6 @@
 // libFuzzer target: the EXIF orientation reader, and the JPEG loader at full size and
-// scaled for a screen, on arbitrary bytes. Any exception is a refusal; a crash, a hang, a sanitizer report or unbounded
-// memory is a finding.
+// scaled for a screen, on arbitrary bytes. Any exception is a refusal; a crash, a hang,
+// a sanitizer report or unbounded memory is a finding.
 
 #include "presentation/ExifOrientation.h"
 #include "presentation/JpegLoader.h"
