@@ -12,6 +12,7 @@
 #include "platform/Quit.h"
 #include "platform/IniFile.h"
 #include "platform/MciCommand.h"
+#include "platform/TrayClicks.h"
 #include "platform/WindowCaption.h"
 #include "platform/WindowGeometry.h"
 #include "presentation/Form4.h"
@@ -489,6 +490,12 @@ bool TMainForm::AddTrayIcon()
     TrayIcon->setIcon(windowIcon());
     TrayIcon->setToolTip(TrayTip(QStringLiteral("Lumivo v 2.0")));
     TrayIcon->show();
+    // Clicks act on the release over the icon, as a posted message (see the constructor).
+    ActOnReleaseOnly(TrayIcon, [this](QSystemTrayIcon::ActivationReason reason) {
+        QMetaObject::invokeMethod(
+            this, [this, reason] { presentation::RunGuardedWhenIdle(this, [this, reason] { WMTrayNotify(reason); }); },
+            Qt::QueuedConnection);
+    });
     return QSystemTrayIcon::isSystemTrayAvailable();
 }
 

@@ -245,6 +245,14 @@ void TestSmoke::trayUnderARealNotificationArea()
     QTRY_VERIFY_WITH_TIMEOUT(!visible(), 5000);
     QTRY_COMPARE_WITH_TIMEOUT(IconsInPanel(), 1, 5000);
 
+    // A press on the icon that is released elsewhere does nothing; only a release over the
+    // icon acts.
+    Xdotool({"mousemove", "12", "14", "mousedown", "1"});
+    QTest::qWait(300);
+    Xdotool({"mousemove", "400", "400", "mouseup", "1"});
+    QTest::qWait(700);
+    QVERIFY(!visible());
+    QCOMPARE(IconsInPanel(), 1);
     Xdotool({"mousemove", "12", "14", "click", "1"});
     QTRY_VERIFY_WITH_TIMEOUT(visible(), 5000);
     QTRY_COMPARE_WITH_TIMEOUT(IconsInPanel(), 0, 5000);
