@@ -31,7 +31,7 @@ void CreateApplicationWindows(const QString& settingsFile)
     Form6 = new TForm6;
     Form7 = new TForm7;
     Form7->PlayList = MainForm->PlayList;
-    Form4->SelectedLine = [] { return MainForm->PlayList->SelectedLine(); };
+    Form4->SelectedLine = [] { return MainForm->PlayList->SelectedFilePath(); };
     Form4->OpenDialogFileName = [] { return MainForm->OpenDialog.FileName; };
     Form4->StartSlideShow = [] { MainForm->N23->trigger(); };
     Form4->StopSlideShow = [] { MainForm->N26->trigger(); };

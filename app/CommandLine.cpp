@@ -63,7 +63,7 @@ void AppendCommandLineFiles(TPlayListBox* playList, const QStringList& files)
             continue;
         }
         try {
-            playList->AppendLines(LoadPlaylistFile(info.absoluteFilePath()));
+            playList->AppendLineBytes(LoadPlaylistLines(info.absoluteFilePath()));
         } catch (const ELumivoError& e) {
             errors << e.Message; // reported once the other files are in
         }

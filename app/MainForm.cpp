@@ -592,13 +592,13 @@ void TMainForm::N11Click()
 
 void TMainForm::PlayListDblClick()
 {
-    const QString fileName = PlayList->SelectedLine();
+    const QString line = PlayList->SelectedLine();
+    const QString fileName = PlayList->SelectedFilePath();
     const QFileInfo info(fileName);
     if (!info.exists() || info.isDir())
         return; // a line that names no file (gone, or a folder) is passed over without a word
     if (Form4)
-        PresentFile(*Form4, fileName, ClassifyMediaFile(fileName), TAnimationSource::SelectedLine,
-                    Screen->isChecked());
+        PresentFile(*Form4, fileName, ClassifyMediaFile(line), TAnimationSource::SelectedLine, Screen->isChecked());
 }
 
 void TMainForm::OpenClick()
@@ -633,7 +633,7 @@ void TMainForm::DeleteItem1Click()
 void TMainForm::N6Click()
 {
     // The list is cleared only once its backup is safely written.
-    SavePlaylistFile(QDir::current().absoluteFilePath(ClearedPlaylistBackup), PlayList->Lines());
+    SavePlaylistLines(QDir::current().absoluteFilePath(ClearedPlaylistBackup), PlayList->LineBytes());
     PlayList->clear();
 }
 
@@ -641,14 +641,14 @@ void TMainForm::LoadPlayList1Click()
 {
     if (!PlayListOpenDialog.Execute(this))
         return;
-    PlayList->SetLines(LoadPlaylistFile(PlayListOpenDialog.FileName));
+    PlayList->SetLineBytes(LoadPlaylistLines(PlayListOpenDialog.FileName));
 }
 
 void TMainForm::SavePlayList1Click()
 {
     if (!PlayListSaveDialog.Execute(this))
         return;
-    SavePlaylistFile(PlayListSaveDialog.FileName, PlayList->Lines());
+    SavePlaylistLines(PlayListSaveDialog.FileName, PlayList->LineBytes());
 }
 
 void TMainForm::N5Click()

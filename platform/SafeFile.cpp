@@ -1,5 +1,6 @@
 #include "platform/SafeFile.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <cerrno>
@@ -217,6 +218,31 @@ void ReplaceFile(const QString& path, const QByteArray& bytes)
         ::unlink(temporary.constData());
         throw;
     }
+}
+
+namespace {
+
+// A folder that exists, is no link, belongs to the user and that nobody else may enter.
+bool IsPrivateFolder(const QByteArray& path)
+{
+    struct stat st = {};
+    return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & 077) == 0;
+}
+
+} // namespace
+
+QString PrivateRuntimeFolder()
+{
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (runtime.startsWith('/') && IsPrivateFolder(runtime))
+        return QFile::decodeName(runtime);
+    // A folder of our own in the temporary folder, made 0700 by us. A name there that
+    // someone else took first is not used.
+    const QByteArray own = QFile::encodeName(QDir::tempPath()) + "/lumivo-" + QByteArray::number(::geteuid());
+    if (::mkdir(own.constData(), 0700) != 0 && errno != EEXIST)
+        return QString();
+    return IsPrivateFolder(own) ? QFile::decodeName(own) : QString();
 }
 
 bool MakePrivatePath(const QString& path)

@@ -39,4 +39,9 @@ void ReplaceFile(const QString& path, const QByteArray& bytes);
 // Creates a folder and its missing parents, each new one readable by the user only.
 bool MakePrivatePath(const QString& path);
 
+// A folder only the user can enter, for sockets and links of the running program:
+// $XDG_RUNTIME_DIR when it is such a folder, else a 0700 folder of the user's own in the
+// temporary folder; empty when none can be had safely.
+QString PrivateRuntimeFolder();
+
 } // namespace safefile

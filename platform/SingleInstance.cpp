@@ -1,5 +1,7 @@
 #include "platform/SingleInstance.h"
 
+#include "platform/SafeFile.h"
+
 #include <QCryptographicHash>
 #include <QDataStream>
 #include <QDir>
@@ -16,14 +18,6 @@
 namespace {
 
 constexpr quint32 RequestMagic = 0x4c4d5601; // "LMV" and the protocol's version
-
-// A folder that exists, is no link, belongs to the user and that nobody else may enter.
-bool IsPrivateFolder(const QByteArray& path)
-{
-    struct stat st = {};
-    return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
-           (st.st_mode & 077) == 0;
-}
 
 QByteArray Frame(const TInstanceRequest& request)
 {
@@ -57,18 +51,7 @@ long PeerUserId(const QLocalSocket& socket)
     return long(credentials.uid);
 }
 
-QString TSingleInstance::PrivateFolder()
-{
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (runtime.startsWith('/') && IsPrivateFolder(runtime))
-        return QFile::decodeName(runtime);
-    // No runtime folder of the user's: a folder of our own in the temporary folder, made
-    // 0700 by us. A name there that someone else took first is not used.
-    const QByteArray own = QFile::encodeName(QDir::tempPath()) + "/lumivo-" + QByteArray::number(::geteuid());
-    if (::mkdir(own.constData(), 0700) != 0 && errno != EEXIST)
-        return QString();
-    return IsPrivateFolder(own) ? QFile::decodeName(own) : QString();
-}
+QString TSingleInstance::PrivateFolder() { return safefile::PrivateRuntimeFolder(); }
 
 QString TSingleInstance::SocketPath(const QString& key)
 {

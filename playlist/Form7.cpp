@@ -197,6 +197,14 @@ bool TForm7::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
+QList<QByteArray> TForm7::CollectionLines() const
+{
+    QList<QByteArray> lines;
+    for (const QString& text : TextLines(CollectionText()))
+        lines << m_lineBytes.value(text, text.toUtf8());
+    return lines;
+}
+
 QString TForm7::CollectionText() const
 {
     // toPlainText() would turn non-breaking spaces into plain ones: a collected name must
@@ -323,7 +331,7 @@ void TForm7::FileListBox1DblClick()
 void TForm7::AppendCollection()
 {
     if (PlayList)
-        PlayList->AppendLines(TextLines(CollectionText()));
+        PlayList->AppendLineBytes(CollectionLines());
 }
 
 void TForm7::BitBtn1Click()
@@ -338,14 +346,22 @@ void TForm7::BitBtn3Click()
 {
     if (!OpenDialog1.Execute(this))
         return;
-    Memo1->setPlainText(LinesText(LoadPlaylistFile(OpenDialog1.FileName)));
+    // Lines that are not UTF-8 are shown as text; their bytes are kept for as long as the
+    // line stands unchanged in the collection.
+    QStringList texts;
+    for (const QByteArray& line : LoadPlaylistLines(OpenDialog1.FileName)) {
+        texts << LineText(line);
+        if (!IsUtf8(line))
+            m_lineBytes.insert(texts.constLast(), line);
+    }
+    Memo1->setPlainText(LinesText(texts));
 }
 
 void TForm7::BitBtn4Click()
 {
     if (!SaveDialog1.Execute(this))
         return;
-    SavePlaylistFile(SaveDialog1.FileName, TextLines(CollectionText()));
+    SavePlaylistLines(SaveDialog1.FileName, CollectionLines());
 }
 
 void TForm7::BitBtn5Click() { Memo1->clear(); }

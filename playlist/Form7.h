@@ -3,6 +3,7 @@
 #include "platform/FileDialog.h"
 
 #include <QDialog>
+#include <QHash>
 
 class QComboBox;
 class QFrame;
@@ -60,8 +61,10 @@ public:
     TFileDialog OpenDialog1{TFileDialog::Mode::Open};
     TFileDialog SaveDialog1{TFileDialog::Mode::Save};
 
-    // The collection's text, every character as typed or collected.
+    // The collection's text, every character as typed or collected, and its lines as bytes
+    // (a line loaded from a file keeps the file's bytes while it stands unchanged).
     QString CollectionText() const;
+    QList<QByteArray> CollectionLines() const;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -69,6 +72,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    QHash<QString, QByteArray> m_lineBytes; // loaded lines that are not UTF-8, by their text
     void FillDrives();
     void DriveComboBox1Change();
     void DirectoryListBox1DblClick(QListWidgetItem* item);

@@ -2,6 +2,7 @@
 
 #include "platform/Errors.h"
 #include "platform/HandlerGuard.h"
+#include "playlist/PlaylistFile.h"
 
 #include <QDropEvent>
 #include <QMouseEvent>
@@ -39,6 +40,51 @@ QString TPlayListBox::SelectedLine() const
     if (selected < 0)
         throw EListIndexError(selected);
     return item(selected)->text();
+}
+
+QString TPlayListBox::SelectedFilePath() const
+{
+    const int selected = SelectedIndex();
+    if (selected < 0)
+        throw EListIndexError(selected);
+    return LineFilePath(BytesOf(item(selected)));
+}
+
+QByteArray TPlayListBox::BytesOf(const QListWidgetItem* line)
+{
+    // Only a line whose bytes its text does not give back carries them.
+    const QVariant bytes = line->data(BytesRole);
+    return bytes.isValid() ? bytes.toByteArray() : line->text().toUtf8();
+}
+
+QList<QByteArray> TPlayListBox::LineBytes() const
+{
+    QList<QByteArray> lines;
+    lines.reserve(count());
+    for (int i = 0; i < count(); ++i)
+        lines << BytesOf(item(i));
+    return lines;
+}
+
+void TPlayListBox::SetLineBytes(const QList<QByteArray>& lines)
+{
+    clear();
+    AppendLineBytes(lines);
+}
+
+void TPlayListBox::AppendLineBytes(const QList<QByteArray>& lines)
+{
+    setUpdatesEnabled(false);
+    for (const QByteArray& bytes : lines) {
+        if (IsUtf8(bytes)) {
+            addItem(QString::fromUtf8(bytes));
+            continue;
+        }
+        auto* line = new QListWidgetItem(LineText(bytes));
+        line->setData(BytesRole, bytes);
+        addItem(line);
+    }
+    setUpdatesEnabled(true);
 }
 
 QStringList TPlayListBox::Lines() const

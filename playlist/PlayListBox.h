@@ -18,10 +18,17 @@ public:
 
     // The text of the selected line; with none selected, the list's index error.
     QString SelectedLine() const;
+    // The path of the file the selected line names (LineFilePath), or the same error.
+    QString SelectedFilePath() const;
 
+    // Lines as text; text given is kept as UTF-8.
     QStringList Lines() const;
     void SetLines(const QStringList& lines);
     void AppendLines(const QStringList& lines);
+    // Lines as their exact bytes, which every line keeps (shown as LineText).
+    QList<QByteArray> LineBytes() const;
+    void SetLineBytes(const QList<QByteArray>& lines);
+    void AppendLineBytes(const QList<QByteArray>& lines);
 
     // A drag over the list is accepted only when it comes from the list itself.
     bool PlayListDragOver(const QObject* source) const;
@@ -33,6 +40,9 @@ public:
     int DropTarget(const QPoint& pos) const;
     // Moves line from onto the place of line to (to == count(): to the end).
     void MoveLine(int from, int to);
+
+    static constexpr int BytesRole = Qt::UserRole + 1;
+    static QByteArray BytesOf(const QListWidgetItem* line);
 
 Q_SIGNALS:
     // A double-click anywhere in the list, on a line or not.

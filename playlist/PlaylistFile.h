@@ -2,7 +2,9 @@
 
 // The playlist text file: one entry per line, CR LF after every entry (the last one
 // included). Reading takes CR, LF or CR LF as a line end, stops at a NUL byte, needs no
-// line end after the last line, and keeps empty lines and blanks. Text is UTF-8.
+// line end after the last line, and keeps empty lines and blanks. Every line keeps its
+// exact bytes from load to save. A line that is valid UTF-8 is that text; one that is not
+// (an old playlist written by Windows software) is read as Windows-1251.
 
 #include <QByteArray>
 #include <QString>
@@ -11,6 +13,24 @@
 // A playlist file larger than this is refused rather than read into memory.
 inline constexpr qint64 MaxPlaylistFileSize = 64 * 1024 * 1024;
 
+// Lines as bytes, as the file holds them.
+QList<QByteArray> ParsePlaylistLines(const QByteArray& text);
+QByteArray FormatPlaylistLines(const QList<QByteArray>& lines);
+QList<QByteArray> LoadPlaylistLines(const QString& path);
+void SavePlaylistLines(const QString& path, const QList<QByteArray>& lines);
+
+// The text of a line: UTF-8 when the line is valid UTF-8, else Windows-1251.
+QString LineText(const QByteArray& line);
+// The bytes of a line as text: none of a line that LineText would give differently.
+bool IsUtf8(const QByteArray& line);
+
+// The path of the file a line names, as Qt and the media libraries open it: the line's
+// text when it is UTF-8; for a line that is not, the file under its exact bytes when there
+// is one (reached through a link with a UTF-8 name in the user's private runtime folder,
+// since Qt names files in UTF-8), else its Windows-1251 text.
+QString LineFilePath(const QByteArray& line);
+
+// Lines as text (LineText), and text written as UTF-8.
 QStringList ParsePlaylistText(const QByteArray& text);
 QByteArray FormatPlaylistText(const QStringList& entries);
 

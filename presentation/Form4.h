@@ -32,7 +32,7 @@ public:
     TPlacement Placement = TPlacement::DesktopCenter;
 
     // What the window needs from the rest of the program, wired at start-up.
-    std::function<QString()> SelectedLine;        // the selected playlist line (or its error)
+    std::function<QString()> SelectedLine;        // the file of the selected playlist line (or its error)
     std::function<QString()> OpenDialogFileName;  // the media open dialog's file
     std::function<void()> StartSlideShow;         // the menu command "&Запустить"
     std::function<void()> StopSlideShow;          // "&Остановить"

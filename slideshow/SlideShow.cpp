@@ -56,8 +56,8 @@ void TSlideShow::ArmTimer()
 
 void TSlideShow::PresentSlide()
 {
-    const QString fileName = m_playList->SelectedLine();
-    const TMediaKind kind = ClassifyMediaFile(fileName);
+    const TMediaKind kind = ClassifyMediaFile(m_playList->SelectedLine());
+    const QString fileName = m_playList->SelectedFilePath();
     switch (kind) {
     case mkPicture:
     case mkAnimatedPicture:

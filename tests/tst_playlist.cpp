@@ -11,6 +11,8 @@
 #include "playlist/Form7.h"
 #include "playlist/PlayListBox.h"
 #include "playlist/PlaylistFile.h"
+#include "presentation/Form4.h"
+#include "gif/GifImage.h"
 #include "platform/Errors.h"
 
 #include <QAction>
@@ -26,6 +28,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace {
@@ -67,6 +70,8 @@ private Q_SLOTS:
     void wizardStartsQuietlyFromAFolderThatHasGone();
 
     void commandLineFiles();
+    void linesKeepTheirBytes();
+    void windows1251LinesOpenTheirFiles();
 
 private:
     QString Write(const QString& name, const QByteArray& bytes) { return testfiles::Write(m_dir, name, bytes); }
@@ -456,6 +461,76 @@ void TestPlaylist::wizardStartsQuietlyFromAFolderThatHasGone()
     QCOMPARE(m_errors, QStringList());
     QCOMPARE(Form7->Directory(), QDir::cleanPath(QDir::homePath()));
     QDir::setCurrent(m_dir.path());
+}
+
+// An old playlist written by Windows software (Windows-1251), and bytes of no encoding at
+// all: every line keeps its exact bytes through load, reordering, save, and the wizard's
+// load, save and append; a Windows-1251 line shows as its Cyrillic text.
+void TestPlaylist::linesKeepTheirBytes()
+{
+    const QByteArray cp1251("/\xEC\xF3\xE7\xFB\xEA\xE0/\xEF\xE5\xF1\xED\xFF.mp3"); // /музыка/песня.mp3
+    const QByteArray arbitrary("/raw/\xFF\xFE\x80\x98\xC3(.wav");
+    const QByteArray utf8("/utf8/\xD0\xBA\xD0\xBE\xD1\x82.gif");
+    const QByteArray file = cp1251 + "\r\n" + arbitrary + "\r\n\r\n" + utf8 + "\r\n";
+    const QString list = Write("old.txt", file);
+    AnswerDialogs(list);
+    MainForm->LoadPlayList1->trigger();
+    QCOMPARE(m_list->count(), 4);
+    QCOMPARE(m_list->item(0)->text(), QStringLiteral("/музыка/песня.mp3"));
+    QCOMPARE(m_list->item(3)->text(), QStringLiteral("/utf8/кот.gif"));
+    AnswerDialogs(m_dir.filePath("same.txt"));
+    MainForm->SavePlayList1->trigger();
+    QCOMPARE(Read("same.txt"), file);
+
+    m_list->MoveLine(0, 4); // dragged to the end
+    AnswerDialogs(m_dir.filePath("moved.txt"));
+    MainForm->SavePlayList1->trigger();
+    QCOMPARE(Read("moved.txt"), arbitrary + "\r\n\r\n" + utf8 + "\r\n" + cp1251 + "\r\n");
+
+    // The wizard: load, save and append keep the bytes of lines left as they are.
+    AnswerDialogs(list);
+    Form7->BitBtn3->click();
+    AnswerDialogs(m_dir.filePath("wizard.txt"));
+    Form7->BitBtn4->click();
+    QCOMPARE(Read("wizard.txt"), file);
+    m_list->clear();
+    Form7->BitBtn2->click();
+    QCOMPARE(m_list->LineBytes(), (QList<QByteArray>{cp1251, arbitrary, QByteArray(), utf8}));
+    // The backup of a cleared list too.
+    MainForm->N6->trigger();
+    QCOMPARE(Read(TMainForm::ClearedPlaylistBackup), file);
+}
+
+// A Windows-1251 line opens the file whose name on disk is that text in UTF-8; a line
+// whose exact bytes name a file opens that file.
+void TestPlaylist::windows1251LinesOpenTheirFiles()
+{
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::green);
+    QVERIFY(picture.save(m_dir.filePath("картинка.bmp"), "BMP"));
+    const QByteArray dir = QFile::encodeName(m_dir.path());
+    const QByteArray rawName = dir + "/\xE0\xE1.bmp"; // "аб.bmp" in Windows-1251, as bytes on disk
+    {
+        const int fd = ::open(rawName.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        QVERIFY(fd >= 0);
+        QFile raw;
+        QVERIFY(raw.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+        QImage red(4, 4, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        QVERIFY(red.save(&raw, "BMP"));
+    }
+    const struct {
+        QByteArray line;
+        QSize size;
+    } cases[] = {{dir + "/\xEA\xE0\xF0\xF2\xE8\xED\xEA\xE0.bmp", QSize(8, 8)}, {rawName, QSize(4, 4)}};
+    for (const auto& c : cases) {
+        m_list->SetLineBytes({c.line});
+        m_list->SetSelectedIndex(0);
+        Q_EMIT m_list->DblClick();
+        QCOMPARE(m_errors, QStringList());
+        QCOMPARE(Form4->windowTitle(), QStringLiteral("Картинка"));
+        QCOMPARE(Form4->Image->Picture().size(), c.size);
+    }
 }
 
 void TestPlaylist::commandLineFiles()
