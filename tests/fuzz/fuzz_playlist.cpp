@@ -19,6 +19,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::abort();
     if (again != lines)
         std::abort();
+    // Bytes: what is read is written back exactly, and read again the same.
+    const QList<QByteArray> raw = ParsePlaylistLines(bytes);
+    if (ParsePlaylistLines(FormatPlaylistLines(raw)) != raw)
+        std::abort();
+    for (const QByteArray& line : raw)
+        if (LineText(line).isEmpty() != line.isEmpty())
+            std::abort();
     // The wizard's text box keeps the same lines.
     if (TextLines(LinesText(lines)) != lines)
         std::abort();
