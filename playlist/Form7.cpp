@@ -178,10 +178,12 @@ TForm7::TForm7(QWidget* parent) : QDialog(parent)
     m_masks = FileMask.split(QLatin1Char(';'));
     FillDrives();
     // The folder the program started in; one that has gone (or cannot be listed) quietly
-    // gives way to the home folder, then the root.
+    // gives way to the home folder, then the root. It is listed when the wizard is shown,
+    // not here: a folder of many files must not slow the program's start.
     for (const QString& start : {QDir::currentPath(), QDir::homePath(), QDir::rootPath()}) {
-        if (!start.isEmpty() && CanList(QDir::cleanPath(QDir(start).absolutePath()))) {
-            SetDirectory(start);
+        const QString path = start.isEmpty() ? QString() : QDir::cleanPath(QDir(start).absolutePath());
+        if (!path.isEmpty() && CanList(path)) {
+            m_directory = path;
             break;
         }
     }
@@ -285,11 +287,20 @@ void TForm7::Refresh()
     files.setFilter(QDir::Files); // name filters ignore case without QDir::CaseSensitive
     files.setSorting(QDir::Name | QDir::IgnoreCase);
     const QIcon fileIcon = icons.icon(QFileIconProvider::File);
+    // Items made apart from the list and added to it one by one: an item made with the
+    // list as its parent is looked up in the whole list, which made large folders take
+    // quadratic time.
+    FileListBox1->setUpdatesEnabled(false);
+    QListWidgetItem* reselected = nullptr;
     for (const QString& name : files.entryList()) {
-        auto* item = new QListWidgetItem(fileIcon, name, FileListBox1);
+        auto* item = new QListWidgetItem(fileIcon, name);
+        FileListBox1->addItem(item);
         if (name == selected)
-            FileListBox1->setCurrentItem(item);
+            reselected = item;
     }
+    if (reselected)
+        FileListBox1->setCurrentItem(reselected);
+    FileListBox1->setUpdatesEnabled(true);
 
     // The volume the folder is on.
     const QString root = QStorageInfo(path).rootPath();

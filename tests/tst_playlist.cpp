@@ -68,6 +68,7 @@ private Q_SLOTS:
     void wizardRefusesAnUnreadableFolder();
     void wizardCollectionKeepsEveryCharacter();
     void wizardStartsQuietlyFromAFolderThatHasGone();
+    void wizardListsItsFolderWhenShown();
 
     void commandLineFiles();
     void linesKeepTheirBytes();
@@ -461,6 +462,20 @@ void TestPlaylist::wizardStartsQuietlyFromAFolderThatHasGone()
     QCOMPARE(m_errors, QStringList());
     QCOMPARE(Form7->Directory(), QDir::cleanPath(QDir::homePath()));
     QDir::setCurrent(m_dir.path());
+}
+
+// The wizard lists its folder when it is shown, not while the program starts.
+void TestPlaylist::wizardListsItsFolderWhenShown()
+{
+    DestroyApplicationWindows();
+    Write("one.jpg", "x");
+    CreateApplicationWindows(m_dir.filePath("lumivo.INI"));
+    m_list = MainForm->PlayList;
+    QCOMPARE(Form7->Directory(), m_dir.path());
+    QCOMPARE(Form7->FileListBox1->count(), 0);
+    Form7->show();
+    QCOMPARE(Form7->FileListBox1->count(), 1);
+    Form7->hide();
 }
 
 // An old playlist written by Windows software (Windows-1251), and bytes of no encoding at
