@@ -20,7 +20,8 @@ inline void Put32(QByteArray& b, quint32 v)
 }
 
 // A placeable WMF: header, window origin and extent, a red brush, a rectangle, the end.
-inline QByteArray Wmf(int width, int height)
+// Without the placeable header (placeable false) the window starts at (originX, originY).
+inline QByteArray Wmf(int width, int height, bool withHeader = true, int originX = 0, int originY = 0)
 {
     QByteArray records;
     auto record = [&records](int function, std::initializer_list<int> params) {
@@ -29,11 +30,11 @@ inline QByteArray Wmf(int width, int height)
         for (int p : params)
             Put16(records, p);
     };
-    record(0x020B, {0, 0});                      // SETWINDOWORG y, x
+    record(0x020B, {originY, originX});          // SETWINDOWORG y, x
     record(0x020C, {height, width});             // SETWINDOWEXT y, x
     record(0x02FC, {0, 0x00FF, 0x0000, 0});      // CREATEBRUSHINDIRECT solid, red, no hatch
     record(0x012D, {0});                         // SELECTOBJECT 0
-    record(0x041B, {height / 2, width / 2, height / 4, width / 4}); // RECTANGLE bottom, right, top, left
+    record(0x041B, {originY + height / 2, originX + width / 2, originY + height / 4, originX + width / 4}); // RECTANGLE
     record(0x0000, {});                          // EOF
 
     QByteArray header; // standard header, 9 words
@@ -58,7 +59,7 @@ inline QByteArray Wmf(int width, int height)
     for (int i = 0; i < 20; i += 2)
         checksum ^= quint16(uchar(placeable[i]) | (uchar(placeable[i + 1]) << 8));
     Put16(placeable, checksum);
-    return placeable + header + records;
+    return QByteArray(withHeader ? placeable : QByteArray()) + header + records;
 }
 
 // An EMF: header, a red brush, a rectangle, the end. Sizes in device pixels.

@@ -200,9 +200,21 @@ void TestPictures::unreadableFiles()
 
 void TestPictures::metafiles()
 {
-    const QImage wmf = LoadPicture(Write("drawing.WMF", metatest::Wmf(2880, 1440))); // 2 x 1 inches
+    // The picture is the frame the file declares (2 x 1 inches), the rectangle in its place
+    // (a quarter to a half of each side), transparent around it.
+    const QImage wmf = LoadPicture(Write("drawing.WMF", metatest::Wmf(2880, 1440)));
     QCOMPARE(wmf.size(), QSize(192, 96));
-    QCOMPARE(QColor(wmf.pixel(96, 48)), QColor(Qt::red));
+    QCOMPARE(QColor(wmf.pixel(72, 36)), QColor(Qt::red));
+    QCOMPARE(qAlpha(wmf.pixel(20, 10)), 0);
+    QCOMPARE(qAlpha(wmf.pixel(150, 70)), 0);
+    QCOMPARE(qAlpha(wmf.pixel(44, 36)), 0);
+    // Without the placeable header, the window's origin and extent make the frame.
+    const QImage moved = LoadPicture(Write("moved.wmf", metatest::Wmf(400, 200, false, 1000, -500)));
+    QVERIFY2(moved.width() > 0 && qAbs(moved.width() - 2 * moved.height()) <= 2, qPrintable(QString::number(moved.width())));
+    const int w = moved.width(), h = moved.height();
+    QCOMPARE(QColor(moved.pixel(3 * w / 8, 3 * h / 8)), QColor(Qt::red));
+    QCOMPARE(qAlpha(moved.pixel(w / 8, h / 8)), 0);
+    QCOMPARE(qAlpha(moved.pixel(7 * w / 8, 7 * h / 8)), 0);
     const QImage emf = LoadPicture(Write("drawing.emf", metatest::Emf(400, 200)));
     QVERIFY(qAbs(emf.width() - 400) <= 1 && qAbs(emf.height() - 200) <= 1);
     QCOMPARE(QColor(emf.pixel(150, 75)), QColor(Qt::red));

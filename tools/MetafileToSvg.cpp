@@ -1,6 +1,9 @@
 #include "MetafileToSvg.h"
 
+#include <QtGlobal>
+
 #include <cstring>
+#include <initializer_list>
 
 extern "C" {
 #include <emf2svg.h>
@@ -9,6 +12,106 @@ extern "C" {
 }
 
 namespace {
+
+quint16 Word(const QByteArray& data, qsizetype at) { return quint16(uchar(data[at]) | (uchar(data[at + 1]) << 8)); }
+
+void PutWord(QByteArray& out, int value)
+{
+    out += char(value & 0xFF);
+    out += char((value >> 8) & 0xFF);
+}
+
+// The frame a WMF declares, in its logical units: the placeable header's bounding box, or
+// for a file without one its window origin and extent. Read from the file's own bytes;
+// the header and the window records have fixed layouts.
+struct WmfFrame {
+    bool found = false;
+    int left = 0, top = 0, right = 0, bottom = 0;
+    QByteArray windowRecords; // SETWINDOWORG and SETWINDOWEXT as the file has them
+};
+
+WmfFrame DeclaredFrame(const QByteArray& data)
+{
+    WmfFrame frame;
+    const bool placeable = data.size() >= 22 && Word(data, 0) == 0xCDD7 && Word(data, 2) == 0x9AC6;
+    if (placeable) {
+        frame.left = qint16(Word(data, 6));
+        frame.top = qint16(Word(data, 8));
+        frame.right = qint16(Word(data, 10));
+        frame.bottom = qint16(Word(data, 12));
+        frame.found = frame.right != frame.left && frame.bottom != frame.top;
+    }
+    const qsizetype start = placeable ? 22 : 0;
+    if (data.size() < start + 18)
+        return frame;
+    qsizetype at = start + qsizetype(Word(data, start + 2)) * 2; // past the standard header
+    bool origin = false, extent = false;
+    int ox = 0, oy = 0, ex = 0, ey = 0;
+    while (at + 6 <= data.size() && !(origin && extent)) {
+        const quint32 words = quint32(Word(data, at)) | (quint32(Word(data, at + 2)) << 16);
+        const quint16 function = Word(data, at + 4);
+        if (words < 3 || function == 0 || at + qsizetype(words) * 2 > data.size())
+            break;
+        if ((function == 0x020B || function == 0x020C) && words >= 5) {
+            const int y = qint16(Word(data, at + 6)), x = qint16(Word(data, at + 8));
+            (function == 0x020B ? origin : extent) = true;
+            (function == 0x020B ? ox : ex) = x;
+            (function == 0x020B ? oy : ey) = y;
+            frame.windowRecords += data.mid(at, qsizetype(words) * 2);
+        }
+        at += qsizetype(words) * 2;
+    }
+    if (!frame.found && origin && extent && ex != 0 && ey != 0) {
+        frame = {true, ox, oy, ox + ex, oy + ey, frame.windowRecords};
+    }
+    return frame;
+}
+
+// Where libwmf puts the declared frame among its own coordinates: the frame drawn as a
+// rectangle with no pen in a small metafile of the same header and window, and measured.
+bool FrameInDeviceUnits(const QByteArray& data, const WmfFrame& frame, wmfD_Rect& rect)
+{
+    const bool placeable = Word(data, 0) == 0xCDD7 && Word(data, 2) == 0x9AC6;
+    QByteArray records = frame.windowRecords;
+    auto record = [&records](int function, std::initializer_list<int> params) {
+        PutWord(records, int(3 + params.size()));
+        PutWord(records, 0);
+        PutWord(records, function);
+        for (int p : params)
+            PutWord(records, p);
+    };
+    record(0x02FA, {5, 0, 0, 0, 0});                                     // CREATEPENINDIRECT: no pen
+    record(0x012D, {0});                                                 // SELECTOBJECT
+    // A rectangle covers its right and bottom edges here, one logical unit more than the frame.
+    record(0x041B, {frame.bottom - 1, frame.right - 1, frame.top, frame.left}); // RECTANGLE
+    record(0x0000, {});                                                  // EOF
+    QByteArray file = placeable ? data.left(22) : QByteArray();
+    PutWord(file, 1);
+    PutWord(file, 9);
+    PutWord(file, 0x0300);
+    PutWord(file, int(((18 + records.size()) / 2) & 0xFFFF));
+    PutWord(file, int(((18 + records.size()) / 2) >> 16));
+    PutWord(file, 1);
+    PutWord(file, 8);
+    PutWord(file, 0);
+    PutWord(file, 0);
+    file += records;
+
+    wmfAPI* api = nullptr;
+    wmfAPI_Options options;
+    std::memset(&options, 0, sizeof options);
+    options.function = wmf_svg_function;
+    const unsigned long flags = WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
+    if (wmf_api_create(&api, flags, &options) != wmf_E_None) {
+        if (api)
+            wmf_api_destroy(api);
+        return false;
+    }
+    const bool measured = wmf_mem_open(api, reinterpret_cast<unsigned char*>(file.data()), long(file.size())) == wmf_E_None &&
+                          wmf_scan(api, 0, &rect) == wmf_E_None;
+    wmf_api_destroy(api);
+    return measured && rect.BR.x > rect.TL.x && rect.BR.y > rect.TL.y;
+}
 
 QByteArray WmfToSvg(const QByteArray& data, QString& error)
 {
@@ -31,11 +134,22 @@ QByteArray WmfToSvg(const QByteArray& data, QString& error)
         wmf_svg_t* device = WMF_SVG_GetData(api);
         device->out = wmf_stream_create(api, nullptr); // to memory
         device->Description = const_cast<char*>("Lumivo");
-        device->bbox = bbox;
         unsigned int width = 0, height = 0;
         wmf_display_size(api, &width, &height, 96, 96); // a screen's resolution
-        device->width = width;
-        device->height = height;
+        // The picture is the frame the file declares, with the drawing in its place in it
+        // (not the drawing's own extent stretched over the picture).
+        const WmfFrame frame = DeclaredFrame(data);
+        wmfD_Rect declared;
+        if (frame.found && FrameInDeviceUnits(data, frame, declared)) {
+            device->bbox = declared;
+            // libwmf's units are points: the size at a screen's 96 dots an inch.
+            width = unsigned(qRound((declared.BR.x - declared.TL.x) * 96.0 / 72.0));
+            height = unsigned(qRound((declared.BR.y - declared.TL.y) * 96.0 / 72.0));
+        } else {
+            device->bbox = bbox;
+        }
+        device->width = qMax(1u, width);
+        device->height = qMax(1u, height);
         const bool played = wmf_play(api, 0, &bbox) == wmf_E_None;
         char* text = nullptr;
         unsigned long length = 0;
