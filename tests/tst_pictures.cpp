@@ -208,6 +208,33 @@ void TestPictures::metafiles()
     QCOMPARE(qAlpha(wmf.pixel(20, 10)), 0);
     QCOMPARE(qAlpha(wmf.pixel(150, 70)), 0);
     QCOMPARE(qAlpha(wmf.pixel(44, 36)), 0);
+    // A polygon filled with a solid red brush and outlined with a black geometric pen 13
+    // units wide, flat caps and mitred joins (style 0x2200): an opaque red inside, a black
+    // outline, nothing outside.
+    {
+        QByteArray records;
+        metatest::WmfRecord(records, 0x020B, {0, 0});
+        metatest::WmfRecord(records, 0x020C, {300, 400});
+        metatest::WmfRecord(records, 0x02FC, {0, 0x00FF, 0, 0});     // solid red brush
+        metatest::WmfRecord(records, 0x012D, {0});
+        metatest::WmfRecord(records, 0x02FA, {0x2200, 13, 0, 0, 0}); // geometric black pen, 13 wide
+        metatest::WmfRecord(records, 0x012D, {1});
+        metatest::WmfRecord(records, 0x0324, {4, 100, 75, 300, 75, 300, 225, 100, 225}); // POLYGON
+        metatest::WmfRecord(records, 0x0000, {});
+        const QByteArray file = metatest::WmfFile(records, 400, 300, true, 96, 2);
+        QImage pen;
+        try {
+            pen = LoadPicture(Write("pen.wmf", file));
+        } catch (const ELumivoError& e) {
+            QFAIL(qPrintable(e.Message));
+        }
+        QCOMPARE(pen.size(), QSize(400, 300));
+        const double k = 1.0;
+        QCOMPARE(qAlpha(pen.pixel(int(50 * k), int(40 * k))), 0);
+        QCOMPARE(QColor(pen.pixel(int(200 * k), int(150 * k))), QColor(Qt::red));
+        QCOMPARE(QColor(pen.pixel(int(100 * k), int(150 * k))), QColor(Qt::black));
+        QCOMPARE(QColor(pen.pixel(int(200 * k), int(75 * k))), QColor(Qt::black));
+    }
     // Without the placeable header, the window's origin and extent make the frame.
     const QImage moved = LoadPicture(Write("moved.wmf", metatest::Wmf(400, 200, false, 1000, -500)));
     QVERIFY2(moved.width() > 0 && qAbs(moved.width() - 2 * moved.height()) <= 2, qPrintable(QString::number(moved.width())));
@@ -219,6 +246,14 @@ void TestPictures::metafiles()
     QVERIFY(qAbs(emf.width() - 400) <= 1 && qAbs(emf.height() - 200) <= 1);
     QCOMPARE(QColor(emf.pixel(150, 75)), QColor(Qt::red));
     QCOMPARE(qAlpha(emf.pixel(5, 5)), 0); // outside the drawing: transparent
+    // Bounds that start before the frame: the picture is still the frame, the drawing in its
+    // place in it.
+    const QImage shifted = LoadPicture(Write("shifted.emf", metatest::Emf(400, 200, 256)));
+    QVERIFY2(qAbs(shifted.width() - 400) <= 1 && qAbs(shifted.height() - 200) <= 1,
+             qPrintable(QStringLiteral("%1 x %2").arg(shifted.width()).arg(shifted.height())));
+    QCOMPARE(QColor(shifted.pixel(150, 75)), QColor(Qt::red));
+    QCOMPARE(qAlpha(shifted.pixel(50, 25)), 0);
+    QCOMPARE(qAlpha(shifted.pixel(300, 150)), 0);
     // A canvas of 100000 x 50000 pixels is drawn at a bounded size, proportions kept.
     const QImage huge = LoadPicture(Write("huge.emf", metatest::Emf(100000, 50000)));
     QVERIFY(huge.width() <= Metafile::MaxSide && huge.height() <= Metafile::MaxSide);

@@ -1,5 +1,6 @@
 #include "MetafileToSvg.h"
 
+#include <QString>
 #include <QtGlobal>
 
 #include <cstring>
@@ -163,6 +164,50 @@ QByteArray WmfToSvg(const QByteArray& data, QString& error)
     return svg;
 }
 
+qint32 Int32(const QByteArray& data, qsizetype at)
+{
+    return qint32(quint32(uchar(data[at])) | (quint32(uchar(data[at + 1])) << 8) | (quint32(uchar(data[at + 2])) << 16) |
+                  (quint32(uchar(data[at + 3])) << 24));
+}
+
+// The picture of an EMF is its header's frame (0.01 mm, on the reference device whose size
+// the header gives in pixels and millimetres), wherever the drawing's bounds lie. libemf2svg
+// sizes its picture by the bounds and moves the drawing by their top left; the frame is put
+// over that as the picture's view.
+QByteArray FramedEmfSvg(const QByteArray& svg, const QByteArray& emf)
+{
+    if (emf.size() < 88 || Int32(emf, 0) != 1)
+        return svg;
+    const qint32 boundsLeft = Int32(emf, 8), boundsTop = Int32(emf, 12);
+    const qint32 frame[4] = {Int32(emf, 24), Int32(emf, 28), Int32(emf, 32), Int32(emf, 36)};
+    const qint32 devicePx[2] = {Int32(emf, 72), Int32(emf, 76)}, deviceMm[2] = {Int32(emf, 80), Int32(emf, 84)};
+    if (devicePx[0] <= 0 || devicePx[1] <= 0 || deviceMm[0] <= 0 || deviceMm[1] <= 0 || frame[2] <= frame[0] ||
+        frame[3] <= frame[1])
+        return svg;
+    const double pxPerUnitX = devicePx[0] / (deviceMm[0] * 100.0), pxPerUnitY = devicePx[1] / (deviceMm[1] * 100.0);
+    const double x = frame[0] * pxPerUnitX - boundsLeft, y = frame[1] * pxPerUnitY - boundsTop;
+    const double width = (frame[2] - frame[0]) * pxPerUnitX, height = (frame[3] - frame[1]) * pxPerUnitY;
+    if (!(width >= 1 && height >= 1 && width < 1e6 && height < 1e6))
+        return svg;
+    const qsizetype open = svg.indexOf("<svg");
+    const qsizetype close = open < 0 ? -1 : svg.indexOf('>', open);
+    if (close < 0)
+        return svg;
+    QByteArray tag = svg.mid(open, close - open);
+    for (const char* attribute : {" width=\"", " height=\"", " viewBox=\""}) {
+        const qsizetype at = tag.indexOf(attribute);
+        if (at >= 0)
+            tag.remove(at, tag.indexOf('"', at + qsizetype(qstrlen(attribute))) + 1 - at);
+    }
+    tag += QStringLiteral(" width=\"%1\" height=\"%2\" viewBox=\"%3 %4 %1 %2\"")
+               .arg(width, 0, 'f', 4)
+               .arg(height, 0, 'f', 4)
+               .arg(x, 0, 'f', 4)
+               .arg(y, 0, 'f', 4)
+               .toLatin1();
+    return svg.left(open) + tag + svg.mid(close);
+}
+
 QByteArray EmfToSvg(const QByteArray& data, QString& error)
 {
     generatorOptions options;
@@ -174,7 +219,7 @@ QByteArray EmfToSvg(const QByteArray& data, QString& error)
     size_t length = 0;
     QByteArray input = data;
     const int ok = emf2svg(input.data(), size_t(input.size()), &text, &length, &options);
-    QByteArray svg = ok && text ? QByteArray(text, qsizetype(length)) : QByteArray();
+    QByteArray svg = ok && text ? FramedEmfSvg(QByteArray(text, qsizetype(length)), data) : QByteArray();
     std::free(text);
     if (svg.isEmpty())
         error = QStringLiteral("Enhanced metafile is not valid");
