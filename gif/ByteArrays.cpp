@@ -70,6 +70,19 @@ void TByteArray2D::SetRow(int32_t index, const uint8_t* row, int64_t length)
         std::memcpy(m_storage.Data() + int64_t(index - 1) * m_columns, row, size_t(length));
 }
 
+void TByteBuffer::Reserve(size_t bytes, size_t chunks)
+{
+    m_bytes.reserve(m_bytes.size() + bytes);
+    m_chunkEnds.reserve(m_chunkEnds.size() + chunks);
+}
+
+uint8_t* TByteArray2D::MutableRowData(int32_t index)
+{
+    if (index < 1 || index > m_rows)
+        throw EIndexOutOfBounds();
+    return m_storage.Data() + int64_t(index - 1) * m_columns;
+}
+
 void TByteBuffer::Append(const uint8_t* bytes, size_t length)
 {
     m_bytes.insert(m_bytes.end(), bytes, bytes + length);

@@ -48,6 +48,8 @@ public:
 
     // Direct read access to row index (1..Rows), for whole-row consumers.
     const uint8_t* RowData(int32_t index) const;
+    // Direct write access to row index (1..Rows), for the decoder; EIndexOutOfBounds outside.
+    uint8_t* MutableRowData(int32_t index);
 
     int32_t Columns() const { return m_columns; }
     int32_t Rows() const { return m_rows; }
@@ -64,6 +66,8 @@ private:
 class TByteBuffer {
 public:
     void Append(const uint8_t* bytes, size_t length);
+    // Room for bytes in chunks, ahead of appending them.
+    void Reserve(size_t bytes, size_t chunks);
     // Starts reading at the first byte of the first chunk; with no chunks it fails with
     // EStringListError (index 0).
     void Rewind();

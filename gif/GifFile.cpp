@@ -307,8 +307,9 @@ const QImage& TGifSubImage::AsBitmap()
 
 TMessagePump::TMessagePump(IGifHost& host) : m_host(host), m_lastNs(NowNs()) {}
 
-void TMessagePump::RowDone()
+void TMessagePump::Check()
 {
+    m_pixelsSinceCheck = 0;
     if (m_host.StopRequested())
         throw EGifCancelled();
     const int64_t now = NowNs();
@@ -371,9 +372,10 @@ void TGifFile::Count(int64_t bytes)
 
 // Walks the whole stream without keeping anything and adds up what a load would keep. A
 // damaged stream is measured up to the damage: the load then fails at the same place.
-int64_t TGifFile::Measure(Reader& reader) const
+int64_t TGifFile::Measure(Reader& reader)
 {
     int64_t need = 0;
+    m_measuredData.clear();
     try {
         uint8_t header[13];
         reader.Read(header, 13);
@@ -398,6 +400,7 @@ int64_t TGifFile::Measure(Reader& reader) const
                 reader.Byte(); // code size
                 const int64_t data = reader.SkipSubBlocks(blocks);
                 need += ImageRecordBytes + pixels + data + int64_t(sizeof(size_t)) * blocks;
+                m_measuredData.emplace_back(size_t(data), size_t(blocks));
                 if (first)
                     need += ComposedBytesPerPixel * pixels;
                 first = false;
@@ -513,6 +516,10 @@ void TGifFile::ReadImage(Reader& reader, TGifSubImage& image)
     Count(m_subImages.empty() ? pixels * (1 + ComposedBytesPerPixel) : pixels);
     image.Pixels = std::make_unique<TByteArray2D>(image.Width, image.Height);
 
+    // The data is gathered once into storage of the size the measuring found.
+    const size_t n = m_subImages.size();
+    if (n < m_measuredData.size())
+        image.Data.Reserve(m_measuredData[n].first, m_measuredData[n].second);
     image.CodeSize = reader.Byte();
     uint8_t block[255];
     uint8_t length = reader.Byte();

@@ -41,12 +41,22 @@ class TMessagePump {
 public:
     static constexpr int PumpIntervalMs = 10;
     explicit TMessagePump(IGifHost& host);
-    void RowDone(); // may throw EGifCancelled
+    // A row of `pixels` pixels is complete; may throw EGifCancelled. The clock and the host
+    // are asked only every CheckPixels pixels, so tiny rows cost next to nothing.
+    void RowDone(int pixels)
+    {
+        m_pixelsSinceCheck += pixels;
+        if (m_pixelsSinceCheck >= CheckPixels)
+            Check();
+    }
     void Finish();
 
 private:
+    static constexpr int CheckPixels = 16384;
+    void Check();
     IGifHost& m_host;
     int64_t m_lastNs;
+    int m_pixelsSinceCheck = 0;
 };
 
 struct TRgb {
@@ -157,7 +167,7 @@ public:
 
 private:
     void Load(Reader& reader);
-    int64_t Measure(Reader& reader) const;
+    int64_t Measure(Reader& reader);
     void Count(int64_t bytes);
     void ReadExtensions(Reader& reader, uint8_t& b, std::vector<TExtension>& list);
     void ReadImage(Reader& reader, TGifSubImage& image);
@@ -166,6 +176,7 @@ private:
     std::vector<std::unique_ptr<TGifSubImage>> m_subImages;
     int64_t m_decodedBytes = 0;
     int64_t m_neededBytes = 0;
+    std::vector<std::pair<size_t, size_t>> m_measuredData; // each image's data bytes and sub-blocks
 };
 
 } // namespace gif

@@ -68,23 +68,34 @@ private:
     int m_bits = 0;
 };
 
-// Collects decoded bytes into rows and stores each complete row in the image's matrix.
+// Writes decoded bytes straight into the rows of the image's matrix, in the order the
+// stream stores them (interlaced or not). Bytes past the last row go to a scratch row: a
+// stream may carry a few extra pixels, but completing a row past the last one is an error.
 class RowWriter {
 public:
     RowWriter(TGifSubImage& image, TMessagePump& pump)
-        : m_pixels(*image.Pixels), m_pump(pump), m_buffer(image.Width), m_width(image.Width),
+        : m_pixels(*image.Pixels), m_pump(pump), m_scratch(image.Width), m_width(image.Width),
           m_height(image.Height), m_interlaced(image.Interlaced)
     {
+        StartRow();
     }
+    // Only complete rows are kept: the pixels of a row the data did not finish go again
+    // (the matrix is cleared storage, written once).
+    ~RowWriter()
+    {
+        if (m_column > 0 && m_row != m_scratch.Data())
+            std::memset(m_row, 0, size_t(m_column));
+    }
+    RowWriter(const RowWriter&) = delete;
+    RowWriter& operator=(const RowWriter&) = delete;
 
     // Writes the string of code, whose entry chain is in t.
     void Write(const Tables& t, int code, int highestRoot, uint8_t* stack)
     {
         const int length = t.Length[code];
-        uint8_t* row = m_buffer.Data();
         if (m_column + length <= m_width) {
             // Fits the current row: write it from its end backwards.
-            uint8_t* out = row + m_column + length - 1;
+            uint8_t* out = m_row + m_column + length - 1;
             int c = code;
             while (c > highestRoot) {
                 *out-- = t.Suffix[c];
@@ -108,7 +119,7 @@ public:
         while (depth > 0) {
             const int take = std::min(depth, m_width - m_column);
             for (int i = 0; i < take; ++i)
-                row[m_column + i] = stack[depth - 1 - i];
+                m_row[m_column + i] = stack[depth - 1 - i];
             depth -= take;
             m_column += take;
             if (m_column == m_width)
@@ -117,24 +128,42 @@ public:
     }
 
 private:
+    void StartRow()
+    {
+        m_row = m_rowIndex < m_height && m_rowIndex < m_pixels.Rows() && m_width == m_pixels.Columns()
+                    ? m_pixels.MutableRowData(m_rowIndex + 1)
+                    : m_scratch.Data();
+        m_column = 0;
+    }
+
     void CompleteRow()
     {
-        m_pump.RowDone();
-        m_pixels.SetRow(m_row + 1, m_buffer.Data(), m_width); // past the last row: EIndexOutOfBounds
-        m_row = m_interlaced ? TGifSubImage::NextInterlacedRow(m_row, m_height, m_pass) : m_row + 1;
-        m_column = 0;
+        m_pump.RowDone(m_width);
+        if (m_row == m_scratch.Data())
+            throw EIndexOutOfBounds(); // a whole row past the last one
+        m_rowIndex = m_interlaced ? TGifSubImage::NextInterlacedRow(m_rowIndex, m_height, m_pass) : m_rowIndex + 1;
+        StartRow();
     }
 
     TByteArray2D& m_pixels;
     TMessagePump& m_pump;
-    TBigByteArray m_buffer;
+    TBigByteArray m_scratch;
     const int m_width;
     const int m_height;
     const bool m_interlaced;
+    uint8_t* m_row = nullptr;
     int m_column = 0;
-    int m_row = 0;
+    int m_rowIndex = 0;
     int m_pass = 1;
 };
+
+// The decoder's tables, made once per thread: only the roots need setting for each image,
+// every other entry is written before it is read.
+Tables& DecoderTables()
+{
+    thread_local std::unique_ptr<Tables> tables = std::make_unique<Tables>();
+    return *tables;
+}
 
 } // namespace
 
@@ -154,8 +183,7 @@ void TGifSubImage::Decode(TMessagePump& pump)
     const int highestRoot = clearCode - 1;
     Data.Rewind(); // no data sub-block at all: the chunk list's index error ends the load
 
-    auto tables = std::make_unique<Tables>();
-    Tables& t = *tables;
+    Tables& t = DecoderTables();
     for (int c = 0; c <= highestRoot; ++c) {
         t.Suffix[c] = t.First[c] = uint8_t(c);
         t.Length[c] = 1;
