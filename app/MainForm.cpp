@@ -308,8 +308,7 @@ void TMainForm::CreateControlPanel()
     ImageN = new QLabel(ControlPanel);
     place(ImageN, QStringLiteral("ImageN"), 328, 4, 53, 53);
     ImageN->setAlignment(Qt::AlignCenter);
-    ImageN->setPixmap(ClockOffPicture().scaled(ImageN->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    ImageN->hide();
+    ImageN->hide(); // its picture is made when the clock is first switched off
     SAM = new QLabel(QStringLiteral("SAM"), ControlPanel);
     SAM->setObjectName(QStringLiteral("SAM"));
     SAM->move(332, 57);
@@ -393,6 +392,8 @@ void TMainForm::N13Click()
     const bool on = N13->isChecked();
     SAMARA->setVisible(on);
     Image1->setVisible(on);
+    if (!on && ImageN->pixmap().isNull())
+        ImageN->setPixmap(ClockOffPicture().scaled(ImageN->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
     ImageN->setVisible(!on);
 }
 

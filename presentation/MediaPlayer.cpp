@@ -67,16 +67,12 @@ TMediaPlayer::TMediaPlayer(QWidget* parent) : QWidget(parent)
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    const QStyle::StandardPixmap pictures[] = {QStyle::SP_MediaPlay,         QStyle::SP_MediaPause,
-                                               QStyle::SP_MediaStop,         QStyle::SP_MediaSkipForward,
-                                               QStyle::SP_MediaSkipBackward, QStyle::SP_MediaSeekForward,
-                                               QStyle::SP_MediaSeekBackward};
     const char* names[] = {"Play", "Pause", "Stop", "Next", "Prev", "Step", "Back"};
     for (int i = 0; i < 7; ++i) {
         Buttons[i] = new QToolButton(this);
         Buttons[i]->setObjectName(QLatin1String(names[i]));
-        Buttons[i]->setIcon(style()->standardIcon(pictures[i]));
-        // No hint of their own: the control's hint shows over all of it.
+        // No hint of their own: the control's hint shows over all of it. Their pictures
+        // come when the control is first shown (see showEvent).
         Buttons[i]->setAutoRaise(false);
         layout->addWidget(Buttons[i]);
     }
@@ -342,6 +338,21 @@ void TMediaPlayer::SetWaveVolume(quint16 left, quint16 right)
     WaveVolumeSet = true;
     for (TMediaPlayer* player : Players())
         player->ApplyVolume();
+}
+
+void TMediaPlayer::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_iconsSet)
+        return;
+    // The icon theme is not asked at start-up for a control that is hidden until a clip.
+    m_iconsSet = true;
+    const QStyle::StandardPixmap pictures[] = {QStyle::SP_MediaPlay,         QStyle::SP_MediaPause,
+                                               QStyle::SP_MediaStop,         QStyle::SP_MediaSkipForward,
+                                               QStyle::SP_MediaSkipBackward, QStyle::SP_MediaSeekForward,
+                                               QStyle::SP_MediaSeekBackward};
+    for (int i = 0; i < 7; ++i)
+        Buttons[i]->setIcon(style()->standardIcon(pictures[i]));
 }
 
 bool TMediaPlayer::eventFilter(QObject* watched, QEvent* event)

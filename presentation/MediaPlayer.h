@@ -77,6 +77,7 @@ Q_SIGNALS:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void Report(int status);
@@ -91,4 +92,5 @@ private:
     QSize m_videoSize;
     bool m_notifyPending = false;
     bool m_paused = false;
+    bool m_iconsSet = false;
 };

@@ -479,10 +479,13 @@ void TestPresent::failedPictureHidesTheVideo()
 // The buttons have no hints of their own, so the control's hint shows over each of them.
 void TestPresent::playerShowsItsHintOverEveryButton()
 {
+    // The buttons' pictures are made when the player is first shown, not at start-up.
+    QVERIFY(Form4->MediaPlayer1->Buttons[0]->icon().isNull());
     Form4->ApplyClipLayout();
     Form4->show();
     QVERIFY(QTest::qWaitForWindowExposed(Form4));
     for (QToolButton* button : Form4->MediaPlayer1->Buttons) {
+        QVERIFY(!button->icon().isNull());
         QVERIFY(button->toolTip().isEmpty());
         QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), button->mapToGlobal(QPoint(2, 2)));
         QApplication::sendEvent(button, &help);
