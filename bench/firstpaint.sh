@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# First paint: from starting a program to its picture on the X server, measured with
+# bench/firstpaint/firstpaint.c (it reads back only what the server reports as drawn).
+# Compares, in alternating runs on one X server: lumivo --slideshow PICTURE against the
+# smallest Qt program showing the same picture (bench/firstpaint/qt-floor), for a
+# 1500 x 1000 JPEG and a 6000 x 4000 JPEG, and lumivo started from an empty folder against
+# one of 20 000 files. Prints best and median of RUNS (default 7) for each.
+#   bench/firstpaint.sh [RUNS]      (needs DISPLAY, or starts an Xvfb of its own)
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+runs=${1:-7}
+tools="$here/build/bench-tools"
+mkdir -p "$tools"
+cc -O2 -o "$tools/firstpaint" "$here/bench/firstpaint/firstpaint.c" -lX11 -lXext -lXdamage
+cmake -S "$here/bench/firstpaint/qt-floor" -B "$tools/qt-floor" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$tools/qt-floor" >/dev/null
+
+work=$(mktemp -d)
+xvfb=
+cleanup() { [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null; rm -rf "$work"; }
+trap cleanup EXIT
+if [ -z "${DISPLAY:-}" ]; then
+  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
+  xvfb=$!
+  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+  export DISPLAY=":$(head -n1 "$work/display")"
+fi
+mkdir -m 700 "$work/runtime"
+export XDG_RUNTIME_DIR="$work/runtime"
+
+# Pictures: pure red, so that firstpaint finds a red patch.
+python3 - "$work" <<'PY'
+import sys, subprocess
+for w, h in ((1500, 1000), (6000, 4000)):
+    ppm = f"{sys.argv[1]}/red{w}.ppm"
+    with open(ppm, "wb") as f:
+        f.write(b"P6 %d %d 255\n" % (w, h) + b"\xff\x00\x00" * (w * h))
+    subprocess.run(["cjpeg", "-quality", "90", "-outfile", f"{sys.argv[1]}/red{w}.jpg", ppm], check=True)
+PY
+mkdir "$work/empty" "$work/many"
+(cd "$work/many" && seq -f 'file%05g.jpg' 1 20000 | xargs touch)
+cp "$here/build/lumivo" "$work/empty/lumivo"
+cp "$here/build/lumivo" "$work/many/lumivo"
+cp "$here/build/lumivo-metafile" "$work/empty/" 2>/dev/null || true
+
+# One measurement: paint_ms of a command run in a folder.
+measure() {
+  local folder=$1; shift
+  (cd "$folder" && rm -f lumivo.INI && "$tools/firstpaint" 255 0 0 20000 "$@" | sed -n 's/.*paint_ms=\([0-9.-]*\).*/\1/p')
+}
+stats() { sort -n | awk '{a[NR]=$1} END {printf "best %.0f ms, median %.0f ms", a[1], a[int((NR+1)/2)]}'; }
+
+declare -A results
+for r in $(seq "$runs"); do
+  for size in 1500 6000; do
+    results[floor$size]+="$(measure "$work/empty" "$tools/qt-floor/qt-floor" "$work/red$size.jpg") "
+    results[lumivo$size]+="$(measure "$work/empty" ./lumivo --slideshow "$work/red$size.jpg") "
+  done
+  results[many]+="$(measure "$work/many" ./lumivo --slideshow "$work/red1500.jpg") "
+done
+echo "first paint, $runs alternating runs each (load: $(cut -d' ' -f1-3 /proc/loadavg))"
+declare -A labels=(
+  [floor1500]="qt-floor, 1500 x 1000 JPEG"
+  [lumivo1500]="lumivo, 1500 x 1000 JPEG, empty folder"
+  [floor6000]="qt-floor, 6000 x 4000 JPEG"
+  [lumivo6000]="lumivo, 6000 x 4000 JPEG"
+  [many]="lumivo, 1500 x 1000 JPEG, folder of 20 000 files"
+)
+for key in floor1500 lumivo1500 floor6000 lumivo6000 many; do
+  printf '%-50s %s\n' "${labels[$key]}" "$(tr ' ' '\n' <<<"${results[$key]}" | grep -v '^$' | stats)"
+done
