@@ -22,6 +22,22 @@ void PutWord(QByteArray& out, int value)
     out += char((value >> 8) & 0xFF);
 }
 
+// A libwmf instance drawing to SVG, quiet about errors; null when it cannot be had.
+wmfAPI* NewSvgApi()
+{
+    wmfAPI* api = nullptr;
+    wmfAPI_Options options;
+    std::memset(&options, 0, sizeof options);
+    options.function = wmf_svg_function;
+    const unsigned long flags = WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
+    if (wmf_api_create(&api, flags, &options) != wmf_E_None) {
+        if (api)
+            wmf_api_destroy(api);
+        return nullptr;
+    }
+    return api;
+}
+
 // The frame a WMF declares, in its logical units: the placeable header's bounding box, or
 // for a file without one its window origin and extent. Read from the file's own bytes;
 // the header and the window records have fixed layouts.
@@ -98,16 +114,9 @@ bool FrameInDeviceUnits(const QByteArray& data, const WmfFrame& frame, wmfD_Rect
     PutWord(file, 0);
     file += records;
 
-    wmfAPI* api = nullptr;
-    wmfAPI_Options options;
-    std::memset(&options, 0, sizeof options);
-    options.function = wmf_svg_function;
-    const unsigned long flags = WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
-    if (wmf_api_create(&api, flags, &options) != wmf_E_None) {
-        if (api)
-            wmf_api_destroy(api);
+    wmfAPI* api = NewSvgApi();
+    if (!api)
         return false;
-    }
     const bool measured = wmf_mem_open(api, reinterpret_cast<unsigned char*>(file.data()), long(file.size())) == wmf_E_None &&
                           wmf_scan(api, 0, &rect) == wmf_E_None;
     wmf_api_destroy(api);
@@ -116,14 +125,8 @@ bool FrameInDeviceUnits(const QByteArray& data, const WmfFrame& frame, wmfD_Rect
 
 QByteArray WmfToSvg(const QByteArray& data, QString& error)
 {
-    wmfAPI* api = nullptr;
-    wmfAPI_Options options;
-    std::memset(&options, 0, sizeof options);
-    options.function = wmf_svg_function;
-    const unsigned long flags = WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
-    if (wmf_api_create(&api, flags, &options) != wmf_E_None) {
-        if (api)
-            wmf_api_destroy(api);
+    wmfAPI* api = NewSvgApi();
+    if (!api) {
         error = QStringLiteral("Metafile support could not be started");
         return {};
     }
