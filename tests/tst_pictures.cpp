@@ -60,6 +60,7 @@ private Q_SLOTS:
     void unreadableFiles();
     void metafiles();
     void metafileHelperThatCrashesOrHangs();
+    void metafileFuzzFindingsAreContained();
 
 private:
     QString Write(const QString& name, const QByteArray& bytes) { return testfiles::Write(QDir(m_dir.path()), name, bytes); }
@@ -352,6 +353,26 @@ void TestPictures::jpegOrientation()
     const QPoint at[4] = {{w / 4, h / 4}, {3 * w / 4, h / 4}, {w / 4, 3 * h / 4}, {3 * w / 4, 3 * h / 4}};
     for (int i = 0; i < 4; ++i)
         QVERIFY2(Near(shown.pixel(at[i]), corners[i]), qPrintable(QString::number(i)));
+}
+
+// Files the metafile fuzzer found to crash or exhaust the libraries in its own process: the
+// program's helper, with its limits, refuses or draws each; the program goes on.
+void TestPictures::metafileFuzzFindingsAreContained()
+{
+    const QDir findings(QStringLiteral(LUMIVO_TESTDATA_DIR "/metafile-findings"));
+    const QStringList files = findings.entryList({"*.wmf", "*.emf"}, QDir::Files);
+    QVERIFY(files.size() >= 40);
+    int refused = 0, drawn = 0;
+    for (const QString& name : files) {
+        try {
+            const QImage image = LoadPicture(findings.filePath(name));
+            QVERIFY(image.width() <= Metafile::MaxSide && image.height() <= Metafile::MaxSide);
+            ++drawn;
+        } catch (const ELumivoError&) {
+            ++refused;
+        }
+    }
+    qInfo("%d refused, %d drawn", refused, drawn);
 }
 
 QTEST_GUILESS_MAIN(TestPictures)
