@@ -8,12 +8,14 @@
 #include "platform/SingleInstance.h"
 #include "platform/UnixSignals.h"
 #include "platform/WindowGeometry.h"
+#include "presentation/PictureLoader.h"
 #include "presentation/PresentationGate.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QFileInfo>
 #include <QLibraryInfo>
+#include <QScreen>
 #include <QTimer>
 #include <QTranslator>
 
@@ -71,6 +73,11 @@ int main(int argc, char* argv[])
     case TSingleInstance::SendResult::Unavailable:
         break;
     }
+    // The slide show will begin with the first file: its picture is decoded on a worker
+    // thread while the windows are built.
+    if (commandLine->SlideShow && !request.Files.isEmpty())
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            PreloadPicture(request.Files.first(), screen->size());
     TSingleInstance instance(settingsFile, [](const TInstanceRequest& requested) {
         presentation::RunWhenIdle(MainForm, [requested] {
             MainForm->ComeBackClick();

@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QImageReader>
 
+#include <future>
+
 namespace {
 
 QByteArray ReadFile(const QString& fileName)
@@ -37,7 +39,47 @@ QImage ReadWithQt(const QByteArray& data, const char* format)
 
 } // namespace
 
+namespace {
+
+struct Preloaded {
+    QString fileName;
+    QSize fitInto;
+    std::future<QImage> picture;
+};
+
+Preloaded& PreloadSlot()
+{
+    static Preloaded slot;
+    return slot;
+}
+
+QImage LoadNow(const QString& fileName, const QSize& fitInto);
+
+} // namespace
+
+void PreloadPicture(const QString& fileName, const QSize& fitInto)
+{
+    const QString extension = QFileInfo(fileName).suffix().toLower();
+    if (extension != QLatin1String("jpg") && extension != QLatin1String("jpeg") && extension != QLatin1String("bmp") &&
+        extension != QLatin1String("ico"))
+        return;
+    Preloaded& slot = PreloadSlot();
+    if (slot.picture.valid())
+        slot.picture.wait();
+    slot = {fileName, fitInto, std::async(std::launch::async, [fileName, fitInto] { return LoadNow(fileName, fitInto); })};
+}
+
 QImage LoadPicture(const QString& fileName, const QSize& fitInto)
+{
+    Preloaded& slot = PreloadSlot();
+    if (slot.picture.valid() && slot.fileName == fileName && slot.fitInto == fitInto)
+        return slot.picture.get(); // the result, or the error, of the load begun earlier
+    return LoadNow(fileName, fitInto);
+}
+
+namespace {
+
+QImage LoadNow(const QString& fileName, const QSize& fitInto)
 {
     const QString extension = QFileInfo(fileName).suffix().toLower();
     if (extension == QLatin1String("wmf") || extension == QLatin1String("emf")) {
@@ -62,3 +104,5 @@ QImage LoadPicture(const QString& fileName, const QSize& fitInto)
         return ReadWithQt(data, "ico");
     throw ELumivoError(QStringLiteral("Unknown picture file extension (.%1)").arg(extension));
 }
+
+} // namespace

@@ -15,3 +15,9 @@ inline constexpr qint64 MaxPictureFileSize = 512 * 1024 * 1024;
 // decoder's error when its contents are not a picture. fitInto: the largest area the
 // picture may be shown in (a JPEG may then be decoded at a reduced scale).
 QImage LoadPicture(const QString& fileName, const QSize& fitInto = QSize());
+
+// Starts loading a picture on a worker thread, for a presentation expected soon (the
+// command line's first file while the windows are being built): the next LoadPicture of
+// the same file and size takes that result, or its error, instead of loading again. JPEG,
+// BMP and ICO only; one picture at a time.
+void PreloadPicture(const QString& fileName, const QSize& fitInto);

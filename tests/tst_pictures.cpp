@@ -61,6 +61,7 @@ private Q_SLOTS:
     void metafiles();
     void metafileHelperThatCrashesOrHangs();
     void metafileFuzzFindingsAreContained();
+    void preloadedPictureIsTheSame();
 
 private:
     QString Write(const QString& name, const QByteArray& bytes) { return testfiles::Write(QDir(m_dir.path()), name, bytes); }
@@ -373,6 +374,22 @@ void TestPictures::metafileFuzzFindingsAreContained()
         }
     }
     qInfo("%d refused, %d drawn", refused, drawn);
+}
+
+// A picture loaded ahead on a worker thread is the same picture, or the same error, as a
+// load at the time; a load of another file or size does not take it.
+void TestPictures::preloadedPictureIsTheSame()
+{
+    const QString photo = Write("ahead.jpg", Encode(Halves(800, 600), "jpg"));
+    const QImage direct = LoadPicture(photo, QSize(400, 300));
+    PreloadPicture(photo, QSize(400, 300));
+    QCOMPARE(LoadPicture(photo, QSize(400, 300)), direct);
+    PreloadPicture(photo, QSize(1920, 1080));
+    QCOMPARE(LoadPicture(photo, QSize(400, 300)), direct); // another size: loaded anew
+    const QString damaged = Write("damaged-ahead.jpg", "\xFF\xD8\xFF\xE0 not a JPEG");
+    PreloadPicture(damaged, QSize());
+    QVERIFY_THROWS_EXCEPTION(ELumivoError, LoadPicture(damaged, QSize()));
+    PreloadPicture(Write("x.wmf", "not taken ahead"), QSize()); // metafiles are not preloaded
 }
 
 QTEST_GUILESS_MAIN(TestPictures)
