@@ -345,9 +345,7 @@ void TMainForm::CreateNonVisual()
     // icon's own mouse handling, since hiding the icon destroys the window that handles it.
     connect(
         TrayIcon, &QSystemTrayIcon::activated, this,
-        [this](QSystemTrayIcon::ActivationReason reason) {
-            presentation::RunGuardedWhenIdle(this, [this, reason] { WMTrayNotify(reason); });
-        },
+        [this](QSystemTrayIcon::ActivationReason reason) { TrayNotifyWhenIdle(reason); },
         Qt::QueuedConnection);
 
     OpenDialog.Filter = MediaFilter;
@@ -493,9 +491,7 @@ bool TMainForm::AddTrayIcon()
     TrayIcon->show();
     // Clicks act on the release over the icon, as a posted message (see the constructor).
     ActOnReleaseOnly(TrayIcon, [this](QSystemTrayIcon::ActivationReason reason) {
-        QMetaObject::invokeMethod(
-            this, [this, reason] { presentation::RunGuardedWhenIdle(this, [this, reason] { WMTrayNotify(reason); }); },
-            Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this, reason] { TrayNotifyWhenIdle(reason); }, Qt::QueuedConnection);
     });
     return QSystemTrayIcon::isSystemTrayAvailable();
 }
@@ -511,6 +507,12 @@ void TMainForm::N8Click()
 {
     hide(); // fades out; the hidden main window has no task-bar entry
     AddTrayIcon();
+}
+
+void TMainForm::TrayNotifyWhenIdle(QSystemTrayIcon::ActivationReason reason)
+{
+    // Not in the middle of a presentation: a tray command may present or end the program.
+    presentation::RunGuardedWhenIdle(this, [this, reason] { WMTrayNotify(reason); });
 }
 
 void TMainForm::WMTrayNotify(QSystemTrayIcon::ActivationReason reason)

@@ -83,6 +83,7 @@ public:
     bool RemoveTrayIcon();
     void N8Click(); // hide into the tray
     void WMTrayNotify(QSystemTrayIcon::ActivationReason reason);
+    void TrayNotifyWhenIdle(QSystemTrayIcon::ActivationReason reason); // WMTrayNotify, once no presentation runs
     void ComeBackClick();
     void GoAwayClick();
     QSystemTrayIcon* TrayIcon;

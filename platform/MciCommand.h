@@ -2,9 +2,9 @@
 
 // A tiny command-string layer for the CD drive's tray: "Set cdaudio door open wait" and
 // "Set cdaudio door closed wait" (without regard to case) open and close the tray of the
-// first optical drive that answers: drives that cannot be opened or refuse are passed by. The call returns when the drive has finished. Any failure (no
-// drive, no disc drive that can move its tray, a busy device, an unknown command) is an
-// error code; nothing is shown.
+// first optical drive that answers: drives that cannot be opened or refuse are passed by.
+// The call returns when the drive has finished. Any failure (no drive, no disc drive that
+// can move its tray, a busy device, an unknown command) is an error code; nothing is shown.
 
 #include <QString>
 #include <QStringList>

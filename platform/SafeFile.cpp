@@ -95,17 +95,6 @@ void WriteAll(int fd, const QByteArray& bytes)
     }
 }
 
-} // namespace
-
-void RequireRegularFileOrMissing(const QString& path)
-{
-    struct stat st = {};
-    if (::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode))
-        throw ESafeFileError(NotRegularReason(st.st_mode));
-}
-
-namespace {
-
 // A descriptor open for reading on a regular file, refused otherwise; st is its status.
 int OpenRegular(const QString& path, struct stat& st)
 {
@@ -126,7 +115,22 @@ int OpenRegular(const QString& path, struct stat& st)
     return fd;
 }
 
+// A folder that exists, is no link, belongs to the user and that nobody else may enter.
+bool IsPrivateFolder(const QByteArray& path)
+{
+    struct stat st = {};
+    return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & 077) == 0;
+}
+
 } // namespace
+
+void RequireRegularFileOrMissing(const QString& path)
+{
+    struct stat st = {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode))
+        throw ESafeFileError(NotRegularReason(st.st_mode));
+}
 
 void RequireReadableRegularFile(const QString& path)
 {
@@ -219,18 +223,6 @@ void ReplaceFile(const QString& path, const QByteArray& bytes)
         throw;
     }
 }
-
-namespace {
-
-// A folder that exists, is no link, belongs to the user and that nobody else may enter.
-bool IsPrivateFolder(const QByteArray& path)
-{
-    struct stat st = {};
-    return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
-           (st.st_mode & 077) == 0;
-}
-
-} // namespace
 
 QString PrivateRuntimeFolder()
 {

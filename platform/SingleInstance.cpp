@@ -4,15 +4,11 @@
 
 #include <QCryptographicHash>
 #include <QDataStream>
-#include <QDir>
-#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QtEndian>
 
-#include <cerrno>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -51,11 +47,9 @@ long PeerUserId(const QLocalSocket& socket)
     return long(credentials.uid);
 }
 
-QString TSingleInstance::PrivateFolder() { return safefile::PrivateRuntimeFolder(); }
-
 QString TSingleInstance::SocketPath(const QString& key)
 {
-    const QString folder = PrivateFolder();
+    const QString folder = safefile::PrivateRuntimeFolder();
     if (folder.isEmpty())
         return QString();
     const QByteArray hash = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);

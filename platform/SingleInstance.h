@@ -46,10 +46,9 @@ public:
     // For a later start: hands the request to the running program.
     static SendResult SendToRunning(const QString& key, const TInstanceRequest& request, int answerTimeoutMs = 5000);
 
-    // The socket's path for this key, or empty when there is no private folder for it.
+    // The socket's path for this key (in safefile::PrivateRuntimeFolder()), or empty when
+    // there is no private folder for it.
     static QString SocketPath(const QString& key);
-    // The user's private folder for sockets, or empty when none can be had safely.
-    static QString PrivateFolder();
 
 private:
     void TakeConnection(QLocalSocket* socket);

@@ -34,21 +34,17 @@ void TPlayListBox::SetSelectedIndex(int index)
     setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
 }
 
-QString TPlayListBox::SelectedLine() const
+QListWidgetItem* TPlayListBox::SelectedItem() const
 {
     const int selected = SelectedIndex();
     if (selected < 0)
         throw EListIndexError(selected);
-    return item(selected)->text();
+    return item(selected);
 }
 
-QString TPlayListBox::SelectedFilePath() const
-{
-    const int selected = SelectedIndex();
-    if (selected < 0)
-        throw EListIndexError(selected);
-    return LineFilePath(BytesOf(item(selected)));
-}
+QString TPlayListBox::SelectedLine() const { return SelectedItem()->text(); }
+
+QString TPlayListBox::SelectedFilePath() const { return LineFilePath(BytesOf(SelectedItem())); }
 
 QByteArray TPlayListBox::BytesOf(const QListWidgetItem* line)
 {

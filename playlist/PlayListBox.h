@@ -49,6 +49,8 @@ Q_SIGNALS:
     void DblClick();
 
 protected:
+    // The selected line's item; with none selected, the list's index error.
+    QListWidgetItem* SelectedItem() const;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;

@@ -37,48 +37,7 @@ QImage ReadWithQt(const QByteArray& data, const char* format)
     return image;
 }
 
-} // namespace
-
-namespace {
-
-struct Preloaded {
-    QString fileName;
-    QSize fitInto;
-    std::future<QImage> picture;
-};
-
-Preloaded& PreloadSlot()
-{
-    static Preloaded slot;
-    return slot;
-}
-
-QImage LoadNow(const QString& fileName, const QSize& fitInto);
-
-} // namespace
-
-void PreloadPicture(const QString& fileName, const QSize& fitInto)
-{
-    const QString extension = QFileInfo(fileName).suffix().toLower();
-    if (extension != QLatin1String("jpg") && extension != QLatin1String("jpeg") && extension != QLatin1String("bmp") &&
-        extension != QLatin1String("ico"))
-        return;
-    Preloaded& slot = PreloadSlot();
-    if (slot.picture.valid())
-        slot.picture.wait();
-    slot = {fileName, fitInto, std::async(std::launch::async, [fileName, fitInto] { return LoadNow(fileName, fitInto); })};
-}
-
-QImage LoadPicture(const QString& fileName, const QSize& fitInto)
-{
-    Preloaded& slot = PreloadSlot();
-    if (slot.picture.valid() && slot.fileName == fileName && slot.fitInto == fitInto)
-        return slot.picture.get(); // the result, or the error, of the load begun earlier
-    return LoadNow(fileName, fitInto);
-}
-
-namespace {
-
+// The load itself, on the thread that asks for it.
 QImage LoadNow(const QString& fileName, const QSize& fitInto)
 {
     const QString extension = QFileInfo(fileName).suffix().toLower();
@@ -105,4 +64,36 @@ QImage LoadNow(const QString& fileName, const QSize& fitInto)
     throw ELumivoError(QStringLiteral("Unknown picture file extension (.%1)").arg(extension));
 }
 
+struct Preloaded {
+    QString fileName;
+    QSize fitInto;
+    std::future<QImage> picture;
+};
+
+Preloaded& PreloadSlot()
+{
+    static Preloaded slot;
+    return slot;
+}
+
 } // namespace
+
+void PreloadPicture(const QString& fileName, const QSize& fitInto)
+{
+    const QString extension = QFileInfo(fileName).suffix().toLower();
+    if (extension != QLatin1String("jpg") && extension != QLatin1String("jpeg") && extension != QLatin1String("bmp") &&
+        extension != QLatin1String("ico"))
+        return;
+    Preloaded& slot = PreloadSlot();
+    if (slot.picture.valid())
+        slot.picture.wait();
+    slot = {fileName, fitInto, std::async(std::launch::async, [fileName, fitInto] { return LoadNow(fileName, fitInto); })};
+}
+
+QImage LoadPicture(const QString& fileName, const QSize& fitInto)
+{
+    Preloaded& slot = PreloadSlot();
+    if (slot.picture.valid() && slot.fileName == fileName && slot.fitInto == fitInto)
+        return slot.picture.get(); // the result, or the error, of the load begun earlier
+    return LoadNow(fileName, fitInto);
+}

@@ -17,7 +17,7 @@ TSlideShow::TSlideShow(TPlayListBox* playList, QTimer* timer, TForm4* display, s
 {
     // A tick or a clip's report that comes while a clip is being opened is handled once that
     // presentation has returned; ticks that come meanwhile make one step, not several.
-    ConnectGuarded(m_timer, &QTimer::timeout, this, [this] {
+    connect(m_timer, &QTimer::timeout, this, [this] {
         if (m_stepPending)
             return;
         m_stepPending = true;

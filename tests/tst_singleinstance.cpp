@@ -3,6 +3,7 @@
 // that a running program that does not answer is never replaced, and that oversized
 // requests are dropped.
 
+#include "platform/SafeFile.h"
 #include "platform/SingleInstance.h"
 
 #include <QDir>
@@ -71,14 +72,14 @@ void TestSingleInstance::cleanup() { qputenv("XDG_RUNTIME_DIR", m_savedRuntime);
 
 void TestSingleInstance::socketLivesInAPrivateFolder()
 {
-    QCOMPARE(TSingleInstance::PrivateFolder(), m_tmp->filePath("runtime"));
+    QCOMPARE(safefile::PrivateRuntimeFolder(), m_tmp->filePath("runtime"));
     QVERIFY(TSingleInstance::SocketPath(m_key).startsWith(m_tmp->filePath("runtime") + "/lumivo-"));
     QVERIFY(TSingleInstance::SocketPath(m_key) != TSingleInstance::SocketPath(m_key + "2"));
 
     // A runtime folder that others may enter, or a link to one, is not used: the socket
     // goes to a 0700 folder of the user's own in the temporary folder.
     QVERIFY(::chmod(QFile::encodeName(m_tmp->filePath("runtime")).constData(), 0777) == 0);
-    const QString fallback = TSingleInstance::PrivateFolder();
+    const QString fallback = safefile::PrivateRuntimeFolder();
     QVERIFY(!fallback.isEmpty());
     QVERIFY(!fallback.startsWith(m_tmp->filePath("runtime")));
     struct stat st = {};
@@ -88,7 +89,7 @@ void TestSingleInstance::socketLivesInAPrivateFolder()
     QCOMPARE(st.st_uid, ::geteuid());
     QVERIFY(QFile::link(m_tmp->filePath("runtime"), m_tmp->filePath("link")));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_tmp->filePath("link")));
-    QCOMPARE(TSingleInstance::PrivateFolder(), fallback);
+    QCOMPARE(safefile::PrivateRuntimeFolder(), fallback);
 }
 
 void TestSingleInstance::requestArrivesWhole()
