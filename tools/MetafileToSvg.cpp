@@ -1,10 +1,12 @@
 #include "MetafileToSvg.h"
 
+#include <QPoint>
 #include <QString>
 #include <QtGlobal>
 
 #include <cstring>
 #include <initializer_list>
+#include <optional>
 
 extern "C" {
 #include <emf2svg.h>
@@ -62,24 +64,26 @@ WmfFrame DeclaredFrame(const QByteArray& data)
     if (data.size() < start + 18)
         return frame;
     qsizetype at = start + qsizetype(Word(data, start + 2)) * 2; // past the standard header
-    bool origin = false, extent = false;
-    int ox = 0, oy = 0, ex = 0, ey = 0;
+    // The first SETWINDOWORG and SETWINDOWEXT records: (y, x) each.
+    std::optional<QPoint> origin, extent;
     while (at + 6 <= data.size() && !(origin && extent)) {
         const quint32 words = quint32(Word(data, at)) | (quint32(Word(data, at + 2)) << 16);
         const quint16 function = Word(data, at + 4);
         if (words < 3 || function == 0 || at + qsizetype(words) * 2 > data.size())
             break;
         if ((function == 0x020B || function == 0x020C) && words >= 5) {
-            const int y = qint16(Word(data, at + 6)), x = qint16(Word(data, at + 8));
-            (function == 0x020B ? origin : extent) = true;
-            (function == 0x020B ? ox : ex) = x;
-            (function == 0x020B ? oy : ey) = y;
+            const QPoint point(qint16(Word(data, at + 8)), qint16(Word(data, at + 6)));
+            (function == 0x020B ? origin : extent) = point;
             frame.windowRecords += data.mid(at, qsizetype(words) * 2);
         }
         at += qsizetype(words) * 2;
     }
-    if (!frame.found && origin && extent && ex != 0 && ey != 0) {
-        frame = {true, ox, oy, ox + ex, oy + ey, frame.windowRecords};
+    if (!frame.found && origin && extent && extent->x() != 0 && extent->y() != 0) {
+        frame.found = true;
+        frame.left = origin->x();
+        frame.top = origin->y();
+        frame.right = origin->x() + extent->x();
+        frame.bottom = origin->y() + extent->y();
     }
     return frame;
 }
