@@ -5,8 +5,10 @@
 #include <QElapsedTimer>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <string>
 #include <vector>
 
 // The best time of `runs` runs of work, in seconds: the least disturbed by the machine.
@@ -38,6 +40,43 @@ inline BenchTimes TimeRuns(int runs, const std::function<void()>& work)
     }
     std::sort(times.begin(), times.end());
     return {times.front(), times[times.size() / 2]};
+}
+
+// Several kinds of work timed in `runs` rounds, each round running every kind once in turn,
+// so that what disturbs the machine falls on all of them alike: best and median of each.
+inline std::vector<BenchTimes> TimeRounds(int runs, const std::vector<std::function<void()>>& works)
+{
+    std::vector<std::vector<double>> times(works.size());
+    for (int i = 0; i < runs; ++i) {
+        for (size_t w = 0; w < works.size(); ++w) {
+            QElapsedTimer t;
+            t.start();
+            works[w]();
+            times[w].push_back(t.nsecsElapsed() / 1e9);
+        }
+    }
+    std::vector<BenchTimes> result;
+    for (std::vector<double>& list : times) {
+        std::sort(list.begin(), list.end());
+        result.push_back({list.front(), list[list.size() / 2]});
+    }
+    return result;
+}
+
+// The machine's load averages over 1, 5 and 15 minutes, as /proc/loadavg gives them.
+inline std::string LoadAverage()
+{
+    std::string text;
+    if (FILE* f = std::fopen("/proc/loadavg", "r")) {
+        char line[128] = {};
+        if (std::fgets(line, sizeof line, f))
+            text = line;
+        std::fclose(f);
+    }
+    size_t spaces = 0, end = 0;
+    while (end < text.size() && (text[end] != ' ' || ++spaces < 3))
+        ++end;
+    return text.substr(0, end);
 }
 
 // Runs from the first argument (default 5); no display is needed.

@@ -5,6 +5,7 @@
 // ratio ours / giflib (best of several runs each).
 //
 //   build/bench/bench_gif [RUNS]
+//   build/bench/bench_gif --write DIR     writes the four files into DIR and ends
 
 #include "gif/GifFile.h"
 #include "presentation/QtGifHost.h"
@@ -18,6 +19,7 @@
 #include <gif_lib.h>
 
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <random>
 #include <vector>
@@ -62,42 +64,62 @@ void WriteGif(const QString& path, const Sample& s)
     EGifCloseFile(g, &error);
 }
 
+constexpr Sample Samples[] = {
+    {"4000x3000, 256 colours", 4000, 3000, 1, false},
+    {"640x480, 100 frames", 640, 480, 100, false},
+    {"2000x2000, interlaced", 2000, 2000, 1, true},
+    {"8000x8000, 1-bit lines", 8000, 8000, 1, false, true},
+};
+
+QString FileName(const Sample& s) { return QString::fromLatin1(s.name).remove(',').replace(' ', '_') + ".gif"; }
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    if (argc == 3 && std::strcmp(argv[1], "--write") == 0) {
+        for (const Sample& s : Samples) {
+            const QString path = QString::fromLocal8Bit(argv[2]) + '/' + FileName(s);
+            WriteGif(path, s);
+            std::printf("%s\n", path.toLocal8Bit().constData());
+        }
+        return 0;
+    }
     const int runs = BenchRuns(argc, argv);
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    const Sample samples[] = {
-        {"4000x3000, 256 colours", 4000, 3000, 1, false},
-        {"640x480, 100 frames", 640, 480, 100, false},
-        {"2000x2000, interlaced", 2000, 2000, 1, true},
-        {"8000x8000, 1-bit lines", 8000, 8000, 1, false, true},
-    };
     TQtGifHost host;
-    std::printf("%-24s %12s %12s %8s %16s\n", "file", "ours MP/s", "giflib MP/s", "ratio", "ours, no pumping");
-    for (const Sample& s : samples) {
-        const QString path = dir.filePath(QString::fromLatin1(s.name).replace(' ', '_') + ".gif");
+    std::printf("megapixels per second, best / median of %d rounds; each round runs ours (as the program runs it,\n"
+                "pending messages processed), giflib's DGifSlurp and ours without message processing, one after the\n"
+                "other; the ratio is of the medians (load %s)\n",
+                runs, LoadAverage().c_str());
+    std::printf("%-24s %16s %16s %7s %18s\n", "file", "ours", "giflib", "ratio", "ours, no pumping");
+    for (const Sample& s : Samples) {
+        const QString path = dir.filePath(FileName(s));
         WriteGif(path, s);
         const std::string file = path.toStdString();
         const double megapixels = double(s.width) * s.height * s.frames / 1e6;
-        const double ours = BestSeconds(runs, [&] {
-            gif::TGifFile gif(host);
-            gif.LoadFromFile(file);
+        const std::vector<BenchTimes> times = TimeRounds(runs, {
+            [&] {
+                gif::TGifFile gif(host);
+                gif.LoadFromFile(file);
+            },
+            [&] {
+                int error = 0;
+                GifFileType* g = DGifOpenFileName(file.c_str(), &error);
+                DGifSlurp(g);
+                DGifCloseFile(g, &error);
+            },
+            [&] {
+                gif::TGifFile gif;
+                gif.LoadFromFile(file);
+            },
         });
-        const double quiet = BestSeconds(runs, [&] {
-            gif::TGifFile gif;
-            gif.LoadFromFile(file);
-        });
-        const double theirs = BestSeconds(runs, [&] {
-            int error = 0;
-            GifFileType* g = DGifOpenFileName(file.c_str(), &error);
-            DGifSlurp(g);
-            DGifCloseFile(g, &error);
-        });
-        std::printf("%-24s %12.1f %12.1f %8.2f %16.1f\n", s.name, megapixels / ours, megapixels / theirs, theirs / ours,
-                    megapixels / quiet);
+        const auto rate = [&](const BenchTimes& t) {
+            return QString::asprintf("%6.1f / %6.1f", megapixels / t.best, megapixels / t.median).toStdString();
+        };
+        std::printf("%-24s %16s %16s %7.2f %18s\n", s.name, rate(times[0]).c_str(), rate(times[1]).c_str(),
+                    times[1].median / times[0].median, rate(times[2]).c_str());
     }
     return 0;
 }

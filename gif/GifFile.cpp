@@ -71,69 +71,34 @@ uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 } // namespace
 
 // ---------------------------------------------------------------------------------------
-// Byte sources. Every read asks for an exact number of bytes; a source that ends before
-// them fails with "Read beyond end of file".
+// The byte source: a file read through a buffer, or bytes in memory. Every read asks for an
+// exact number of bytes; a source that ends before them fails with "Read beyond end of file".
+
+namespace {
+[[noreturn]] void ReadBeyondEnd() { throw EInOutError("Read beyond end of file"); }
+
+std::string OpenErrorText(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return "File not found";
+    case EACCES:
+    case EPERM:
+        return "Access denied";
+    default:
+        return std::strerror(error);
+    }
+}
+} // namespace
 
 class TGifFile::Reader {
 public:
-    virtual ~Reader() = default;
-    virtual void Read(uint8_t* destination, size_t count) = 0;
-    // Back to the first byte, for a second pass.
-    virtual void Restart() = 0;
-    uint8_t Byte()
-    {
-        uint8_t b;
-        Read(&b, 1);
-        return b;
-    }
-    void Skip(size_t count)
-    {
-        uint8_t scratch[256];
-        while (count > 0) {
-            const size_t n = std::min(count, sizeof scratch);
-            Read(scratch, n);
-            count -= n;
-        }
-    }
-    // Skips data sub-blocks up to their terminator; returns how many bytes they held and,
-    // through blocks, how many there were.
-    int64_t SkipSubBlocks(int64_t& blocks)
-    {
-        int64_t bytes = 0;
-        for (uint8_t length = Byte(); length != 0; length = Byte()) {
-            Skip(length);
-            bytes += length;
-            ++blocks;
-        }
-        return bytes;
-    }
-};
+    static constexpr size_t BufferSize = 64 * 1024;
 
-namespace {
+    Reader(const uint8_t* bytes, size_t length) : m_memory(bytes), m_cursor(bytes), m_end(bytes + length) {}
 
-[[noreturn]] void ReadBeyondEnd() { throw EInOutError("Read beyond end of file"); }
-
-class MemoryReader : public TGifFile::Reader {
-public:
-    MemoryReader(const uint8_t* bytes, size_t length) : m_bytes(bytes), m_length(length) {}
-    void Read(uint8_t* destination, size_t count) override
-    {
-        if (count > m_length - m_position)
-            ReadBeyondEnd();
-        std::memcpy(destination, m_bytes + m_position, count);
-        m_position += count;
-    }
-    void Restart() override { m_position = 0; }
-
-private:
-    const uint8_t* m_bytes;
-    size_t m_length;
-    size_t m_position = 0;
-};
-
-class FileReader : public TGifFile::Reader {
-public:
-    explicit FileReader(const std::string& fileName)
+    explicit Reader(const std::string& fileName)
     {
         // O_NONBLOCK: a FIFO must not block the open; only regular files are read.
         m_fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
@@ -144,62 +109,93 @@ public:
             ::close(m_fd);
             throw EInOutError(S_ISDIR(st.st_mode) ? "Access denied" : "Not a regular file");
         }
+        m_buffer = std::make_unique<uint8_t[]>(BufferSize);
+        m_cursor = m_end = m_buffer.get();
     }
-    ~FileReader() override { ::close(m_fd); }
-
-    void Restart() override
+    ~Reader()
     {
-        if (::lseek(m_fd, 0, SEEK_SET) != 0)
-            throw EInOutError(std::strerror(errno));
-        m_begin = m_end = 0;
+        if (m_fd >= 0)
+            ::close(m_fd);
     }
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
 
-    void Read(uint8_t* destination, size_t count) override
+    // The next count bytes (at most BufferSize), valid until the next call.
+    const uint8_t* Take(size_t count)
+    {
+        if (size_t(m_end - m_cursor) < count) [[unlikely]]
+            Fill(count);
+        const uint8_t* at = m_cursor;
+        m_cursor += count;
+        return at;
+    }
+    uint8_t Byte() { return *Take(1); }
+    void Read(uint8_t* destination, size_t count) { std::memcpy(destination, Take(count), count); }
+    void Skip(size_t count)
     {
         while (count > 0) {
-            if (m_begin == m_end)
-                Fill();
-            const size_t n = std::min(count, m_end - m_begin);
-            std::memcpy(destination, m_buffer + m_begin, n);
-            m_begin += n;
-            destination += n;
+            const size_t n = std::min(count, BufferSize);
+            Take(n);
             count -= n;
         }
     }
+    // Skips data sub-blocks up to their terminator; returns how many bytes they held and,
+    // through blocks, how many there were.
+    int64_t SkipSubBlocks(int64_t& blocks)
+    {
+        int64_t bytes = 0;
+        for (uint8_t length = Byte(); length != 0; length = Byte()) {
+            Take(length);
+            bytes += length;
+            ++blocks;
+        }
+        return bytes;
+    }
+
+    // Back to the first byte, for a second pass.
+    void Restart()
+    {
+        if (m_fd < 0) {
+            m_cursor = m_memory;
+            return;
+        }
+        if (::lseek(m_fd, 0, SEEK_SET) != 0)
+            throw EInOutError(std::strerror(errno));
+        m_cursor = m_end = m_buffer.get();
+    }
 
 private:
-    static std::string OpenErrorText(int error)
+    // Makes count bytes available from the cursor: what is left moves to the front of the
+    // buffer, and the file is read until it has them.
+    void Fill(size_t count)
     {
-        switch (error) {
-        case ENOENT:
-        case ENOTDIR:
-            return "File not found";
-        case EACCES:
-        case EPERM:
-            return "Access denied";
-        default:
-            return std::strerror(error);
+        if (m_fd < 0 || count > BufferSize)
+            ReadBeyondEnd();
+        const size_t left = size_t(m_end - m_cursor);
+        std::memmove(m_buffer.get(), m_cursor, left);
+        m_cursor = m_buffer.get();
+        m_end = m_cursor + left;
+        while (size_t(m_end - m_cursor) < count) {
+            ssize_t n;
+            do
+                n = ::read(m_fd, m_buffer.get() + (m_end - m_cursor), BufferSize - size_t(m_end - m_cursor));
+            while (n < 0 && errno == EINTR);
+            if (n < 0)
+                throw EInOutError(errno == EISDIR ? std::string("Access denied") : std::strerror(errno));
+            if (n == 0)
+                ReadBeyondEnd();
+            m_end += n;
         }
     }
 
-    void Fill()
-    {
-        ssize_t n;
-        do
-            n = ::read(m_fd, m_buffer, sizeof m_buffer);
-        while (n < 0 && errno == EINTR);
-        if (n < 0)
-            throw EInOutError(errno == EISDIR ? std::string("Access denied") : std::strerror(errno));
-        if (n == 0)
-            ReadBeyondEnd();
-        m_begin = 0;
-        m_end = size_t(n);
-    }
-
+    const uint8_t* m_memory = nullptr;
     int m_fd = -1;
-    uint8_t m_buffer[64 * 1024];
-    size_t m_begin = 0, m_end = 0;
+    std::unique_ptr<uint8_t[]> m_buffer;
+    const uint8_t* m_cursor = nullptr;
+    const uint8_t* m_end = nullptr;
 };
+
+namespace {
 
 // The hourglass for the whole of a load, also when it fails.
 class BusyCursor {
@@ -349,7 +345,7 @@ void TGifFile::LoadFromFile(const std::string& fileName)
     m_subImages.clear();
     m_decodedBytes = 0;
     m_neededBytes = 0;
-    FileReader reader(fileName);
+    Reader reader(fileName);
     Load(reader);
 }
 
@@ -359,7 +355,7 @@ void TGifFile::LoadFromBuffer(const uint8_t* bytes, size_t length)
     m_subImages.clear();
     m_decodedBytes = 0;
     m_neededBytes = 0;
-    MemoryReader reader(bytes, length);
+    Reader reader(bytes, length);
     Load(reader);
 }
 
@@ -376,6 +372,7 @@ int64_t TGifFile::Measure(Reader& reader)
 {
     int64_t need = 0;
     m_measuredData.clear();
+    m_pixelArenaBytes = m_dataArenaBytes = 0;
     try {
         uint8_t header[13];
         reader.Read(header, 13);
@@ -401,6 +398,9 @@ int64_t TGifFile::Measure(Reader& reader)
                 const int64_t data = reader.SkipSubBlocks(blocks);
                 need += ImageRecordBytes + pixels + data + int64_t(sizeof(size_t)) * blocks;
                 m_measuredData.emplace_back(size_t(data), size_t(blocks));
+                if (pixels > 0)
+                    m_pixelArenaBytes += ArenaSlice(size_t(pixels + TBigByteArray::TailSlack));
+                m_dataArenaBytes += ArenaSlice(size_t(data));
                 if (first)
                     need += ComposedBytesPerPixel * pixels;
                 first = false;
@@ -422,6 +422,13 @@ void TGifFile::Load(Reader& reader)
         throw ENotEnoughMemory::OverBudget(m_neededBytes, MaxDecodedBytes);
     if (BeforeDecode)
         BeforeDecode(m_neededBytes);
+    // All images' pixels and data in one block: made now, let go of with the last image.
+    if (m_pixelArenaBytes + m_dataArenaBytes > 0)
+        m_arena = TByteArena::Make(m_pixelArenaBytes, m_dataArenaBytes);
+    struct LetGo {
+        std::shared_ptr<TByteArena>& arena;
+        ~LetGo() { arena.reset(); }
+    } letGo{m_arena};
 
     TMessagePump pump(m_host);
     uint8_t header[6];
@@ -514,22 +521,19 @@ void TGifFile::ReadImage(Reader& reader, TGifSubImage& image)
     // also the composed picture's.
     const int64_t pixels = int64_t(image.Width) * image.Height;
     Count(m_subImages.empty() ? pixels * (1 + ComposedBytesPerPixel) : pixels);
-    image.Pixels = std::make_unique<TByteArray2D>(image.Width, image.Height);
+    image.Pixels = std::make_unique<TByteArray2D>(image.Width, image.Height, m_arena);
 
     // The data is gathered once into storage of the size the measuring found.
     const size_t n = m_subImages.size();
     if (n < m_measuredData.size())
-        image.Data.Reserve(m_measuredData[n].first, m_measuredData[n].second);
+        image.Data.Reserve(m_measuredData[n].first, m_measuredData[n].second, m_arena);
     image.CodeSize = reader.Byte();
-    uint8_t block[255];
-    uint8_t length = reader.Byte();
-    while (length != 0) {
-        reader.Read(block, length);
+    for (uint8_t length = reader.Byte(); length != 0; length = reader.Byte()) {
+        const uint8_t* block = reader.Take(length);
         Count(length + int64_t(sizeof(size_t)));
-        image.Data.Append(block, length);
+        std::memcpy(image.Data.AppendChunk(length), block, length);
         if (m_host.StopRequested())
             throw EGifCancelled();
-        length = reader.Byte();
     }
 }
 

@@ -177,6 +177,8 @@ private:
     int64_t m_decodedBytes = 0;
     int64_t m_neededBytes = 0;
     std::vector<std::pair<size_t, size_t>> m_measuredData; // each image's data bytes and sub-blocks
+    size_t m_pixelArenaBytes = 0, m_dataArenaBytes = 0;       // what all images' pixels and data take
+    std::shared_ptr<TByteArena> m_arena;                      // during a load only
 };
 
 } // namespace gif

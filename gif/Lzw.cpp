@@ -1,14 +1,18 @@
 // The GIF variable-width LZW decoder: turns an image's compressed data into rows of colour
 // indices, undoing interlacing. Fixed-size tables, no recursion, no allocation per code.
 //
-// Every entry of the string table keeps, besides its prefix code and last byte, the
-// length of its string and its first byte, so a string is written straight into the row
-// buffer from its end backwards; only a string that crosses the end of a row goes through
-// the stack.
+// The string table keeps every string as a chain of 8-byte chunks: an entry holds its
+// string's last chunk (1 to 8 bytes, in one 64-bit word whose other bytes are 0), its
+// length and the code of the string before that chunk, whose length is a multiple of 8.
+// A string of up to 8 bytes (most of them) is written with one 64-bit store; a longer one
+// with one store per chunk, from its end backwards. A store may write up to 7 zeros past
+// the string's end: those bytes are rewritten by the strings that follow or lie in the
+// slack every matrix has after its last row, and where neither holds (the end of an
+// interlaced row, where another row may stand) the string is copied byte by byte.
 
 #include "gif/GifFile.h"
 
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the code reader loads the stream as little-endian words");
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the code reader and the chunks are little-endian words");
 
 #include <algorithm>
 #include <cstring>
@@ -19,37 +23,66 @@ namespace {
 
 constexpr int MaxCodes = 4096;
 constexpr int MaxCodeWidth = 12;
+constexpr int Chunk = 8;
+static_assert(TBigByteArray::TailSlack >= Chunk - 1, "a chunk store may pass the matrix's end by 7 bytes");
+
+// One entry per code, all it needs in one cache line's quarter.
+struct Entry {
+    uint64_t Last;         // the string's last chunk, little-endian
+    uint16_t Prefix;       // the code of the string before that chunk
+    uint16_t LengthMinus1;
+    uint8_t First;         // the string's first byte
+};
+static_assert(sizeof(Entry) == 16);
 
 struct Tables {
-    uint16_t Prefix[MaxCodes];
-    uint8_t Suffix[MaxCodes];
-    uint8_t First[MaxCodes];
-    uint16_t Length[MaxCodes];
-    uint8_t Stack[MaxCodes];
+    Entry Entries[MaxCodes];
+    uint8_t Expanded[MaxCodes + Chunk]; // one whole string, for the byte-by-byte path
 };
+
+inline void Store64(uint8_t* at, uint64_t value) { std::memcpy(at, &value, 8); }
+
+// Writes the string of code at out with chunk stores; out must have room for its length
+// plus 7 bytes.
+inline void WriteChunks(const Tables& t, int code, uint8_t* out)
+{
+    const int lm1 = t.Entries[code].LengthMinus1;
+    if (lm1 < Chunk) {
+        Store64(out, t.Entries[code].Last);
+        return;
+    }
+    uint8_t* at = out + (lm1 & ~(Chunk - 1));
+    Store64(at, t.Entries[code].Last);
+    int c = t.Entries[code].Prefix;
+    while (at > out) {
+        at -= Chunk;
+        Store64(at, t.Entries[c].Last);
+        c = t.Entries[c].Prefix;
+    }
+}
 
 // Hands out codes of the current width from the data, least significant bit first. Bytes
 // are taken only when a code needs them; where eight bytes remain, they come in one load.
 class CodeReader {
 public:
-    CodeReader(const uint8_t* bytes, size_t size) : m_bytes(bytes), m_size(size) {}
+    CodeReader(const uint8_t* bytes, size_t size) : m_next(bytes), m_end(bytes + size) {}
 
     // False when the data ends before the code is complete.
     bool Read(int width, int& code)
     {
         if (m_bits < width) {
-            if (m_size - m_position >= 8) {
+            if (m_end - m_next >= 8) [[likely]] {
                 uint64_t next;
-                std::memcpy(&next, m_bytes + m_position, 8); // little-endian, as the stream
+                std::memcpy(&next, m_next, 8); // little-endian, as the stream
                 m_accumulator |= next << m_bits;
                 const int taken = (63 - m_bits) >> 3;
-                m_position += size_t(taken);
+                m_next += taken;
                 m_bits += taken * 8;
             } else {
                 while (m_bits < width) {
-                    if (m_position >= m_size)
+                    if (m_next == m_end)
                         return false;
-                    m_accumulator |= uint64_t(m_bytes[m_position++]) << m_bits;
+                    m_accumulator |= uint64_t(*m_next++) << m_bits;
                     m_bits += 8;
                 }
             }
@@ -61,100 +94,157 @@ public:
     }
 
 private:
-    const uint8_t* m_bytes;
-    size_t m_size;
-    size_t m_position = 0;
+    const uint8_t* m_next;
+    const uint8_t* m_end;
     uint64_t m_accumulator = 0;
     int m_bits = 0;
 };
 
-// Writes decoded bytes straight into the rows of the image's matrix, in the order the
-// stream stores them (interlaced or not). Bytes past the last row go to a scratch row: a
-// stream may carry a few extra pixels, but completing a row past the last one is an error.
+// Writes decoded strings straight into the image's matrix, in the order the stream stores
+// the rows. A non-interlaced image is one run of Width x Height bytes; an interlaced one is
+// written a row at a time. Past the last row, a stream may carry a few extra pixels, which
+// are dropped, but completing a row past the last one is an error.
+//
+// The decoder keeps the cursor in a Position of its own while it writes strings that fit
+// (a byte store could otherwise change the writer's fields, as far as the compiler knows,
+// and they would be read again after every store), and hands it back here at the end of a
+// row and for the strings near an edge.
 class RowWriter {
 public:
+    struct Position {
+        uint8_t* cursor;  // next byte to write; null past the last row
+        ptrdiff_t room;   // bytes from the cursor that chunk stores may fill; < 1 past the last row
+        ptrdiff_t rowLeft; // bytes left in the current row
+    };
+
     RowWriter(TGifSubImage& image, TMessagePump& pump)
-        : m_pixels(*image.Pixels), m_pump(pump), m_scratch(image.Width), m_width(image.Width),
-          m_height(image.Height), m_interlaced(image.Interlaced)
+        : m_pump(pump), m_width(image.Width), m_height(image.Height), m_interlaced(image.Interlaced)
     {
-        StartRow();
+        TByteArray2D& pixels = *image.Pixels;
+        m_rows = pixels.Columns() == m_width ? std::min<int>(m_height, pixels.Rows()) : 0;
+        m_base = m_rows > 0 && m_width > 0 ? pixels.MutableRowData(1) : nullptr;
+        if (!m_base) {
+            m_rows = 0;
+            StartPastTheEnd();
+        } else if (m_interlaced) {
+            StartRow(0);
+        } else {
+            // The whole image is one run; the slack after the matrix takes the overrun.
+            m_at.cursor = m_base;
+            m_end = m_base + size_t(m_width) * size_t(m_rows);
+            m_at.room = m_end - m_base;
+            m_at.rowLeft = m_width;
+        }
     }
-    // Only complete rows are kept: the pixels of a row the data did not finish go again
-    // (the matrix is cleared storage, written once).
+    // Only complete rows are kept: the pixels of a row the data did not finish go again.
+    // What chunk stores wrote past the cursor is 0 already (an entry's bytes past its
+    // string are 0), as is the rest of the matrix (cleared storage).
     ~RowWriter()
     {
-        if (m_column > 0 && m_row != m_scratch.Data())
-            std::memset(m_row, 0, size_t(m_column));
+        if (m_at.cursor && m_at.rowLeft < m_width)
+            std::memset(m_at.cursor + m_at.rowLeft - m_width, 0, size_t(m_width - m_at.rowLeft));
     }
     RowWriter(const RowWriter&) = delete;
     RowWriter& operator=(const RowWriter&) = delete;
 
-    // Writes the string of code, whose entry chain is in t.
-    void Write(const Tables& t, int code, int highestRoot, uint8_t* stack)
+    Position At() const { return m_at; }
+    void Sync(Position at) { m_at = at; }
+
+    // The string of code, of length bytes, did not fit: writes it through the expanded copy.
+    [[gnu::noinline]] Position WriteNearEdge(Position at, Tables& t, int code, size_t length)
     {
-        const int length = t.Length[code];
-        if (m_column + length <= m_width) {
-            // Fits the current row: write it from its end backwards.
-            uint8_t* out = m_row + m_column + length - 1;
-            int c = code;
-            while (c > highestRoot) {
-                *out-- = t.Suffix[c];
-                c = t.Prefix[c];
+        m_at = at;
+        WriteChunks(t, code, t.Expanded);
+        const uint8_t* from = t.Expanded;
+        while (length > 0) {
+            if (!m_at.cursor) {
+                DropPastTheEnd(length);
+                break;
             }
-            *out = uint8_t(c);
-            m_column += length;
-            if (m_column == m_width)
-                CompleteRow();
-            return;
+            const size_t take = std::min(length, size_t(m_end - m_at.cursor));
+            std::memcpy(m_at.cursor, from, take);
+            from += take;
+            length -= take;
+            Advance(ptrdiff_t(take));
+            if (m_at.rowLeft <= 0)
+                RowsCompleted();
         }
-        if (m_width == 0)
-            throw EIndexOutOfBounds(); // a pixel, and no room for it
-        int depth = 0;
-        int c = code;
-        while (c > highestRoot) {
-            stack[depth++] = t.Suffix[c];
-            c = t.Prefix[c];
-        }
-        stack[depth++] = uint8_t(c);
-        while (depth > 0) {
-            const int take = std::min(depth, m_width - m_column);
-            for (int i = 0; i < take; ++i)
-                m_row[m_column + i] = stack[depth - 1 - i];
-            depth -= take;
-            m_column += take;
-            if (m_column == m_width)
-                CompleteRow();
-        }
+        return m_at;
+    }
+
+    // The cursor at has reached or passed the end of the current row.
+    [[gnu::noinline]] Position RowsCompleted(Position at)
+    {
+        m_at = at;
+        RowsCompleted();
+        return m_at;
     }
 
 private:
-    void StartRow()
+    void Advance(ptrdiff_t bytes)
     {
-        m_row = m_rowIndex < m_height && m_rowIndex < m_pixels.Rows() && m_width == m_pixels.Columns()
-                    ? m_pixels.MutableRowData(m_rowIndex + 1)
-                    : m_scratch.Data();
-        m_column = 0;
+        m_at.cursor += bytes;
+        m_at.room -= bytes;
+        m_at.rowLeft -= bytes;
     }
 
-    void CompleteRow()
+    void RowsCompleted()
     {
-        m_pump.RowDone(m_width);
-        if (m_row == m_scratch.Data())
+        while (m_at.cursor && m_at.rowLeft <= 0) {
+            m_pump.RowDone(m_width);
+            ++m_rowsDone;
+            if (m_interlaced) {
+                m_rowIndex = TGifSubImage::NextInterlacedRow(m_rowIndex, m_height, m_pass);
+                if (m_rowIndex < m_rows)
+                    StartRow(m_rowIndex);
+                else
+                    StartPastTheEnd();
+            } else if (m_rowsDone < m_rows) {
+                m_at.rowLeft += m_width;
+            } else {
+                StartPastTheEnd();
+            }
+        }
+    }
+
+    void DropPastTheEnd(size_t pixels)
+    {
+        if (m_width == 0)
+            throw EIndexOutOfBounds(); // a pixel, and no room for it
+        m_extra += pixels;
+        if (m_extra >= size_t(m_width)) {
+            m_pump.RowDone(m_width);
             throw EIndexOutOfBounds(); // a whole row past the last one
-        m_rowIndex = m_interlaced ? TGifSubImage::NextInterlacedRow(m_rowIndex, m_height, m_pass) : m_rowIndex + 1;
-        StartRow();
+        }
     }
 
-    TByteArray2D& m_pixels;
+    // An interlaced row: chunk stores must not pass its end, where another row may stand.
+    void StartRow(int index)
+    {
+        m_at.cursor = m_base + size_t(index) * size_t(m_width);
+        m_end = m_at.cursor + m_width;
+        m_at.room = m_width - (Chunk - 1);
+        m_at.rowLeft = m_width;
+    }
+
+    void StartPastTheEnd()
+    {
+        m_at = {nullptr, -1, 0};
+        m_end = nullptr;
+    }
+
     TMessagePump& m_pump;
-    TBigByteArray m_scratch;
     const int m_width;
     const int m_height;
     const bool m_interlaced;
-    uint8_t* m_row = nullptr;
-    int m_column = 0;
+    int m_rows = 0; // rows the matrix has for this image
+    uint8_t* m_base = nullptr;
+    Position m_at{};
+    uint8_t* m_end = nullptr; // end of what may be written: the row, or the image
+    int m_rowsDone = 0;
     int m_rowIndex = 0;
     int m_pass = 1;
+    size_t m_extra = 0;
 };
 
 // The decoder's tables, made once per thread: only the roots need setting for each image,
@@ -180,79 +270,111 @@ void TGifSubImage::Decode(TMessagePump& pump)
         throw EGifException("Bad code Size");
     const int clearCode = 1 << CodeSize;
     const int endCode = clearCode + 1;
-    const int highestRoot = clearCode - 1;
     Data.Rewind(); // no data sub-block at all: the chunk list's index error ends the load
 
     Tables& t = DecoderTables();
-    for (int c = 0; c <= highestRoot; ++c) {
-        t.Suffix[c] = t.First[c] = uint8_t(c);
-        t.Length[c] = 1;
-    }
+    for (int c = 0; c < clearCode; ++c)
+        t.Entries[c] = {uint8_t(c), 0, 0, uint8_t(c)};
     RowWriter writer(*this, pump);
     CodeReader reader(Data.Bytes(), Data.ByteCount());
 
-    // A stream that does not start with a clear code decodes as if it did.
+    // Where the next string goes, kept in plain locals (see RowWriter) and handed to the
+    // writer, and back, only at the end of a row and near an edge.
+    const RowWriter::Position start = writer.At();
+    uint8_t* cursor = start.cursor;
+    ptrdiff_t room = start.room;
+    ptrdiff_t rowLeft = start.rowLeft;
+    auto handOver = [&](RowWriter::Position at) {
+        cursor = at.cursor;
+        room = at.room;
+        rowLeft = at.rowLeft;
+    };
+
+    // Writes the string of code: with chunk stores where it fits, else through the writer.
+    auto write = [&](int code) {
+        const ptrdiff_t length = ptrdiff_t(t.Entries[code].LengthMinus1) + 1;
+        if (length <= room) [[likely]] {
+            WriteChunks(t, code, cursor);
+            cursor += length;
+            room -= length;
+            rowLeft -= length;
+            if (rowLeft <= 0) [[unlikely]]
+                handOver(writer.RowsCompleted({cursor, room, rowLeft}));
+        } else {
+            handOver(writer.WriteNearEdge({cursor, room, rowLeft}, t, code, size_t(length)));
+        }
+    };
+    // The writer learns where the decoder stopped: on every way out of the loop but the
+    // writer's own exceptions, which leave it where it stopped itself.
+    auto fail = [&] {
+        writer.Sync({cursor, room, rowLeft});
+        throw EGifException("Bad code");
+    };
+
+    // A stream that does not start with a clear code decodes as if it did. oldCode is
+    // the code before, or one of two marks: the first code of the stream, or the first
+    // after a clear code.
+    constexpr int StreamStart = -2, AfterClear = -1;
     int codeWidth = CodeSize + 1;
     int nextFree = endCode + 1;
-    int limit = 1 << codeWidth;
-    int oldCode = 0;
+    int oldCode = StreamStart;
 
     // Adds the entry oldCode + first byte, and widens the codes when the table needs it.
     // Once the table holds 4096 entries it is frozen until the next clear code: encoders
     // may defer the clear code, and such files decode as they do elsewhere.
     auto addEntry = [&](uint8_t first) {
-        if (nextFree > limit || nextFree >= MaxCodes)
+        if (nextFree >= MaxCodes)
             return;
-        t.Prefix[nextFree] = uint16_t(oldCode);
-        t.Suffix[nextFree] = first;
-        t.First[nextFree] = t.First[oldCode];
-        t.Length[nextFree] = uint16_t(t.Length[oldCode] + 1);
-        ++nextFree;
-        if (nextFree >= limit && codeWidth < MaxCodeWidth) {
-            limit *= 2;
-            ++codeWidth;
+        const Entry& old = t.Entries[oldCode];
+        Entry& added = t.Entries[nextFree];
+        const int lm1 = old.LengthMinus1 + 1;
+        added.LengthMinus1 = uint16_t(lm1);
+        added.First = old.First;
+        const int at = lm1 & (Chunk - 1);
+        if (at != 0) {
+            // The old string's last chunk has room (its bytes past the string are 0): the
+            // new one is that chunk plus a byte.
+            added.Prefix = old.Prefix;
+            added.Last = old.Last | (uint64_t(first) << (8 * at));
+        } else {
+            added.Prefix = uint16_t(oldCode);
+            added.Last = first;
         }
+        ++nextFree;
+        if (nextFree >= (1 << codeWidth) && codeWidth < MaxCodeWidth)
+            ++codeWidth;
     };
 
+    // The first code after a clear code (or of the stream) defines no entry. The data may
+    // end anywhere: what was stored stays. An end code straight after a clear code is an
+    // error.
     int code;
-    if (!reader.Read(codeWidth, code))
-        return; // data ended: what was stored stays
-    // The first code of a stream that does not begin with a clear code is taken as the
-    // first code after a clear: it defines no entry.
-    bool firstAfterClear = true;
-    while (code != endCode) {
-        if (code == clearCode) {
+    while (reader.Read(codeWidth, code)) {
+        if (unsigned(code - clearCode) < 2u) [[unlikely]] {
+            if (code == endCode) {
+                if (oldCode == AfterClear)
+                    fail();
+                break;
+            }
             codeWidth = CodeSize + 1;
             nextFree = endCode + 1;
-            limit = 1 << codeWidth;
-            do {
-                if (!reader.Read(codeWidth, code))
-                    return;
-            } while (code == clearCode);
-            if (code == endCode)
-                throw EGifException("Bad code");
-            firstAfterClear = true;
+            oldCode = AfterClear;
+            continue;
         }
-        if (firstAfterClear) {
+        if (oldCode < 0) [[unlikely]] {
             if (code >= nextFree)
-                code = 0;
-            oldCode = code;
-            writer.Write(t, code & 0xFF, 0xFF, t.Stack); // a root: its low 8 bits
-            firstAfterClear = false;
+                code = 0; // a root
         } else if (code < nextFree) {
-            addEntry(t.First[code]);
-            oldCode = code;
-            writer.Write(t, code, highestRoot, t.Stack);
+            addEntry(t.Entries[code].First);
         } else {
             if (code != nextFree)
-                throw EGifException("Bad code");
-            addEntry(t.First[oldCode]);
-            oldCode = code;
-            writer.Write(t, code, highestRoot, t.Stack);
+                fail();
+            addEntry(t.Entries[oldCode].First);
         }
-        if (!reader.Read(codeWidth, code))
-            return;
+        oldCode = code;
+        write(code);
     }
+    writer.Sync({cursor, room, rowLeft});
 }
 
 } // namespace gif

@@ -11,6 +11,9 @@
 
 #include <gif_lib.h>
 
+#include <random>
+#include <vector>
+
 namespace {
 
 struct Outcome {
@@ -58,13 +61,202 @@ const QMap<QString, const char*>& OneSided()
     return files;
 }
 
+// An image for giflib's encoder: its place, size and colour indices, row by row.
+struct Picture {
+    int left = 0, top = 0, width = 0, height = 0;
+    bool interlaced = false;
+    std::vector<uint8_t> pixels;
+};
+
+// The rows of an image in the order the stream stores them.
+std::vector<int> StreamOrder(int height, bool interlaced)
+{
+    std::vector<int> order;
+    if (!interlaced) {
+        for (int r = 0; r < height; ++r)
+            order.push_back(r);
+        return order;
+    }
+    int pass = 1;
+    for (int r = height > 0 ? 0 : height; r < height; r = gif::TGifSubImage::NextInterlacedRow(r, height, pass))
+        order.push_back(r);
+    return order;
+}
+
+int AppendBytes(GifFileType* g, const GifByteType* bytes, int length)
+{
+    static_cast<QByteArray*>(g->UserData)->append(reinterpret_cast<const char*>(bytes), length);
+    return length;
+}
+
+// A GIF file made by giflib's encoder: a screen with a global table of 1 << bits colours
+// and the pictures, each with its rows in the stream's order.
+QByteArray Encode(int bits, const std::vector<Picture>& pictures)
+{
+    QByteArray out;
+    int error = 0;
+    GifFileType* g = EGifOpen(&out, AppendBytes, &error);
+    ColorMapObject* map = GifMakeMapObject(1 << bits, nullptr);
+    for (int i = 0; i < (1 << bits); ++i)
+        map->Colors[i] = {GifByteType(i), GifByteType(i * 3), GifByteType(255 - i)};
+    int width = 1, height = 1;
+    for (const Picture& p : pictures) {
+        width = std::max(width, p.left + p.width);
+        height = std::max(height, p.top + p.height);
+    }
+    EGifPutScreenDesc(g, width, height, bits, 0, map);
+    for (const Picture& p : pictures) {
+        EGifPutImageDesc(g, p.left, p.top, p.width, p.height, p.interlaced, nullptr);
+        for (int row : StreamOrder(p.height, p.interlaced))
+            EGifPutLine(g, const_cast<GifPixelType*>(p.pixels.data() + size_t(row) * p.width), p.width);
+    }
+    GifFreeMapObject(map);
+    EGifCloseFile(g, &error);
+    return out;
+}
+
+// The same file with the first image's compressed data cut to keep bytes, in valid
+// sub-blocks: the decoder meets the data's end before the last pixel.
+QByteArray CutFirstImageData(const QByteArray& file, int bits, qsizetype keep)
+{
+    const qsizetype start = 13 + 3 * (qsizetype(1) << bits) + 10 + 1; // header, table, descriptor, code size
+    QByteArray data;
+    qsizetype at = start;
+    while (at < file.size() && file[at] != 0) {
+        const int length = uint8_t(file[at]);
+        data += file.mid(at + 1, length);
+        at += 1 + length;
+    }
+    data.truncate(keep);
+    QByteArray out = file.left(start);
+    for (qsizetype i = 0; i < data.size(); i += 255) {
+        const QByteArray block = data.mid(i, 255);
+        out += char(block.size());
+        out += block;
+    }
+    out += '\0';
+    out += ';';
+    return out;
+}
+
+// The kinds of content that exercise the decoder differently: noise gives short strings
+// and full tables, runs give strings of thousands of bytes, the ramp something between.
+enum Content { Noise, Runs, Ramp };
+
+Picture MakePicture(int width, int height, bool interlaced, int bits, Content content, std::mt19937& random)
+{
+    Picture p;
+    p.width = width;
+    p.height = height;
+    p.interlaced = interlaced;
+    p.pixels.resize(size_t(width) * height);
+    const int colours = 1 << bits;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            int v = 0;
+            switch (content) {
+            case Noise: v = int(random() % unsigned(colours)); break;
+            case Runs: v = ((x / 37 + y / 5) % 3 == 0) ? 1 : 0; break;
+            case Ramp: v = (x / 3 + y * 2 + int(random() % 2)) % colours; break;
+            }
+            p.pixels[size_t(y) * width + x] = uint8_t(v % colours);
+        }
+    return p;
+}
+
+QString Describe(const Picture& p, int bits, Content content)
+{
+    return QStringLiteral("%1 x %2%3, %4 bits, content %5")
+        .arg(p.width).arg(p.height).arg(p.interlaced ? " interlaced" : "").arg(bits).arg(int(content));
+}
+
+// The first difference between a decoded image and its picture, empty when there is none.
+QString Difference(const gif::TGifSubImage& image, const Picture& p)
+{
+    if (image.Width != p.width || image.Height != p.height || image.Interlaced != p.interlaced)
+        return QStringLiteral("geometry differs");
+    for (int r = 0; r < p.height; ++r)
+        for (int c = 0; c < p.width; ++c)
+            if (image.Pixels->RowData(r + 1)[c] != p.pixels[size_t(r) * p.width + c])
+                return QStringLiteral("pixel (%1, %2)").arg(c).arg(r);
+    return {};
+}
+
 } // namespace
 
 class TestGifDifferential : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void allFiles();
+    void encodedImagesDecodeExactly();
+    void dataEndingEarlyKeepsWholeRowsOnly();
 };
+
+void TestGifDifferential::encodedImagesDecodeExactly()
+{
+    // Widths around the 8-byte chunks and the end of rows, heights around the interlace
+    // passes; a second, smaller image follows the first in the same file.
+    std::mt19937 random(7);
+    int files = 0;
+    for (int bits : {1, 2, 4, 8})
+        for (int width : {1, 2, 5, 7, 8, 9, 15, 16, 17, 64, 255, 1000})
+            for (int height : {1, 2, 3, 5, 8, 9, 17, 40})
+                for (bool interlaced : {false, true})
+                    for (Content content : {Noise, Runs, Ramp}) {
+                        if (width * height > 20000 && content != Runs)
+                            continue;
+                        std::vector<Picture> pictures = {MakePicture(width, height, interlaced, bits, content, random),
+                                                         MakePicture(std::max(1, width / 2), std::max(1, height - 1),
+                                                                     !interlaced, bits, Noise, random)};
+                        pictures[1].left = width / 3;
+                        pictures[1].top = height / 4;
+                        const QByteArray bytes = Encode(bits, pictures);
+                        gif::TGifFile file;
+                        file.LoadFromBuffer(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
+                        QCOMPARE(file.SubImageCount(), 2);
+                        for (int n = 0; n < 2; ++n) {
+                            const QString difference = Difference(file.SubImage(n + 1), pictures[size_t(n)]);
+                            QVERIFY2(difference.isEmpty(), qPrintable(QStringLiteral("image %1 of %2: %3")
+                                                                          .arg(n + 1)
+                                                                          .arg(Describe(pictures[0], bits, content))
+                                                                          .arg(difference)));
+                        }
+                        ++files;
+                    }
+    QVERIFY(files > 1000);
+}
+
+void TestGifDifferential::dataEndingEarlyKeepsWholeRowsOnly()
+{
+    // Rows the data completes, in the stream's order, are the picture's; every row after
+    // them is cleared, also where a chunk store ran past the last written pixel.
+    std::mt19937 random(11);
+    for (int width : {3, 8, 13, 100})
+        for (bool interlaced : {false, true})
+            for (Content content : {Noise, Runs, Ramp}) {
+                const Picture p = MakePicture(width, 30, interlaced, 8, content, random);
+                const QByteArray whole = Encode(8, {p});
+                const qsizetype dataBytes = whole.size() - (13 + 768 + 11) - 2;
+                for (qsizetype keep = 1; keep < dataBytes; keep += std::max<qsizetype>(1, dataBytes / 23)) {
+                    const QByteArray cut = CutFirstImageData(whole, 8, keep);
+                    gif::TGifFile file;
+                    file.LoadFromBuffer(reinterpret_cast<const uint8_t*>(cut.constData()), size_t(cut.size()));
+                    QCOMPARE(file.SubImageCount(), 1);
+                    const gif::TGifSubImage& image = file.SubImage(1);
+                    bool ended = false;
+                    for (int row : StreamOrder(p.height, interlaced)) {
+                        const uint8_t* decoded = image.Pixels->RowData(row + 1);
+                        const QByteArray got(reinterpret_cast<const char*>(decoded), width);
+                        const QByteArray want(reinterpret_cast<const char*>(p.pixels.data() + size_t(row) * width), width);
+                        ended = ended || got != want;
+                        if (ended)
+                            QVERIFY2(got == QByteArray(width, '\0'),
+                                     qPrintable(QStringLiteral("%1, %2 data bytes: row %3 is neither whole nor cleared")
+                                                    .arg(Describe(p, 8, content)).arg(keep).arg(row)));
+                    }
+                }
+            }
+}
 
 static Outcome Ours(const QString& path, const GifFileType* reference)
 {
