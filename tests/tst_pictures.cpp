@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
+
 namespace {
 
 QByteArray Encode(const QImage& image, const char* format, int quality = 90)
@@ -59,6 +61,8 @@ private Q_SLOTS:
     void bmpAndIco();
     void unreadableFiles();
     void metafiles();
+    void wmfAsWindowsProgramsWriteThem_data();
+    void wmfAsWindowsProgramsWriteThem();
     void metafileHelperThatCrashesOrHangs();
     void metafileFuzzFindingsAreContained();
     void preloadedPictureIsTheSame();
@@ -210,33 +214,6 @@ void TestPictures::metafiles()
     QCOMPARE(qAlpha(wmf.pixel(20, 10)), 0);
     QCOMPARE(qAlpha(wmf.pixel(150, 70)), 0);
     QCOMPARE(qAlpha(wmf.pixel(44, 36)), 0);
-    // A polygon filled with a solid red brush and outlined with a black geometric pen 13
-    // units wide, flat caps and mitred joins (style 0x2200): an opaque red inside, a black
-    // outline, nothing outside.
-    {
-        QByteArray records;
-        metatest::WmfRecord(records, 0x020B, {0, 0});
-        metatest::WmfRecord(records, 0x020C, {300, 400});
-        metatest::WmfRecord(records, 0x02FC, {0, 0x00FF, 0, 0});     // solid red brush
-        metatest::WmfRecord(records, 0x012D, {0});
-        metatest::WmfRecord(records, 0x02FA, {0x2200, 13, 0, 0, 0}); // geometric black pen, 13 wide
-        metatest::WmfRecord(records, 0x012D, {1});
-        metatest::WmfRecord(records, 0x0324, {4, 100, 75, 300, 75, 300, 225, 100, 225}); // POLYGON
-        metatest::WmfRecord(records, 0x0000, {});
-        const QByteArray file = metatest::WmfFile(records, 400, 300, true, 96, 2);
-        QImage pen;
-        try {
-            pen = LoadPicture(Write("pen.wmf", file));
-        } catch (const ELumivoError& e) {
-            QFAIL(qPrintable(e.Message));
-        }
-        QCOMPARE(pen.size(), QSize(400, 300));
-        const double k = 1.0;
-        QCOMPARE(qAlpha(pen.pixel(int(50 * k), int(40 * k))), 0);
-        QCOMPARE(QColor(pen.pixel(int(200 * k), int(150 * k))), QColor(Qt::red));
-        QCOMPARE(QColor(pen.pixel(int(100 * k), int(150 * k))), QColor(Qt::black));
-        QCOMPARE(QColor(pen.pixel(int(200 * k), int(75 * k))), QColor(Qt::black));
-    }
     // Without the placeable header, the window's origin and extent make the frame.
     const QImage moved = LoadPicture(Write("moved.wmf", metatest::Wmf(400, 200, false, 1000, -500)));
     QVERIFY2(moved.width() > 0 && qAbs(moved.width() - 2 * moved.height()) <= 2, qPrintable(QString::number(moved.width())));
@@ -271,6 +248,88 @@ void TestPictures::metafiles()
 }
 
 // Whatever the helper does (crash, hang, babble), the program gets an error in time.
+void TestPictures::wmfAsWindowsProgramsWriteThem_data()
+{
+    QTest::addColumn<int>("mapMode");     // 0: none set (MM_TEXT)
+    QTest::addColumn<bool>("viewport");   // a viewport extent after the window's
+    QTest::addColumn<bool>("transparent"); // SetBkMode(TRANSPARENT)
+    QTest::addColumn<QPoint>("origin");   // the window's origin
+    QTest::addColumn<int>("unitsPerInch");
+    QTest::newRow("plain") << 0 << false << false << QPoint(0, 0) << 96;
+    QTest::newRow("transparent background") << 0 << false << true << QPoint(0, 0) << 96;
+    QTest::newRow("anisotropic") << 8 << false << true << QPoint(0, 0) << 96;
+    QTest::newRow("anisotropic, viewport") << 8 << true << true << QPoint(0, 0) << 96;
+    QTest::newRow("anisotropic, moved origin") << 8 << false << true << QPoint(1000, -500) << 96;
+    QTest::newRow("isotropic, twips") << 7 << false << false << QPoint(0, 0) << 1440;
+    QTest::newRow("anisotropic, twips, moved origin") << 8 << true << true << QPoint(-3000, 200) << 1440;
+}
+
+// A circle drawn as a polygon, filled with a solid red brush and outlined with a black
+// geometric pen (flat caps, mitred joins: style 0x2200), as programs on Windows write it:
+// map mode, window origin and extent, often a transparent background mode. The picture is
+// the placeable frame, 4 x 3 inches at 96 to the inch; the fill is opaque red, the outline
+// black where the circle's edge is, nothing outside.
+void TestPictures::wmfAsWindowsProgramsWriteThem()
+{
+    QFETCH(int, mapMode);
+    QFETCH(bool, viewport);
+    QFETCH(bool, transparent);
+    QFETCH(QPoint, origin);
+    QFETCH(int, unitsPerInch);
+    const int k = unitsPerInch / 96; // logical units per pixel
+    QByteArray records;
+    if (mapMode != 0)
+        metatest::WmfRecord(records, 0x0103, {mapMode});                       // SETMAPMODE
+    metatest::WmfRecord(records, 0x020B, {origin.y(), origin.x()});            // SETWINDOWORG
+    metatest::WmfRecord(records, 0x020C, {300 * k, 400 * k});                  // SETWINDOWEXT
+    if (viewport)
+        metatest::WmfRecord(records, 0x020E, {300, 400});                      // SETVIEWPORTEXT
+    if (transparent)
+        metatest::WmfRecord(records, 0x0102, {1});                             // SETBKMODE
+    metatest::WmfRecord(records, 0x02FC, {0, 0x00FF, 0, 0});                   // solid red brush
+    metatest::WmfRecord(records, 0x012D, {0});
+    metatest::WmfRecord(records, 0x02FA, {0x2200, 13 * k, 0, 0, 0});           // black pen, 13 px
+    metatest::WmfRecord(records, 0x012D, {1});
+    QList<int> polygon{64};
+    for (int i = 0; i < 64; ++i) {
+        const double angle = i * 2 * M_PI / 64;
+        polygon << origin.x() + qRound((200 + 100 * std::cos(angle)) * k) << origin.y() + qRound((150 + 100 * std::sin(angle)) * k);
+    }
+    QByteArray polygonRecord;
+    metatest::Put32(polygonRecord, quint32(3 + polygon.size()));
+    metatest::Put16(polygonRecord, 0x0324); // POLYGON
+    for (int v : polygon)
+        metatest::Put16(polygonRecord, v);
+    records += polygonRecord;
+    metatest::WmfRecord(records, 0x0000, {});
+    QByteArray file = metatest::WmfFile(records, 400 * k, 300 * k, true, unitsPerInch, 2);
+    // The placeable header's frame is in the file's logical units.
+    for (int i = 0; i < 4; ++i) {
+        const int v = (i % 2 == 0 ? origin.x() : origin.y()) + (i < 2 ? 0 : (i == 2 ? 400 : 300) * k);
+        file[6 + 2 * i] = char(v & 0xFF);
+        file[7 + 2 * i] = char((v >> 8) & 0xFF);
+    }
+    quint16 checksum = 0;
+    for (int i = 0; i < 20; i += 2)
+        checksum ^= quint16(uchar(file[i]) | (uchar(file[i + 1]) << 8));
+    file[20] = char(checksum & 0xFF);
+    file[21] = char(checksum >> 8);
+
+    QImage picture;
+    try {
+        picture = LoadPicture(Write("circle.wmf", file));
+    } catch (const ELumivoError& e) {
+        QFAIL(qPrintable(e.Message));
+    }
+    QCOMPARE(picture.size(), QSize(400, 300));
+    for (const QPoint p : {QPoint(200, 150), QPoint(140, 150), QPoint(200, 90), QPoint(260, 200)})
+        QCOMPARE(QColor(picture.pixel(p)), QColor(Qt::red)); // opaque, whatever the background mode
+    for (const QPoint p : {QPoint(100, 150), QPoint(300, 150), QPoint(200, 50), QPoint(200, 250)})
+        QCOMPARE(QColor(picture.pixel(p)), QColor(Qt::black));
+    for (const QPoint p : {QPoint(5, 5), QPoint(80, 150), QPoint(320, 150), QPoint(200, 30), QPoint(395, 295)})
+        QCOMPARE(qAlpha(picture.pixel(p)), 0);
+}
+
 void TestPictures::metafileHelperThatCrashesOrHangs()
 {
     const QString file = Write("any.wmf", metatest::Wmf(100, 100));

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <optional>
@@ -40,44 +41,93 @@ wmfAPI* NewSvgApi()
     return api;
 }
 
+bool IsPlaceable(const QByteArray& data) { return data.size() >= 22 && Word(data, 0) == 0xCDD7 && Word(data, 2) == 0x9AC6; }
+
+// Calls visit(offset, words, function) for each record of a WMF, in order, until it
+// returns false or the records end (or stop making sense).
+template <class Visit>
+void ForEachRecord(const QByteArray& data, Visit visit)
+{
+    const qsizetype start = IsPlaceable(data) ? 22 : 0;
+    if (data.size() < start + 18)
+        return;
+    qsizetype at = start + qsizetype(Word(data, start + 2)) * 2; // past the standard header
+    while (at + 6 <= data.size()) {
+        const quint32 words = quint32(Word(data, at)) | (quint32(Word(data, at + 2)) << 16);
+        const quint16 function = Word(data, at + 4);
+        if (words < 3 || function == 0 || qsizetype(words) > (data.size() - at) / 2 || !visit(at, words, function))
+            return;
+        at += qsizetype(words) * 2;
+    }
+}
+
+// The records that set how logical units map to the device: map mode, window and
+// viewport origins and extents, and their offsets and scalings.
+bool IsMappingRecord(quint16 function)
+{
+    switch (function) {
+    case 0x0103: // SETMAPMODE
+    case 0x020B: // SETWINDOWORG
+    case 0x020C: // SETWINDOWEXT
+    case 0x020D: // SETVIEWPORTORG
+    case 0x020E: // SETVIEWPORTEXT
+    case 0x020F: // OFFSETVIEWPORTORG
+    case 0x0211: // OFFSETWINDOWORG
+    case 0x0410: // SCALEWINDOWEXT
+    case 0x0412: // SCALEVIEWPORTEXT
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The records that put something on the page.
+bool IsDrawingRecord(quint16 function)
+{
+    switch (function) {
+    case 0x0213: case 0x041B: case 0x0324: case 0x0325: case 0x0538: case 0x0418: case 0x0817:
+    case 0x081A: case 0x0830: case 0x061C: case 0x0521: case 0x0A32: case 0x0922: case 0x0940:
+    case 0x0B23: case 0x0B41: case 0x0F43: case 0x0D33: case 0x0228: case 0x012B: case 0x0429:
+    case 0x061D: case 0x041F: case 0x0419: case 0x0548:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // The frame a WMF declares, in its logical units: the placeable header's bounding box, or
 // for a file without one its window origin and extent. Read from the file's own bytes;
-// the header and the window records have fixed layouts.
+// the header and the records have fixed layouts.
 struct WmfFrame {
     bool found = false;
     int left = 0, top = 0, right = 0, bottom = 0;
-    QByteArray windowRecords; // SETWINDOWORG and SETWINDOWEXT as the file has them
+    QByteArray mappingRecords; // the mapping in force where the drawing starts, as the file sets it
 };
 
 WmfFrame DeclaredFrame(const QByteArray& data)
 {
     WmfFrame frame;
-    const bool placeable = data.size() >= 22 && Word(data, 0) == 0xCDD7 && Word(data, 2) == 0x9AC6;
-    if (placeable) {
+    if (IsPlaceable(data)) {
         frame.left = qint16(Word(data, 6));
         frame.top = qint16(Word(data, 8));
         frame.right = qint16(Word(data, 10));
         frame.bottom = qint16(Word(data, 12));
         frame.found = frame.right != frame.left && frame.bottom != frame.top;
     }
-    const qsizetype start = placeable ? 22 : 0;
-    if (data.size() < start + 18)
-        return frame;
-    qsizetype at = start + qsizetype(Word(data, start + 2)) * 2; // past the standard header
-    // The first SETWINDOWORG and SETWINDOWEXT records: (y, x) each.
+    // The first window origin and extent: (y, x) each.
     std::optional<QPoint> origin, extent;
-    while (at + 6 <= data.size() && !(origin && extent)) {
-        const quint32 words = quint32(Word(data, at)) | (quint32(Word(data, at + 2)) << 16);
-        const quint16 function = Word(data, at + 4);
-        if (words < 3 || function == 0 || at + qsizetype(words) * 2 > data.size())
-            break;
+    ForEachRecord(data, [&](qsizetype at, quint32 words, quint16 function) {
+        if (IsDrawingRecord(function))
+            return false;
+        if (IsMappingRecord(function))
+            frame.mappingRecords += data.mid(at, qsizetype(words) * 2);
         if ((function == 0x020B || function == 0x020C) && words >= 5) {
-            const QPoint point(qint16(Word(data, at + 8)), qint16(Word(data, at + 6)));
-            (function == 0x020B ? origin : extent) = point;
-            frame.windowRecords += data.mid(at, qsizetype(words) * 2);
+            std::optional<QPoint>& point = function == 0x020B ? origin : extent;
+            if (!point)
+                point = QPoint(qint16(Word(data, at + 8)), qint16(Word(data, at + 6)));
         }
-        at += qsizetype(words) * 2;
-    }
+        return true;
+    });
     if (!frame.found && origin && extent && extent->x() != 0 && extent->y() != 0) {
         frame.found = true;
         frame.left = origin->x();
@@ -88,12 +138,27 @@ WmfFrame DeclaredFrame(const QByteArray& data)
     return frame;
 }
 
+// The file with every background mode set to opaque. The mode decides only what fills the
+// gaps of hatches, styled lines and text; libwmf's drawing to SVG instead makes every fill
+// half transparent where the mode is transparent, which files set routinely.
+QByteArray WithOpaqueBackground(const QByteArray& data)
+{
+    QByteArray out = data;
+    ForEachRecord(data, [&](qsizetype at, quint32 words, quint16 function) {
+        if (function == 0x0102 && words >= 4) { // SETBKMODE
+            out[at + 6] = char(2);                // OPAQUE
+            out[at + 7] = char(0);
+        }
+        return true;
+    });
+    return out;
+}
+
 // Where libwmf puts the declared frame among its own coordinates: the frame drawn as a
 // rectangle with no pen in a small metafile of the same header and window, and measured.
 bool FrameInDeviceUnits(const QByteArray& data, const WmfFrame& frame, wmfD_Rect& rect)
 {
-    const bool placeable = Word(data, 0) == 0xCDD7 && Word(data, 2) == 0x9AC6;
-    QByteArray records = frame.windowRecords;
+    QByteArray records = frame.mappingRecords;
     auto record = [&records](int function, std::initializer_list<int> params) {
         PutWord(records, int(3 + params.size()));
         PutWord(records, 0);
@@ -106,7 +171,7 @@ bool FrameInDeviceUnits(const QByteArray& data, const WmfFrame& frame, wmfD_Rect
     // A rectangle covers its right and bottom edges here, one logical unit more than the frame.
     record(0x041B, {frame.bottom - 1, frame.right - 1, frame.top, frame.left}); // RECTANGLE
     record(0x0000, {});                                                  // EOF
-    QByteArray file = placeable ? data.left(22) : QByteArray();
+    QByteArray file = IsPlaceable(data) ? data.left(22) : QByteArray();
     PutWord(file, 1);
     PutWord(file, 9);
     PutWord(file, 0x0300);
@@ -134,7 +199,7 @@ QByteArray WmfToSvg(const QByteArray& data, QString& error)
         error = QStringLiteral("Metafile support could not be started");
         return {};
     }
-    QByteArray input = data; // libwmf wants a writable buffer
+    QByteArray input = WithOpaqueBackground(data); // also a writable buffer, as libwmf wants
     QByteArray svg;
     wmfD_Rect bbox;
     if (wmf_mem_open(api, reinterpret_cast<unsigned char*>(input.data()), long(input.size())) == wmf_E_None &&
@@ -150,9 +215,16 @@ QByteArray WmfToSvg(const QByteArray& data, QString& error)
         wmfD_Rect declared;
         if (frame.found && FrameInDeviceUnits(data, frame, declared)) {
             device->bbox = declared;
-            // libwmf's units are points: the size at a screen's 96 dots an inch.
-            width = unsigned(qRound((declared.BR.x - declared.TL.x) * 96.0 / 72.0));
-            height = unsigned(qRound((declared.BR.y - declared.TL.y) * 96.0 / 72.0));
+            // The size at a screen's 96 dots an inch: a placeable header says how many of
+            // its units make an inch; otherwise libwmf's units are points.
+            const int unitsPerInch = IsPlaceable(data) ? Word(data, 14) : 0;
+            if (unitsPerInch > 0) {
+                width = unsigned(qRound(std::abs(frame.right - frame.left) * 96.0 / unitsPerInch));
+                height = unsigned(qRound(std::abs(frame.bottom - frame.top) * 96.0 / unitsPerInch));
+            } else {
+                width = unsigned(qRound((declared.BR.x - declared.TL.x) * 96.0 / 72.0));
+                height = unsigned(qRound((declared.BR.y - declared.TL.y) * 96.0 / 72.0));
+            }
         } else {
             device->bbox = bbox;
         }
