@@ -10,7 +10,7 @@
 #include <QLabel>
 #include <QUrl>
 
-TAboutBox1* AboutBox1 = nullptr;
+TOnFirstUse<TAboutBox1> AboutBox1;
 
 namespace {
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/OnFirstUse.h"
 #include "platform/RollingDialog.h"
 
 class QLabel;
@@ -22,4 +23,4 @@ public:
     TLinkLabel* Label10;
 };
 
-extern TAboutBox1* AboutBox1;
+extern TOnFirstUse<TAboutBox1> AboutBox1;

@@ -18,19 +18,18 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDir>
 
 void CreateApplicationWindows(const QString& settingsFile)
 {
     ClearQuitRequest();
     MainForm = new TMainForm(settingsFile);
-    AboutBox1 = new TAboutBox1;
-    Form2 = new TForm2;
+    // The dialogs that start hidden are made when first opened, and kept from then on.
+    AboutBox1.Provide([] { return new TAboutBox1; });
+    Form2.Provide([] { return new TForm2; });
     NTCursor = new TNTCursor;
-    Form3 = new TForm3;
+    Form3.Provide([] { return new TForm3; });
     Form4 = new TForm4;
-    Form6 = new TForm6;
-    Form7 = new TForm7;
-    Form7->PlayList = MainForm->PlayList;
     Form4->SelectedLine = [] { return MainForm->PlayList->SelectedFilePath(); };
     Form4->OpenDialogFileName = [] { return MainForm->OpenDialog.FileName; };
     Form4->StartSlideShow = [] { MainForm->N23->trigger(); };
@@ -44,7 +43,18 @@ void CreateApplicationWindows(const QString& settingsFile)
     QObject::connect(Form4->MediaPlayer1, &TMediaPlayer::Notify, show, [show](int status) {
         presentation::RunGuardedWhenIdle(show, [show, status] { show->Continue(status); });
     });
-    Form6->SetSlideInterval = [show](int seconds) { show->SlideInterval = seconds; };
+    Form6.Provide([show] {
+        auto* dialog = new TForm6;
+        dialog->SetSlideInterval = [show](int seconds) { show->SlideInterval = seconds; };
+        return dialog;
+    });
+    // The wizard lists the folder the program started in, wherever the file dialogs have
+    // moved the current folder by the time it is first opened.
+    Form7.Provide([startFolder = QDir::currentPath()] {
+        auto* wizard = new TForm7(startFolder);
+        wizard->PlayList = MainForm->PlayList;
+        return wizard;
+    });
     QObject::connect(MainForm, &TMainForm::Closed, qApp, [] { RequestQuit(0); });
 }
 
@@ -61,12 +71,12 @@ void DestroyApplicationWindows()
 {
     if (MainForm)
         Guarded([] { MainForm->FormDestroy(); });
-    Destroy(Form7);
-    Destroy(Form6);
+    Form7.Destroy();
+    Form6.Destroy();
     Destroy(Form4);
-    Destroy(Form3);
+    Form3.Destroy();
     Destroy(NTCursor);
-    Destroy(Form2);
-    Destroy(AboutBox1);
+    Form2.Destroy();
+    AboutBox1.Destroy();
     Destroy(MainForm);
 }

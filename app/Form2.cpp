@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 
-TForm2* Form2 = nullptr;
+TOnFirstUse<TForm2> Form2;
 
 const QStringList TForm2::HelpLines = {
     QStringLiteral("Утилита представляет собой "),

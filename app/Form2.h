@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/OnFirstUse.h"
 #include "platform/RollingDialog.h"
 
 class QLabel;
@@ -21,4 +22,4 @@ public:
     QPlainTextEdit* Memo1;
 };
 
-extern TForm2* Form2;
+extern TOnFirstUse<TForm2> Form2;

@@ -8,7 +8,7 @@
 #include <QDesktopServices>
 #include <QUrl>
 
-TForm3* Form3 = nullptr;
+TOnFirstUse<TForm3> Form3;
 
 // The project's site, a web search portal, the toolkit's home page, and a page of the
 // operating system's site with a referral parameter.

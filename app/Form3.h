@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/OnFirstUse.h"
+
 #include <QDialog>
 
 class TLinkLabel;
@@ -32,4 +34,4 @@ private:
     void Open(int index);
 };
 
-extern TForm3* Form3;
+extern TOnFirstUse<TForm3> Form3;

@@ -95,9 +95,7 @@ void Arrow(QPainter& p, bool up)
     p.drawPath(path);
 }
 
-} // namespace
-
-QIcon ProgramIcon()
+QIcon DrawProgramIcon()
 {
     QIcon icon;
     for (int size : {16, 32, 48, 64}) {
@@ -120,6 +118,16 @@ QIcon ProgramIcon()
         }));
     }
     return icon;
+}
+
+} // namespace
+
+QIcon ProgramIcon()
+{
+    // Drawn once, and kept to the end: the application, the main window, the tray and the
+    // dialogs show the same picture.
+    static const QIcon* icon = new QIcon(DrawProgramIcon());
+    return *icon;
 }
 
 QList<QIcon> ToolbarImages()

@@ -6,6 +6,7 @@
 #include "platform/Quit.h"
 #include "platform/SettingsLocation.h"
 #include "platform/SingleInstance.h"
+#include "platform/StartupWarmUp.h"
 #include "platform/UnixSignals.h"
 #include "platform/WindowGeometry.h"
 #include "presentation/PictureLoader.h"
@@ -42,6 +43,10 @@ int main(int argc, char* argv[])
     // and a file named "-platform" or "-reverse" stays a file name.
     int toolkitArgc = 1;
     char* toolkitArgv[] = {argv[0], nullptr};
+    WarmUpFonts();
+    // The menu bar stays in the main window, whose layout is made for it, also where the
+    // desktop offers a global menu bar.
+    QApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
     QApplication app(toolkitArgc, toolkitArgv);
     QApplication::setApplicationName(QStringLiteral("lumivo"));
     QApplication::setApplicationVersion(QStringLiteral("2.0"));
@@ -73,6 +78,7 @@ int main(int argc, char* argv[])
     case TSingleInstance::SendResult::Unavailable:
         break;
     }
+    WarmUpSessionBus();
     // The slide show will begin with the first file: its picture is decoded on a worker
     // thread while the windows are built.
     if (commandLine->SlideShow && !request.Files.isEmpty())

@@ -2,9 +2,10 @@
 # First paint: from starting a program to its picture on the X server, measured with
 # bench/firstpaint/firstpaint.c (it reads back only what the server reports as drawn).
 # Compares, in alternating runs on one X server: lumivo --slideshow PICTURE against the
-# smallest Qt program showing the same picture (bench/firstpaint/qt-floor), for a
-# 1500 x 1000 JPEG and a 6000 x 4000 JPEG, and lumivo started from an empty folder against
-# one of 20 000 files. Prints best and median of RUNS (default 7) for each.
+# smallest Qt program showing the same picture (bench/firstpaint/qt-floor) and against feh,
+# for a 1500 x 1000 JPEG and a 6000 x 4000 JPEG, and lumivo started from an empty folder
+# against one of 20 000 files. Prints best and median of RUNS (default 7) for each, and the
+# ratios of the medians.
 #   bench/firstpaint.sh [RUNS]      (needs DISPLAY, or starts an Xvfb of its own)
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
@@ -49,11 +50,13 @@ measure() {
   (cd "$folder" && rm -f lumivo.INI && "$tools/firstpaint" 255 0 0 20000 "$@" | sed -n 's/.*paint_ms=\([0-9.-]*\).*/\1/p')
 }
 stats() { sort -n | awk '{a[NR]=$1} END {printf "best %.0f ms, median %.0f ms", a[1], a[int((NR+1)/2)]}'; }
+median() { tr ' ' '\n' <<<"${results[$1]}" | grep -v '^$' | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
 declare -A results
 for r in $(seq "$runs"); do
   for size in 1500 6000; do
     results[floor$size]+="$(measure "$work/empty" "$tools/qt-floor/qt-floor" "$work/red$size.jpg") "
+    results[feh$size]+="$(measure "$work/empty" feh "$work/red$size.jpg") "
     results[lumivo$size]+="$(measure "$work/empty" ./lumivo --slideshow "$work/red$size.jpg") "
   done
   results[many]+="$(measure "$work/many" ./lumivo --slideshow "$work/red1500.jpg") "
@@ -61,11 +64,16 @@ done
 echo "first paint, $runs alternating runs each (load: $(cut -d' ' -f1-3 /proc/loadavg))"
 declare -A labels=(
   [floor1500]="qt-floor, 1500 x 1000 JPEG"
+  [feh1500]="feh, 1500 x 1000 JPEG"
   [lumivo1500]="lumivo, 1500 x 1000 JPEG, empty folder"
   [floor6000]="qt-floor, 6000 x 4000 JPEG"
+  [feh6000]="feh, 6000 x 4000 JPEG"
   [lumivo6000]="lumivo, 6000 x 4000 JPEG"
   [many]="lumivo, 1500 x 1000 JPEG, folder of 20 000 files"
 )
-for key in floor1500 lumivo1500 floor6000 lumivo6000 many; do
+for key in floor1500 feh1500 lumivo1500 floor6000 feh6000 lumivo6000 many; do
   printf '%-50s %s\n' "${labels[$key]}" "$(tr ' ' '\n' <<<"${results[$key]}" | grep -v '^$' | stats)"
 done
+ratio() { awk -v a="$(median "$1")" -v b="$(median "$2")" 'BEGIN {printf "%.2f", a / b}'; }
+echo "medians: lumivo / qt-floor, 1500 x 1000: $(ratio lumivo1500 floor1500); lumivo / feh, 6000 x 4000:" \
+  "$(ratio lumivo6000 feh6000); 20 000 files / empty folder: $(ratio many lumivo1500)"

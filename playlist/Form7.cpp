@@ -23,7 +23,7 @@
 
 #include <unistd.h>
 
-TForm7* Form7 = nullptr;
+TOnFirstUse<TForm7> Form7;
 
 const QString TForm7::FileMask =
     QStringLiteral("*.bmp;*.jpg;*.jpeg;*.ico;*.dib;*.emf;*.wmf;*.avi;*.wav;*.mid;*.gif;*.mp3;*.mpeg;*.mp4");
@@ -65,7 +65,7 @@ bool CanList(const QString& folder)
 
 } // namespace
 
-TForm7::TForm7(QWidget* parent) : QDialog(parent)
+TForm7::TForm7(const QString& startFolder, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("Form7"));
     setWindowTitle(QStringLiteral("Мастер плей-листов"));
@@ -177,10 +177,10 @@ TForm7::TForm7(QWidget* parent) : QDialog(parent)
 
     m_masks = FileMask.split(QLatin1Char(';'));
     FillDrives();
-    // The folder the program started in; one that has gone (or cannot be listed) quietly
-    // gives way to the home folder, then the root. It is listed when the wizard is shown,
-    // not here: a folder of many files must not slow the program's start.
-    for (const QString& start : {QDir::currentPath(), QDir::homePath(), QDir::rootPath()}) {
+    // The start folder; one that has gone (or cannot be listed) quietly gives way to the
+    // home folder, then the root. It is listed when the wizard is shown, not here: a
+    // folder of many files must not slow the wizard's first opening twice.
+    for (const QString& start : {startFolder, QDir::homePath(), QDir::rootPath()}) {
         const QString path = start.isEmpty() ? QString() : QDir::cleanPath(QDir(start).absolutePath());
         if (!path.isEmpty() && CanList(path)) {
             m_directory = path;

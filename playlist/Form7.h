@@ -1,8 +1,10 @@
 #pragma once
 
+#include "platform/OnFirstUse.h"
 #include "platform/FileDialog.h"
 
 #include <QDialog>
+#include <QDir>
 #include <QHash>
 
 class QComboBox;
@@ -26,7 +28,9 @@ public:
     static const QString FileMask;
     static const QString FilterName;
 
-    explicit TForm7(QWidget* parent = nullptr);
+    // startFolder: the folder the wizard first lists (the program's folder at start); one
+    // that has gone gives way to the home folder, then the root.
+    explicit TForm7(const QString& startFolder = QDir::currentPath(), QWidget* parent = nullptr);
 
     // The main playlist the collection is appended to (wired at start-up).
     TPlayListBox* PlayList = nullptr;
@@ -83,4 +87,4 @@ private:
     QStringList m_masks;
 };
 
-extern TForm7* Form7;
+extern TOnFirstUse<TForm7> Form7;

@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QStyle>
 
-TForm6* Form6 = nullptr;
+TOnFirstUse<TForm6> Form6;
 
 TForm6::TForm6(QWidget* parent) : QDialog(parent)
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/OnFirstUse.h"
+
 #include <QDialog>
 
 #include <functional>
@@ -36,4 +38,4 @@ public:
     QPushButton* BitBtn2;
 };
 
-extern TForm6* Form6;
+extern TOnFirstUse<TForm6> Form6;

@@ -3,6 +3,10 @@
 // from the command line. File dialogs and message boxes are answered by the test.
 
 #include "TestFiles.h"
+#include "app/AboutBox1.h"
+#include "app/Form2.h"
+#include "app/Form3.h"
+#include "slideshow/Form6.h"
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/MainForm.h"
@@ -464,18 +468,24 @@ void TestPlaylist::wizardStartsQuietlyFromAFolderThatHasGone()
     QDir::setCurrent(m_dir.path());
 }
 
-// The wizard lists its folder when it is shown, not while the program starts.
+// The wizard is made when it is first reached and lists its folder when it is shown, not
+// while the program starts; its folder is the one the program started in, even when a
+// file dialog has moved the current folder before the wizard's first opening.
 void TestPlaylist::wizardListsItsFolderWhenShown()
 {
     DestroyApplicationWindows();
     Write("one.jpg", "x");
     CreateApplicationWindows(m_dir.filePath("lumivo.INI"));
     m_list = MainForm->PlayList;
+    QVERIFY(!Form7.Made() && !Form6.Made() && !AboutBox1.Made() && !Form2.Made() && !Form3.Made());
+    QTemporaryDir elsewhere;
+    QVERIFY(QDir::setCurrent(elsewhere.path()));
     QCOMPARE(Form7->Directory(), m_dir.path());
     QCOMPARE(Form7->FileListBox1->count(), 0);
     Form7->show();
     QCOMPARE(Form7->FileListBox1->count(), 1);
     Form7->hide();
+    QDir::setCurrent(m_dir.path());
 }
 
 // An old playlist written by Windows software (Windows-1251), and bytes of no encoding at
