@@ -105,10 +105,10 @@ private:
 // written a row at a time. Past the last row, a stream may carry a few extra pixels, which
 // are dropped, but completing a row past the last one is an error.
 //
-// The decoder keeps the cursor in a Position of its own while it writes strings that fit
+// The decoder keeps the position in locals of its own while it writes strings that fit
 // (a byte store could otherwise change the writer's fields, as far as the compiler knows,
-// and they would be read again after every store), and hands it back here at the end of a
-// row and for the strings near an edge.
+// and they would be read again after every store), and hands it here, and takes it back,
+// at the end of a row and for the strings near an edge.
 class RowWriter {
 public:
     struct Position {
