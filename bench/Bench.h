@@ -66,17 +66,15 @@ inline std::vector<BenchTimes> TimeRounds(int runs, const std::vector<std::funct
 // The machine's load averages over 1, 5 and 15 minutes, as /proc/loadavg gives them.
 inline std::string LoadAverage()
 {
-    std::string text;
-    if (FILE* f = std::fopen("/proc/loadavg", "r")) {
-        char line[128] = {};
-        if (std::fgets(line, sizeof line, f))
-            text = line;
+    double load[3] = {};
+    FILE* f = std::fopen("/proc/loadavg", "r");
+    const bool read = f && std::fscanf(f, "%lf %lf %lf", &load[0], &load[1], &load[2]) == 3;
+    if (f)
         std::fclose(f);
-    }
-    size_t spaces = 0, end = 0;
-    while (end < text.size() && (text[end] != ' ' || ++spaces < 3))
-        ++end;
-    return text.substr(0, end);
+    char text[64] = "unknown";
+    if (read)
+        std::snprintf(text, sizeof text, "%.2f %.2f %.2f", load[0], load[1], load[2]);
+    return text;
 }
 
 // Runs from the first argument (default 5); no display is needed.

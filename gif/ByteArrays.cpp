@@ -3,6 +3,7 @@
 #include "gif/GifErrors.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -14,9 +15,9 @@ namespace gif {
 
 namespace {
 
-// Built with AddressSanitizer (tests, fuzzing), every block comes from the heap and an arena
-// hands out nothing: each image then has blocks of its own, whose bounds the sanitizer
-// watches, where a slice of a shared mapping would hide an overrun.
+// Built with AddressSanitizer (tests, fuzzing), every block comes from the heap and there are
+// no arenas: each image then has blocks of its own, whose bounds the sanitizer watches,
+// where a slice of a shared mapping would hide an overrun.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool Sanitized = true;
 #elif defined(__has_feature)
@@ -67,8 +68,6 @@ void Release(uint8_t* block, size_t mapped)
         std::free(block);
 }
 
-} // namespace
-
 // The last freed arena block of a mapping of its own, for the next arena.
 struct SpareBlock {
     std::mutex lock;
@@ -82,11 +81,15 @@ SpareBlock& Spare()
     return spare;
 }
 
+} // namespace
+
 std::shared_ptr<TByteArena> TByteArena::Make(size_t clearedBytes, size_t rawBytes)
 {
-    const size_t bytes = std::max<size_t>(clearedBytes + rawBytes, 1);
-    if (bytes < clearedBytes)
+    if (Sanitized)
+        return nullptr;
+    if (rawBytes > SIZE_MAX - clearedBytes)
         throw ENotEnoughMemory(int64_t(clearedBytes));
+    const size_t bytes = std::max<size_t>(clearedBytes + rawBytes, 1);
     SpareBlock& spare = Spare();
     {
         std::lock_guard<std::mutex> hold(spare.lock);
@@ -127,7 +130,7 @@ TByteArena::~TByteArena()
 uint8_t* TByteArena::Take(size_t bytes, TPart part)
 {
     const size_t slice = ArenaSlice(bytes);
-    if (Sanitized || slice < bytes || slice > m_ends[part] - m_used[part])
+    if (slice < bytes || slice > m_ends[part] - m_used[part])
         return nullptr;
     uint8_t* at = m_block + m_used[part];
     m_used[part] += slice;

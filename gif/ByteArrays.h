@@ -20,7 +20,8 @@ public:
     static constexpr size_t SpareBytes = size_t(128) << 20;
     enum TPart { Cleared, Raw };
 
-    // ENotEnoughMemory when the block cannot be had.
+    // ENotEnoughMemory when the block cannot be had. Null in a build that watches every
+    // block's bounds (AddressSanitizer): callers then give each image blocks of its own.
     static std::shared_ptr<TByteArena> Make(size_t clearedBytes, size_t rawBytes);
     ~TByteArena();
     TByteArena(const TByteArena&) = delete;
