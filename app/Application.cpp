@@ -1,18 +1,18 @@
 #include "app/Application.h"
 
-#include "app/AboutBox1.h"
-#include "app/Form2.h"
-#include "app/Form3.h"
+#include "app/AboutDialog.h"
+#include "app/HelpDialog.h"
+#include "app/LinksDialog.h"
 #include "app/MainForm.h"
-#include "decor/NTCursor.h"
+#include "decor/AnimatedPointer.h"
 #include "platform/HandlerGuard.h"
 #include "platform/Quit.h"
 #include "playlist/PlayListBox.h"
-#include "playlist/Form7.h"
-#include "presentation/Form4.h"
+#include "playlist/PlaylistWizard.h"
+#include "presentation/DisplayWindow.h"
 #include "presentation/MediaPlayer.h"
 #include "presentation/PresentationGate.h"
-#include "slideshow/Form6.h"
+#include "slideshow/SlideIntervalDialog.h"
 #include "slideshow/SlideShow.h"
 
 #include <QAction>
@@ -25,33 +25,33 @@ void CreateApplicationWindows(const QString& settingsFile)
     ClearQuitRequest();
     MainForm = new TMainForm(settingsFile);
     // The dialogs that start hidden are made when first opened, and kept from then on.
-    AboutBox1.Provide([] { return new TAboutBox1; });
-    Form2.Provide([] { return new TForm2; });
-    NTCursor = new TNTCursor;
-    Form3.Provide([] { return new TForm3; });
-    Form4 = new TForm4;
-    Form4->SelectedLine = [] { return MainForm->PlayList->SelectedFilePath(); };
-    Form4->OpenDialogFileName = [] { return MainForm->OpenDialog.FileName; };
-    Form4->StartSlideShow = [] { MainForm->N23->trigger(); };
-    Form4->StopSlideShow = [] { MainForm->N26->trigger(); };
-    Form4->ShowIntervalDialog = [] { MainForm->N11->trigger(); };
+    AboutDialog.Provide([] { return new TAboutDialog; });
+    HelpDialog.Provide([] { return new THelpDialog; });
+    AnimatedPointer = new TAnimatedPointer;
+    LinksDialog.Provide([] { return new TLinksDialog; });
+    DisplayWindow = new TDisplayWindow;
+    DisplayWindow->SelectedLine = [] { return MainForm->PlayList->SelectedFilePath(); };
+    DisplayWindow->OpenDialogFileName = [] { return MainForm->OpenDialog.FileName; };
+    DisplayWindow->StartSlideShow = [] { MainForm->StartSlideShowItem->trigger(); };
+    DisplayWindow->StopSlideShow = [] { MainForm->StopSlideShowItem->trigger(); };
+    DisplayWindow->ShowIntervalDialog = [] { MainForm->SlideIntervalItem->trigger(); };
 
     // The slide show runs on the main window's slide timer and the display window's player.
-    auto* show = new TSlideShow(MainForm->PlayList, MainForm->Timer1, Form4,
-                                [] { return MainForm->Screen->isChecked(); }, MainForm);
+    auto* show = new TSlideShow(MainForm->PlayList, MainForm->SlideTimer, DisplayWindow,
+                                [] { return MainForm->FullScreenBox->isChecked(); }, MainForm);
     MainForm->SlideShow = show;
-    QObject::connect(Form4->MediaPlayer1, &TMediaPlayer::Notify, show, [show](int status) {
+    QObject::connect(DisplayWindow->MediaPlayer, &TMediaPlayer::Notify, show, [show](int status) {
         presentation::RunGuardedWhenIdle(show, [show, status] { show->Continue(status); });
     });
-    Form6.Provide([show] {
-        auto* dialog = new TForm6;
+    SlideIntervalDialog.Provide([show] {
+        auto* dialog = new TSlideIntervalDialog;
         dialog->SetSlideInterval = [show](int seconds) { show->SlideInterval = seconds; };
         return dialog;
     });
     // The wizard lists the folder the program started in, wherever the file dialogs have
     // moved the current folder by the time it is first opened.
-    Form7.Provide([startFolder = QDir::currentPath()] {
-        auto* wizard = new TForm7(startFolder);
+    PlaylistWizard.Provide([startFolder = QDir::currentPath()] {
+        auto* wizard = new TPlaylistWizard(startFolder);
         wizard->PlayList = MainForm->PlayList;
         return wizard;
     });
@@ -71,12 +71,12 @@ void DestroyApplicationWindows()
 {
     if (MainForm)
         Guarded([] { MainForm->FormDestroy(); });
-    Form7.Destroy();
-    Form6.Destroy();
-    Destroy(Form4);
-    Form3.Destroy();
-    Destroy(NTCursor);
-    Form2.Destroy();
-    AboutBox1.Destroy();
+    PlaylistWizard.Destroy();
+    SlideIntervalDialog.Destroy();
+    Destroy(DisplayWindow);
+    LinksDialog.Destroy();
+    Destroy(AnimatedPointer);
+    HelpDialog.Destroy();
+    AboutDialog.Destroy();
     Destroy(MainForm);
 }

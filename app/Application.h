@@ -5,8 +5,8 @@
 // Creates the program's windows once: the main window (which reads the settings file), the
 // cursor module and the display window now; the About dialog, the help dialog, the links
 // dialog, the interval dialog and the playlist wizard when each is first reached. Each is
-// reached through its single program-wide instance (MainForm, AboutBox1, Form2, NTCursor,
-// Form3, Form4, Form6, Form7). Only the main window is shown, by the caller.
+// reached through its single program-wide instance (MainForm, AboutDialog, HelpDialog, AnimatedPointer,
+// LinksDialog, DisplayWindow, SlideIntervalDialog, PlaylistWizard). Only the main window is shown, by the caller.
 void CreateApplicationWindows(const QString& settingsFile);
 
 // Ends the program's windows: the main window writes its settings (a failure is shown in

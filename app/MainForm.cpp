@@ -1,28 +1,28 @@
 #include "app/MainForm.h"
 
-#include "app/AboutBox1.h"
-#include "app/Form2.h"
-#include "app/Form3.h"
+#include "app/AboutDialog.h"
 #include "app/FormSettings.h"
+#include "app/HelpDialog.h"
 #include "app/Icons.h"
-#include "decor/NTCursor.h"
+#include "app/LinksDialog.h"
+#include "decor/AnimatedPointer.h"
 #include "platform/AnimateWindow.h"
 #include "platform/EdgeSnap.h"
 #include "platform/HandlerGuard.h"
-#include "platform/Quit.h"
 #include "platform/IniFile.h"
 #include "platform/MciCommand.h"
+#include "platform/Quit.h"
 #include "platform/TrayClicks.h"
 #include "platform/WindowCaption.h"
 #include "platform/WindowGeometry.h"
-#include "presentation/Form4.h"
-#include "presentation/Present.h"
-#include "presentation/PresentationGate.h"
-#include "slideshow/Form6.h"
-#include "slideshow/SlideShow.h"
-#include "playlist/Form7.h"
 #include "playlist/PlayListBox.h"
 #include "playlist/PlaylistFile.h"
+#include "playlist/PlaylistWizard.h"
+#include "presentation/DisplayWindow.h"
+#include "presentation/Present.h"
+#include "presentation/PresentationGate.h"
+#include "slideshow/SlideIntervalDialog.h"
+#include "slideshow/SlideShow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -88,7 +88,7 @@ TMainForm::TMainForm(QString settingsFile, QWidget* parent)
         palette.setColor(role, Qt::blue);
     setPalette(palette);
 
-    ImageList1 = ToolbarImages();
+    ToolBarIcons = ToolbarImages();
     CreateMenus();
     CreateToolBar();
 
@@ -105,7 +105,7 @@ TMainForm::TMainForm(QString settingsFile, QWidget* parent)
     CreateControlPanel();
     layout->addWidget(ControlPanel);
     CreateStatusPanel();
-    layout->addWidget(Panel1);
+    layout->addWidget(StatusPanel);
     setCentralWidget(central);
 
     CreateNonVisual();
@@ -129,28 +129,28 @@ void TMainForm::CreateMenus()
     for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
         menuPalette.setColor(role, QApplication::palette().color(role));
     MainMenu->setPalette(menuPalette);
-    const QList<QIcon>& img = ImageList1;
+    const QList<QIcon>& img = ToolBarIcons;
 
     FileMenu = MainMenu->addMenu(QStringLiteral("&Файл"));
     Open = AddItem(FileMenu, QStringLiteral("Open"), QStringLiteral("&Открыть..."), QStringLiteral("Ctrl+O"),
                    img[2]);
     FileMenu->addSeparator();
-    AddItem1 = AddItem(FileMenu, QStringLiteral("AddItem1"), QStringLiteral("&Добавить..."),
-                       QStringLiteral("Ctrl+A"), img[0]);
-    DeleteItem1 = AddItem(FileMenu, QStringLiteral("DeleteItem1"), QStringLiteral("&Удалить"),
-                          QStringLiteral("Ctrl+D"), img[1]);
-    N6 = AddItem(FileMenu, QStringLiteral("N6"), QStringLiteral("Очистить плей-лист"));
+    AddFileItem = AddItem(FileMenu, QStringLiteral("AddFileItem"), QStringLiteral("&Добавить..."),
+                          QStringLiteral("Ctrl+A"), img[0]);
+    DeleteFileItem = AddItem(FileMenu, QStringLiteral("DeleteFileItem"), QStringLiteral("&Удалить"),
+                             QStringLiteral("Ctrl+D"), img[1]);
+    ClearPlayListItem = AddItem(FileMenu, QStringLiteral("ClearPlayListItem"), QStringLiteral("Очистить плей-лист"));
     FileMenu->addSeparator();
-    LoadPlayList1 = AddItem(FileMenu, QStringLiteral("LoadPlayList1"), QStringLiteral("&Загрузить плей-лист..."),
-                            QStringLiteral("Ctrl+L"), img[2]);
-    SavePlayList1 = AddItem(FileMenu, QStringLiteral("SavePlayList1"), QStringLiteral("&Сохранить плей-лист..."),
-                            QStringLiteral("Ctrl+S"), img[3]);
+    LoadPlayListItem = AddItem(FileMenu, QStringLiteral("LoadPlayListItem"), QStringLiteral("&Загрузить плей-лист..."),
+                               QStringLiteral("Ctrl+L"), img[2]);
+    SavePlayListItem = AddItem(FileMenu, QStringLiteral("SavePlayListItem"), QStringLiteral("&Сохранить плей-лист..."),
+                               QStringLiteral("Ctrl+S"), img[3]);
     FileMenu->addSeparator();
     Exit = AddItem(FileMenu, QStringLiteral("Exit"), QStringLiteral("&Выход"), QString(), img[9]);
 
     ActionMenu = MainMenu->addMenu(QStringLiteral("&Действие"));
-    N8 = AddItem(ActionMenu, QStringLiteral("N8"), QStringLiteral("&Скрыть окно программы"),
-                 QStringLiteral("Ctrl+R"));
+    HideWindowItem = AddItem(ActionMenu, QStringLiteral("HideWindowItem"), QStringLiteral("&Скрыть окно программы"),
+                             QStringLiteral("Ctrl+R"));
     ActionMenu->addSeparator();
     OpenCDItem = AddItem(ActionMenu, QStringLiteral("OpenCDItem"), QStringLiteral("Открыть CD"),
                          QStringLiteral("F7"), CdOpenImage());
@@ -158,27 +158,28 @@ void TMainForm::CreateMenus()
                           QStringLiteral("F8"), CdCloseImage());
 
     SlideShowMenu = MainMenu->addMenu(QStringLiteral("&Показ слайдов"));
-    N23 = AddItem(SlideShowMenu, QStringLiteral("N23"), QStringLiteral("&Запустить"), QStringLiteral("F4"), img[4]);
-    N26 = AddItem(SlideShowMenu, QStringLiteral("N26"), QStringLiteral("&Остановить"), QStringLiteral("F5"),
-                  img[5]);
+    StartSlideShowItem = AddItem(SlideShowMenu, QStringLiteral("StartSlideShowItem"), QStringLiteral("&Запустить"),
+                                 QStringLiteral("F4"), img[4]);
+    StopSlideShowItem = AddItem(SlideShowMenu, QStringLiteral("StopSlideShowItem"), QStringLiteral("&Остановить"),
+                                QStringLiteral("F5"), img[5]);
     SlideShowMenu->addSeparator();
-    N11 = AddItem(SlideShowMenu, QStringLiteral("N11"), QStringLiteral("За&держка..."), QStringLiteral("F6"),
-                  img[6]);
+    SlideIntervalItem = AddItem(SlideShowMenu, QStringLiteral("SlideIntervalItem"), QStringLiteral("За&держка..."),
+                                QStringLiteral("F6"), img[6]);
 
     ServiceMenu = MainMenu->addMenu(QStringLiteral("&Сервис"));
-    N5 = AddItem(ServiceMenu, QStringLiteral("N5"), QStringLiteral("&Сформировать плей-лист..."),
-                 QStringLiteral("Ctrl+P"), WizardImage());
+    PlaylistWizardItem = AddItem(ServiceMenu, QStringLiteral("PlaylistWizardItem"),
+                                 QStringLiteral("&Сформировать плей-лист..."), QStringLiteral("Ctrl+P"), WizardImage());
     ServiceMenu->addSeparator();
-    N13 = AddItem(ServiceMenu, QStringLiteral("N13"), QStringLiteral("&Часы"));
-    N13->setCheckable(true);
-    N13->setChecked(true);
+    ClockItem = AddItem(ServiceMenu, QStringLiteral("ClockItem"), QStringLiteral("&Часы"));
+    ClockItem->setCheckable(true);
+    ClockItem->setChecked(true);
     AnimateItem = AddItem(ServiceMenu, QStringLiteral("AnimateItem"), QStringLiteral("&Анимированный курсор"));
     AnimateItem->setCheckable(true);
     AnimateItem->setChecked(false);
 
     HelpMenu = MainMenu->addMenu(QStringLiteral("Справка"));
     Help = AddItem(HelpMenu, QStringLiteral("Help"), QStringLiteral("&Помощь..."), QStringLiteral("F1"), img[8]);
-    N1 = AddItem(HelpMenu, QStringLiteral("N1"), QStringLiteral("&Ссылки..."), QStringLiteral("F2"));
+    LinksItem = AddItem(HelpMenu, QStringLiteral("LinksItem"), QStringLiteral("&Ссылки..."), QStringLiteral("F2"));
     HelpMenu->addSeparator();
     About = AddItem(HelpMenu, QStringLiteral("About"), QStringLiteral("&О программе..."), QStringLiteral("F3"),
                     img[7]);
@@ -188,7 +189,7 @@ void TMainForm::CreateMenus()
     AboutPopupItem = AddItem(MainPopup, QStringLiteral("AboutPopupItem"), QStringLiteral("О &программе..."),
                              QString(), img[7]);
     MainPopup->addSeparator();
-    Illbeback = AddItem(MainPopup, QStringLiteral("Illbeback"), QStringLiteral("&Выход"), QString(), img[9]);
+    ExitPopupItem = AddItem(MainPopup, QStringLiteral("ExitPopupItem"), QStringLiteral("&Выход"), QString(), img[9]);
 
     TrayMenu = new QMenu(this);
     TrayMenu->setObjectName(QStringLiteral("TrayMenu"));
@@ -199,71 +200,77 @@ void TMainForm::CreateMenus()
     GoAway = AddItem(TrayMenu, QStringLiteral("GoAway"), QStringLiteral("&Выход"), QString(), img[9]);
 
     ConnectGuarded(Open, &QAction::triggered, this, [this] { OpenClick(); });
-    ConnectGuarded(N23, &QAction::triggered, this, [this] { N23Click(); });
-    ConnectGuarded(N26, &QAction::triggered, this, [this] { N26Click(); });
-    ConnectGuarded(N11, &QAction::triggered, this, [this] { N11Click(); });
-    ConnectGuarded(AddItem1, &QAction::triggered, this, [this] { AddItem1Click(); });
-    ConnectGuarded(DeleteItem1, &QAction::triggered, this, [this] { DeleteItem1Click(); });
-    ConnectGuarded(N6, &QAction::triggered, this, [this] { N6Click(); });
-    ConnectGuarded(LoadPlayList1, &QAction::triggered, this, [this] { LoadPlayList1Click(); });
-    ConnectGuarded(SavePlayList1, &QAction::triggered, this, [this] { SavePlayList1Click(); });
-    ConnectGuarded(N5, &QAction::triggered, this, [this] { N5Click(); });
-    ConnectGuarded(N13, &QAction::triggered, this, [this] { N13Click(); });
+    ConnectGuarded(StartSlideShowItem, &QAction::triggered, this, [this] { StartSlideShowClick(); });
+    ConnectGuarded(StopSlideShowItem, &QAction::triggered, this, [this] { StopSlideShowClick(); });
+    ConnectGuarded(SlideIntervalItem, &QAction::triggered, this, [this] { SlideIntervalClick(); });
+    ConnectGuarded(AddFileItem, &QAction::triggered, this, [this] { AddFileClick(); });
+    ConnectGuarded(DeleteFileItem, &QAction::triggered, this, [this] { DeleteFileClick(); });
+    ConnectGuarded(ClearPlayListItem, &QAction::triggered, this, [this] { ClearPlayListClick(); });
+    ConnectGuarded(LoadPlayListItem, &QAction::triggered, this, [this] { LoadPlayListClick(); });
+    ConnectGuarded(SavePlayListItem, &QAction::triggered, this, [this] { SavePlayListClick(); });
+    ConnectGuarded(PlaylistWizardItem, &QAction::triggered, this, [this] { PlaylistWizardClick(); });
+    ConnectGuarded(ClockItem, &QAction::triggered, this, [this] { ClockItemClick(); });
     ConnectGuarded(AnimateItem, &QAction::triggered, this, [this] { AnimateItemClick(); });
-    ConnectGuarded(OpenCDItem, &QAction::triggered, this, [this] { BitBtn1Click(); });
-    ConnectGuarded(CloseCDItem, &QAction::triggered, this, [this] { BitBtn2Click(); });
+    ConnectGuarded(OpenCDItem, &QAction::triggered, this, [this] { OpenCdTrayClick(); });
+    ConnectGuarded(CloseCDItem, &QAction::triggered, this, [this] { CloseCdTrayClick(); });
     for (QAction* about : {About, AboutPopupItem, AboutMe})
         ConnectGuarded(about, &QAction::triggered, this, [this] { AboutClick(); });
     ConnectGuarded(Help, &QAction::triggered, this, [this] { HelpClick(); });
-    ConnectGuarded(N1, &QAction::triggered, this, [this] { N1Click(); });
-    ConnectGuarded(N8, &QAction::triggered, this, [this] { N8Click(); });
+    ConnectGuarded(LinksItem, &QAction::triggered, this, [this] { LinksClick(); });
+    ConnectGuarded(HideWindowItem, &QAction::triggered, this, [this] { HideWindowClick(); });
     ConnectGuarded(ComeBack, &QAction::triggered, this, [this] { ComeBackClick(); });
     ConnectGuarded(GoAway, &QAction::triggered, this, [this] { GoAwayClick(); });
     ConnectGuarded(Exit, &QAction::triggered, this, [this] { ExitClick(); });
-    ConnectGuarded(Illbeback, &QAction::triggered, this, [this] { IllbebackClick(); });
+    ConnectGuarded(ExitPopupItem, &QAction::triggered, this, [this] { ExitPopupItemClick(); });
 }
 
 void TMainForm::CreateToolBar()
 {
-    ToolBar1 = new QToolBar(this);
-    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-    ToolBar1->setMovable(false);
-    ToolBar1->setFloatable(false);
-    ToolBar1->setFixedHeight(29);
-    ToolBar1->setIconSize({18, 18});
-    ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
-    addToolBar(Qt::TopToolBarArea, ToolBar1);
+    ToolBar = new QToolBar(this);
+    ToolBar->setObjectName(QStringLiteral("ToolBar"));
+    ToolBar->setMovable(false);
+    ToolBar->setFloatable(false);
+    ToolBar->setFixedHeight(29);
+    ToolBar->setIconSize({18, 18});
+    ToolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+    addToolBar(Qt::TopToolBarArea, ToolBar);
 
     // A button that runs the same handler as its menu item (none for the exit button).
     auto button = [this](const QString& name, int picture, const QString& hint, QAction* sameAs) {
-        auto* b = new QToolButton(ToolBar1);
+        auto* b = new QToolButton(ToolBar);
         b->setObjectName(name);
-        b->setIcon(ImageList1[picture]);
+        b->setIcon(ToolBarIcons[picture]);
         b->setIconSize({18, 18});
         b->setToolTip(hint);
         b->setAutoRaise(true);
         b->setFixedSize(25, 24);
-        ToolBar1->addWidget(b);
+        ToolBar->addWidget(b);
         if (sameAs)
             connect(b, &QToolButton::clicked, sameAs, &QAction::trigger);
         return b;
     };
-    ToolBar1->addSeparator();
-    ToolButton5 = button(QStringLiteral("ToolButton5"), 2, QStringLiteral("Открыть плей-лист..."), LoadPlayList1);
-    ToolButton9 = button(QStringLiteral("ToolButton9"), 3, QStringLiteral("Сохранить плей-лист..."), SavePlayList1);
-    ToolBar1->addSeparator();
-    ToolButton3 = button(QStringLiteral("ToolButton3"), 0, QStringLiteral("Добавить файл в плей лист..."), AddItem1);
-    ToolButton4 = button(QStringLiteral("ToolButton4"), 1, QStringLiteral("Удалить файл..."), DeleteItem1);
-    ToolBar1->addSeparator();
-    ToolButton7 = button(QStringLiteral("ToolButton7"), 4, QStringLiteral("Запустить слайд-шоу"), N23);
-    ToolButton10 = button(QStringLiteral("ToolButton10"), 5, QStringLiteral("Остановить слайд-шоу..."), N26);
-    ToolButton12 = button(QStringLiteral("ToolButton12"), 6, QStringLiteral("Интервал..."), N11);
-    ToolBar1->addSeparator();
-    ToolButton13 = button(QStringLiteral("ToolButton13"), 8, QStringLiteral("Справка..."), Help);
-    ToolButton15 = button(QStringLiteral("ToolButton15"), 7, QStringLiteral("О программе..."), About);
-    ToolBar1->addSeparator();
-    ToolButton11 = button(QStringLiteral("ToolButton11"), 9, QStringLiteral("Выход"), nullptr);
-    ConnectGuarded(ToolButton11, &QToolButton::clicked, this, [this] { ToolButton11Click(); });
+    ToolBar->addSeparator();
+    LoadPlayListButton =
+        button(QStringLiteral("LoadPlayListButton"), 2, QStringLiteral("Открыть плей-лист..."), LoadPlayListItem);
+    SavePlayListButton =
+        button(QStringLiteral("SavePlayListButton"), 3, QStringLiteral("Сохранить плей-лист..."), SavePlayListItem);
+    ToolBar->addSeparator();
+    AddFileButton =
+        button(QStringLiteral("AddFileButton"), 0, QStringLiteral("Добавить файл в плей лист..."), AddFileItem);
+    DeleteFileButton = button(QStringLiteral("DeleteFileButton"), 1, QStringLiteral("Удалить файл..."), DeleteFileItem);
+    ToolBar->addSeparator();
+    StartSlideShowButton =
+        button(QStringLiteral("StartSlideShowButton"), 4, QStringLiteral("Запустить слайд-шоу"), StartSlideShowItem);
+    StopSlideShowButton =
+        button(QStringLiteral("StopSlideShowButton"), 5, QStringLiteral("Остановить слайд-шоу..."), StopSlideShowItem);
+    SlideIntervalButton =
+        button(QStringLiteral("SlideIntervalButton"), 6, QStringLiteral("Интервал..."), SlideIntervalItem);
+    ToolBar->addSeparator();
+    HelpButton = button(QStringLiteral("HelpButton"), 8, QStringLiteral("Справка..."), Help);
+    AboutButton = button(QStringLiteral("AboutButton"), 7, QStringLiteral("О программе..."), About);
+    ToolBar->addSeparator();
+    ExitButton = button(QStringLiteral("ExitButton"), 9, QStringLiteral("Выход"), nullptr);
+    ConnectGuarded(ExitButton, &QToolButton::clicked, this, [this] { ExitAtOnceClick(); });
 }
 
 void TMainForm::CreateControlPanel()
@@ -277,52 +284,52 @@ void TMainForm::CreateControlPanel()
         w->setObjectName(name);
         w->setGeometry(x, y, width, height);
     };
-    BitBtn1 = new QPushButton(CdOpenImage(), QStringLiteral("Открыть CD"), ControlPanel);
-    place(BitBtn1, QStringLiteral("BitBtn1"), 4, 4, 137, 33);
-    BitBtn1->setToolTip(QStringLiteral("Открыть лоток привода..."));
-    BitBtn2 = new QPushButton(CdCloseImage(), QStringLiteral("Закрыть CD"), ControlPanel);
-    place(BitBtn2, QStringLiteral("BitBtn2"), 4, 36, 137, 33);
-    BitBtn2->setToolTip(QStringLiteral("Закрыть лоток привода"));
-    BitBtn3 = new QPushButton(WizardImage(), QStringLiteral("Плей-лист мастер"), ControlPanel);
-    place(BitBtn3, QStringLiteral("BitBtn3"), 144, 4, 181, 49);
-    BitBtn3->setToolTip(QStringLiteral("Мастер плей-листов"));
-    for (QPushButton* b : {BitBtn1, BitBtn2, BitBtn3})
+    OpenCdTrayButton = new QPushButton(CdOpenImage(), QStringLiteral("Открыть CD"), ControlPanel);
+    place(OpenCdTrayButton, QStringLiteral("OpenCdTrayButton"), 4, 4, 137, 33);
+    OpenCdTrayButton->setToolTip(QStringLiteral("Открыть лоток привода..."));
+    CloseCdTrayButton = new QPushButton(CdCloseImage(), QStringLiteral("Закрыть CD"), ControlPanel);
+    place(CloseCdTrayButton, QStringLiteral("CloseCdTrayButton"), 4, 36, 137, 33);
+    CloseCdTrayButton->setToolTip(QStringLiteral("Закрыть лоток привода"));
+    PlaylistWizardButton = new QPushButton(WizardImage(), QStringLiteral("Плей-лист мастер"), ControlPanel);
+    place(PlaylistWizardButton, QStringLiteral("PlaylistWizardButton"), 144, 4, 181, 49);
+    PlaylistWizardButton->setToolTip(QStringLiteral("Мастер плей-листов"));
+    for (QPushButton* b : {OpenCdTrayButton, CloseCdTrayButton, PlaylistWizardButton})
         b->setIconSize({18, 18});
-    ConnectGuarded(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
-    ConnectGuarded(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
-    ConnectGuarded(BitBtn3, &QPushButton::clicked, this, [this] { N5Click(); });
-    Screen = new QCheckBox(QStringLiteral("Полноэкранный режим"), ControlPanel);
-    place(Screen, QStringLiteral("Screen"), 144, 52, 173, 17);
-    Screen->setToolTip(QStringLiteral("Переход в полноэкранный режим"));
-    Screen->setChecked(false);
-    ConnectGuarded(Screen, &QCheckBox::toggled, this, [this] { ScreenClick(); });
+    ConnectGuarded(OpenCdTrayButton, &QPushButton::clicked, this, [this] { OpenCdTrayClick(); });
+    ConnectGuarded(CloseCdTrayButton, &QPushButton::clicked, this, [this] { CloseCdTrayClick(); });
+    ConnectGuarded(PlaylistWizardButton, &QPushButton::clicked, this, [this] { PlaylistWizardClick(); });
+    FullScreenBox = new QCheckBox(QStringLiteral("Полноэкранный режим"), ControlPanel);
+    place(FullScreenBox, QStringLiteral("FullScreenBox"), 144, 52, 173, 17);
+    FullScreenBox->setToolTip(QStringLiteral("Переход в полноэкранный режим"));
+    FullScreenBox->setChecked(false);
+    ConnectGuarded(FullScreenBox, &QCheckBox::toggled, this, [this] { FullScreenClick(); });
 
     // The clock: face layer, hands layer over it, and the picture shown when it is off.
-    Image1 = new QLabel(ControlPanel);
-    place(Image1, QStringLiteral("Image1"), 328, 4, 53, 53);
-    Image1->setAttribute(Qt::WA_TranslucentBackground);
-    SAMARA = new QLabel(ControlPanel);
-    place(SAMARA, QStringLiteral("SAMARA"), 328, 4, 53, 53);
-    SAMARA->setAttribute(Qt::WA_TranslucentBackground);
-    SAMARA->setToolTip(QStringLiteral("Часики..."));
-    ImageN = new QLabel(ControlPanel);
-    place(ImageN, QStringLiteral("ImageN"), 328, 4, 53, 53);
-    ImageN->setAlignment(Qt::AlignCenter);
-    ImageN->hide(); // its picture is made when the clock is first switched off
-    SAM = new QLabel(QStringLiteral("SAM"), ControlPanel);
-    SAM->setObjectName(QStringLiteral("SAM"));
-    SAM->move(332, 57);
-    SAM->adjustSize();
-    SAM->setToolTip(QStringLiteral("Цифровые часы..."));
+    ClockFaceLabel = new QLabel(ControlPanel);
+    place(ClockFaceLabel, QStringLiteral("ClockFaceLabel"), 328, 4, 53, 53);
+    ClockFaceLabel->setAttribute(Qt::WA_TranslucentBackground);
+    ClockHandsLabel = new QLabel(ControlPanel);
+    place(ClockHandsLabel, QStringLiteral("ClockHandsLabel"), 328, 4, 53, 53);
+    ClockHandsLabel->setAttribute(Qt::WA_TranslucentBackground);
+    ClockHandsLabel->setToolTip(QStringLiteral("Часики..."));
+    ClockOffLabel = new QLabel(ControlPanel);
+    place(ClockOffLabel, QStringLiteral("ClockOffLabel"), 328, 4, 53, 53);
+    ClockOffLabel->setAlignment(Qt::AlignCenter);
+    ClockOffLabel->hide(); // its picture is made when the clock is first switched off
+    DigitalClock = new QLabel(ControlPanel);
+    DigitalClock->setObjectName(QStringLiteral("DigitalClock"));
+    DigitalClock->move(332, 57);
+    DigitalClock->adjustSize();
+    DigitalClock->setToolTip(QStringLiteral("Цифровые часы..."));
 }
 
 void TMainForm::CreateStatusPanel()
 {
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    Panel1->setFixedHeight(19);
-    StatusLabel = new QLabel(Panel1);
+    StatusPanel = new QFrame(this);
+    StatusPanel->setObjectName(QStringLiteral("StatusPanel"));
+    StatusPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    StatusPanel->setFixedHeight(19);
+    StatusLabel = new QLabel(StatusPanel);
     StatusLabel->setObjectName(QStringLiteral("StatusLabel"));
     StatusLabel->move(4, 4);
     StatusLabel->resize(DesignWidth - 8, 15);
@@ -337,8 +344,8 @@ void TMainForm::CreateNonVisual()
 
     ConnectGuarded(Clock, &QTimer::timeout, this, [this] { ClockTimer(); });
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
+    SlideTimer = new QTimer(this);
+    SlideTimer->setObjectName(QStringLiteral("SlideTimer"));
 
     TrayIcon = new QSystemTrayIcon(this);
     // Queued, as a posted message: the menu and the commands it runs must not run inside the
@@ -369,60 +376,61 @@ void TMainForm::FormCreate()
 
 void TMainForm::SetUpClock()
 {
-    ClockGeometry = TClockGeometry::From(Image1->width(), Image1->height());
+    ClockGeometry = TClockGeometry::From(ClockFaceLabel->width(), ClockFaceLabel->height());
     ClockFace = NewClockLayer(ClockGeometry);
     DrawClockFace(ClockFace, ClockGeometry);
-    Image1->setPixmap(LayerPixmap(ClockFace));
+    ClockFaceLabel->setPixmap(LayerPixmap(ClockFace));
     ClockHands = NewClockLayer(ClockGeometry);
     ClockTimer();
 }
 
 void TMainForm::ClockTimer()
 {
-    DrawClockHands(ClockHands, SAM, ClockGeometry, QDateTime::currentDateTime(), QLocale::system());
-    SAM->adjustSize();
-    SAMARA->setPixmap(LayerPixmap(ClockHands));
+    DrawClockHands(ClockHands, DigitalClock, ClockGeometry, QDateTime::currentDateTime(), QLocale::system());
+    DigitalClock->adjustSize();
+    ClockHandsLabel->setPixmap(LayerPixmap(ClockHands));
 }
 
-void TMainForm::N13Click()
+void TMainForm::ClockItemClick()
 {
     // The menu item has already changed its checked state.
-    const bool on = N13->isChecked();
-    SAMARA->setVisible(on);
-    Image1->setVisible(on);
-    if (!on && ImageN->pixmap().isNull())
-        ImageN->setPixmap(ClockOffPicture().scaled(ImageN->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    ImageN->setVisible(!on);
+    const bool on = ClockItem->isChecked();
+    ClockHandsLabel->setVisible(on);
+    ClockFaceLabel->setVisible(on);
+    if (!on && ClockOffLabel->pixmap().isNull())
+        ClockOffLabel->setPixmap(
+            ClockOffPicture().scaled(ClockOffLabel->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    ClockOffLabel->setVisible(!on);
 }
 
 void TMainForm::AnimateItemClick()
 {
-    if (NTCursor)
-        NTCursor->start(AnimateItem->isChecked());
+    if (AnimatedPointer)
+        AnimatedPointer->start(AnimateItem->isChecked());
 }
 
 void TMainForm::SetUpStatusTexts()
 {
     m_statusTexts = {
         {ControlPanel, QString()},
-        {ToolBar1, QString()},
-        {BitBtn1, QStringLiteral("Открыть лоток CD-ROM")},
-        {BitBtn2, QStringLiteral("Закрыть лоток CD-ROM")},
-        {BitBtn3, QStringLiteral("Мастер плей-листов...")},
-        {Screen, QStringLiteral("Полноэкранный режим...")},
-        {SAMARA, QStringLiteral("Часы...")},
-        {SAM, QStringLiteral("Часы...")},
+        {ToolBar, QString()},
+        {OpenCdTrayButton, QStringLiteral("Открыть лоток CD-ROM")},
+        {CloseCdTrayButton, QStringLiteral("Закрыть лоток CD-ROM")},
+        {PlaylistWizardButton, QStringLiteral("Мастер плей-листов...")},
+        {FullScreenBox, QStringLiteral("Полноэкранный режим...")},
+        {ClockHandsLabel, QStringLiteral("Часы...")},
+        {DigitalClock, QStringLiteral("Часы...")},
         {PlayList->viewport(), QStringLiteral("Плей-лист программы")},
-        {ToolButton5, QStringLiteral("Открыть существующий плей-лист...")},
-        {ToolButton9, QStringLiteral("Сохранить плей-лист как...")},
-        {ToolButton3, QStringLiteral("Добавить элемент списка...")},
-        {ToolButton4, QStringLiteral("Удалить элемент списка...")},
-        {ToolButton7, QStringLiteral("Начать показ слайдов...")},
-        {ToolButton10, QStringLiteral("Остановить показ слайдов...")},
-        {ToolButton12, QStringLiteral("Настройка интервала между слайдами...")},
-        {ToolButton13, QStringLiteral("Справка...")},
-        {ToolButton15, QStringLiteral("Информация о программе...")},
-        {ToolButton11, QStringLiteral("Завершение работы программы")},
+        {LoadPlayListButton, QStringLiteral("Открыть существующий плей-лист...")},
+        {SavePlayListButton, QStringLiteral("Сохранить плей-лист как...")},
+        {AddFileButton, QStringLiteral("Добавить элемент списка...")},
+        {DeleteFileButton, QStringLiteral("Удалить элемент списка...")},
+        {StartSlideShowButton, QStringLiteral("Начать показ слайдов...")},
+        {StopSlideShowButton, QStringLiteral("Остановить показ слайдов...")},
+        {SlideIntervalButton, QStringLiteral("Настройка интервала между слайдами...")},
+        {HelpButton, QStringLiteral("Справка...")},
+        {AboutButton, QStringLiteral("Информация о программе...")},
+        {ExitButton, QStringLiteral("Завершение работы программы")},
     };
     for (auto it = m_statusTexts.cbegin(); it != m_statusTexts.cend(); ++it) {
         auto* control = const_cast<QWidget*>(it.key());
@@ -457,29 +465,29 @@ void TMainForm::ApplyTooltipStyle()
     QToolTip::setPalette(palette);
 }
 
-void TMainForm::BitBtn1Click() { MciSendString(QStringLiteral("Set cdaudio door open wait")); }
+void TMainForm::OpenCdTrayClick() { MciSendString(QStringLiteral("Set cdaudio door open wait")); }
 
-void TMainForm::BitBtn2Click() { MciSendString(QStringLiteral("Set cdaudio door closed wait")); }
+void TMainForm::CloseCdTrayClick() { MciSendString(QStringLiteral("Set cdaudio door closed wait")); }
 
 void TMainForm::AboutClick()
 {
-    if (AboutBox1)
-        AboutBox1->exec();
+    if (AboutDialog)
+        AboutDialog->exec();
 }
 
 void TMainForm::HelpClick()
 {
-    if (Form2)
-        Form2->exec();
+    if (HelpDialog)
+        HelpDialog->exec();
 }
 
-void TMainForm::N1Click()
+void TMainForm::LinksClick()
 {
-    if (!Form3)
+    if (!LinksDialog)
         return;
-    Form3->show();
-    Form3->raise();
-    Form3->activateWindow();
+    LinksDialog->show();
+    LinksDialog->raise();
+    LinksDialog->activateWindow();
 }
 
 QString TMainForm::TrayTip(const QString& text) { return text.left(63); }
@@ -503,7 +511,7 @@ bool TMainForm::RemoveTrayIcon()
     return was;
 }
 
-void TMainForm::N8Click()
+void TMainForm::HideWindowClick()
 {
     hide(); // fades out; the hidden main window has no task-bar entry
     AddTrayIcon();
@@ -547,8 +555,8 @@ void TMainForm::GoAwayClick()
 void TMainForm::FormShow()
 {
     ApplyTooltipStyle();
-    if (NTCursor)
-        NTCursor->start(AnimateItem->isChecked());
+    if (AnimatedPointer)
+        AnimatedPointer->start(AnimateItem->isChecked());
 }
 
 void TMainForm::FadeOut()
@@ -575,22 +583,22 @@ void TMainForm::FormDestroy()
     WriteFormSettings(ini, settings);
 }
 
-void TMainForm::N23Click()
+void TMainForm::StartSlideShowClick()
 {
     if (SlideShow)
         SlideShow->Start();
 }
 
-void TMainForm::N26Click()
+void TMainForm::StopSlideShowClick()
 {
     if (SlideShow)
         SlideShow->Stop();
 }
 
-void TMainForm::N11Click()
+void TMainForm::SlideIntervalClick()
 {
-    if (Form6)
-        Form6->exec();
+    if (SlideIntervalDialog)
+        SlideIntervalDialog->exec();
 }
 
 void TMainForm::PlayListDblClick()
@@ -600,31 +608,32 @@ void TMainForm::PlayListDblClick()
     const QFileInfo info(fileName);
     if (!info.exists() || info.isDir())
         return; // a line that names no file (gone, or a folder) is passed over without a word
-    if (Form4)
-        PresentFile(*Form4, fileName, ClassifyMediaFile(line), TAnimationSource::SelectedLine, Screen->isChecked());
+    if (DisplayWindow)
+        PresentFile(*DisplayWindow, fileName, ClassifyMediaFile(line), TAnimationSource::SelectedLine,
+                    FullScreenBox->isChecked());
 }
 
 void TMainForm::OpenClick()
 {
-    if (!OpenDialog.Execute(this) || !Form4)
+    if (!OpenDialog.Execute(this) || !DisplayWindow)
         return;
-    PresentFile(*Form4, OpenDialog.FileName, ClassifyMediaFile(OpenDialog.FileName), TAnimationSource::OpenDialog,
-                Screen->isChecked());
+    PresentFile(*DisplayWindow, OpenDialog.FileName, ClassifyMediaFile(OpenDialog.FileName),
+                TAnimationSource::OpenDialog, FullScreenBox->isChecked());
 }
 
-void TMainForm::ScreenClick()
+void TMainForm::FullScreenClick()
 {
-    if (Form4)
-        SetFullScreen(*Form4, Screen->isChecked());
+    if (DisplayWindow)
+        SetFullScreen(*DisplayWindow, FullScreenBox->isChecked());
 }
 
-void TMainForm::AddItem1Click()
+void TMainForm::AddFileClick()
 {
     if (OpenDialog.Execute(this))
         PlayList->AppendLines({OpenDialog.FileName});
 }
 
-void TMainForm::DeleteItem1Click()
+void TMainForm::DeleteFileClick()
 {
     const int selected = PlayList->SelectedIndex();
     if (selected < 0)
@@ -633,42 +642,42 @@ void TMainForm::DeleteItem1Click()
     PlayList->SetSelectedIndex(-1); // no other line is selected for the user
 }
 
-void TMainForm::N6Click()
+void TMainForm::ClearPlayListClick()
 {
     // The list is cleared only once its backup is safely written.
     SavePlaylistLines(QDir::current().absoluteFilePath(ClearedPlaylistBackup), PlayList->LineBytes());
     PlayList->clear();
 }
 
-void TMainForm::LoadPlayList1Click()
+void TMainForm::LoadPlayListClick()
 {
     if (!PlayListOpenDialog.Execute(this))
         return;
     PlayList->SetLineBytes(LoadPlaylistLines(PlayListOpenDialog.FileName));
 }
 
-void TMainForm::SavePlayList1Click()
+void TMainForm::SavePlayListClick()
 {
     if (!PlayListSaveDialog.Execute(this))
         return;
     SavePlaylistLines(PlayListSaveDialog.FileName, PlayList->LineBytes());
 }
 
-void TMainForm::N5Click()
+void TMainForm::PlaylistWizardClick()
 {
-    if (Form7)
-        Form7->exec();
+    if (PlaylistWizard)
+        PlaylistWizard->exec();
 }
 
 void TMainForm::ExitClick() { close(); }
 
-void TMainForm::ToolButton11Click()
+void TMainForm::ExitAtOnceClick()
 {
     RemoveTrayIcon();
     RequestQuit(0);
 }
 
-void TMainForm::IllbebackClick() { ToolButton11Click(); }
+void TMainForm::ExitPopupItemClick() { ExitAtOnceClick(); }
 
 void TMainForm::setVisible(bool visible)
 {

@@ -43,45 +43,45 @@ public:
     void FormDestroy();
 
     // Playlist commands.
-    void AddItem1Click();
-    void DeleteItem1Click();
-    void N6Click(); // clear, after writing the backup
-    void LoadPlayList1Click();
-    void SavePlayList1Click();
-    void N5Click(); // the playlist wizard
+    void AddFileClick();
+    void DeleteFileClick();
+    void ClearPlayListClick(); // clear, after writing the backup
+    void LoadPlayListClick();
+    void SavePlayListClick();
+    void PlaylistWizardClick();
     static const QString ClearedPlaylistBackup;
 
     // The slide show (wired at start-up) and its commands.
     TSlideShow* SlideShow = nullptr;
-    void N23Click(); // start
-    void N26Click(); // stop
-    void N11Click(); // the interval dialog
+    void StartSlideShowClick();
+    void StopSlideShowClick();
+    void SlideIntervalClick(); // the interval dialog
 
     // Presenting one item.
     void PlayListDblClick(); // the selected line
     void OpenClick();        // a file chosen in the media open dialog
-    void ScreenClick();      // full-screen mode of the display window
+    void FullScreenClick();  // full-screen mode of the display window
 
     // Clock and animated pointer.
     void ClockTimer();
-    void N13Click();         // analog clock on or off
+    void ClockItemClick();   // the analog clock on or off
     void AnimateItemClick(); // animated pointer on or off
     TClockGeometry ClockGeometry;
     QImage ClockFace;  // the face layer, painted once
     QImage ClockHands; // the hands layer, repainted every second
 
     // Small commands.
-    void BitBtn1Click(); // open the CD drive's tray
-    void BitBtn2Click(); // close it
+    void OpenCdTrayClick();  // open the CD drive's tray
+    void CloseCdTrayClick(); // close it
     void AboutClick();
     void HelpClick();
-    void N1Click(); // links
+    void LinksClick();
 
     // Tray icon.
     static QString TrayTip(const QString& text); // cut to 63 characters
     bool AddTrayIcon();
     bool RemoveTrayIcon();
-    void N8Click(); // hide into the tray
+    void HideWindowClick(); // hide into the tray
     void WMTrayNotify(QSystemTrayIcon::ActivationReason reason);
     void TrayNotifyWhenIdle(QSystemTrayIcon::ActivationReason reason); // WMTrayNotify, once no presentation runs
     void ComeBackClick();
@@ -93,77 +93,77 @@ public:
     bool HasStatusText(const QWidget* control) const { return m_statusTexts.contains(control); }
 
     // Commands that end the program.
-    void ExitClick();         // closes the main window (with its fade-out)
-    void ToolButton11Click(); // ends the event loop at once, no fade-out
-    void IllbebackClick();    // as ToolButton11Click
+    void ExitClick();          // closes the main window (with its fade-out)
+    void ExitAtOnceClick();    // ends the event loop at once, no fade-out
+    void ExitPopupItemClick(); // as ExitAtOnceClick
 
     // Menu bar.
     QMenuBar* MainMenu;
     QMenu* FileMenu;
     QAction* Open;
-    QAction* AddItem1;
-    QAction* DeleteItem1;
-    QAction* N6;
-    QAction* LoadPlayList1;
-    QAction* SavePlayList1;
+    QAction* AddFileItem;
+    QAction* DeleteFileItem;
+    QAction* ClearPlayListItem;
+    QAction* LoadPlayListItem;
+    QAction* SavePlayListItem;
     QAction* Exit;
     QMenu* ActionMenu;
-    QAction* N8;
+    QAction* HideWindowItem;
     QAction* OpenCDItem;
     QAction* CloseCDItem;
     QMenu* SlideShowMenu;
-    QAction* N23;
-    QAction* N26;
-    QAction* N11;
+    QAction* StartSlideShowItem;
+    QAction* StopSlideShowItem;
+    QAction* SlideIntervalItem;
     QMenu* ServiceMenu;
-    QAction* N5;
-    QAction* N13;
+    QAction* PlaylistWizardItem;
+    QAction* ClockItem;
     QAction* AnimateItem;
     QMenu* HelpMenu;
     QAction* Help;
-    QAction* N1;
+    QAction* LinksItem;
     QAction* About;
 
     // Context menu of the window, and the tray icon's menu.
     QMenu* MainPopup;
     QAction* AboutPopupItem;
-    QAction* Illbeback;
+    QAction* ExitPopupItem;
     QMenu* TrayMenu;
     QAction* AboutMe;
     QAction* ComeBack;
     QAction* GoAway;
 
     // Toolbar, left to right.
-    QToolBar* ToolBar1;
-    QToolButton* ToolButton5;
-    QToolButton* ToolButton9;
-    QToolButton* ToolButton3;
-    QToolButton* ToolButton4;
-    QToolButton* ToolButton7;
-    QToolButton* ToolButton10;
-    QToolButton* ToolButton12;
-    QToolButton* ToolButton13;
-    QToolButton* ToolButton15;
-    QToolButton* ToolButton11;
-    QList<QIcon> ImageList1;
+    QToolBar* ToolBar;
+    QToolButton* LoadPlayListButton;
+    QToolButton* SavePlayListButton;
+    QToolButton* AddFileButton;
+    QToolButton* DeleteFileButton;
+    QToolButton* StartSlideShowButton;
+    QToolButton* StopSlideShowButton;
+    QToolButton* SlideIntervalButton;
+    QToolButton* HelpButton;
+    QToolButton* AboutButton;
+    QToolButton* ExitButton;
+    QList<QIcon> ToolBarIcons;
 
     TPlayListBox* PlayList;
 
     QFrame* ControlPanel;
-    QPushButton* BitBtn1;
-    QPushButton* BitBtn2;
-    QPushButton* BitBtn3;
-    QCheckBox* Screen;
-    QLabel* Image1;
-    QLabel* SAMARA;
-    QLabel* ImageN;
-    QLabel* SAM;
+    QPushButton* OpenCdTrayButton;
+    QPushButton* CloseCdTrayButton;
+    QPushButton* PlaylistWizardButton;
+    QCheckBox* FullScreenBox;
+    QLabel* ClockFaceLabel;
+    QLabel* ClockHandsLabel;
+    QLabel* ClockOffLabel;
+    QLabel* DigitalClock;
 
-    QFrame* Panel1;
+    QFrame* StatusPanel;
     QLabel* StatusLabel;
 
     QTimer* Clock;
-    QTimer* Timer1;
+    QTimer* SlideTimer;
 
     TFileDialog OpenDialog{TFileDialog::Mode::Open};
     TFileDialog PlayListOpenDialog{TFileDialog::Mode::Open};

@@ -89,7 +89,7 @@ int main(int argc, char* argv[])
             MainForm->ComeBackClick();
             Guarded([&] { AppendCommandLineFiles(MainForm->PlayList, requested.Files); });
             if (requested.SlideShow)
-                MainForm->N23->trigger();
+                MainForm->StartSlideShowItem->trigger();
         });
     });
 
@@ -103,7 +103,7 @@ int main(int argc, char* argv[])
     QTimer::singleShot(0, MainForm, [files = request.Files, slideShow = commandLine->SlideShow] {
         Guarded([&] { AppendCommandLineFiles(MainForm->PlayList, files); });
         if (slideShow)
-            MainForm->N23->trigger();
+            MainForm->StartSlideShowItem->trigger();
     });
     const int result = app.exec();
     DestroyApplicationWindows();

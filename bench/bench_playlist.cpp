@@ -5,8 +5,8 @@
 //   build/bench/bench_playlist [RUNS]
 
 #include "playlist/PlayListBox.h"
-#include "playlist/Form7.h"
 #include "playlist/PlaylistFile.h"
+#include "playlist/PlaylistWizard.h"
 
 #include "Bench.h"
 
@@ -51,9 +51,9 @@ int main(int argc, char* argv[])
     folder.mkpath(".");
     for (int i = 0; i < 100000; ++i)
         QFile(folder.filePath(QStringLiteral("picture_%1.jpg").arg(i, 6, 10, QLatin1Char('0')))).open(QIODevice::WriteOnly);
-    TForm7 wizard;
+    TPlaylistWizard wizard;
     const BenchTimes listing = TimeRuns(runs, [&] { wizard.SetDirectory(folder.path()); });
     std::printf("wizard listing a folder of %d files: best %.3f s, median %.3f s (%d runs)\n",
-                int(wizard.FileListBox1->count()), listing.best, listing.median, runs);
+                int(wizard.FileList->count()), listing.best, listing.median, runs);
     return 0;
 }

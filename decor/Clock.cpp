@@ -21,7 +21,7 @@ void LoadDecorResources()
 QPixmap ClockOffPicture()
 {
     LoadDecorResources();
-    return QPixmap(QStringLiteral(":/imagen.jpg"));
+    return QPixmap(QStringLiteral(":/clock-off.jpg"));
 }
 
 TClockGeometry TClockGeometry::From(int width, int height)

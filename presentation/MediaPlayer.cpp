@@ -63,7 +63,7 @@ bool WaitUntil(Done done, int timeoutMs)
 
 TMediaPlayer::TMediaPlayer(QWidget* parent) : QWidget(parent)
 {
-    setObjectName(QStringLiteral("MediaPlayer1"));
+    setObjectName(QStringLiteral("MediaPlayer"));
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

@@ -2,7 +2,7 @@
 
 #include "gif/GifImage.h"
 #include "platform/WindowGeometry.h"
-#include "presentation/Form4.h"
+#include "presentation/DisplayWindow.h"
 #include "presentation/MediaPlayer.h"
 #include "presentation/PictureLoader.h"
 
@@ -26,14 +26,14 @@ QSize PictureClientMinimum(const QSize& client)
 
 namespace {
 
-void ShowForm(TForm4& form)
+void ShowForm(TDisplayWindow& form)
 {
     form.show();
     form.raise();
     form.activateWindow();
 }
 
-void PresentPicture(TForm4& form, const QString& fileName, bool fullScreen)
+void PresentPicture(TDisplayWindow& form, const QString& fileName, bool fullScreen)
 {
     form.ApplyPictureLayout();
     QScreen* screen = form.screen() ? form.screen() : QGuiApplication::primaryScreen();
@@ -46,7 +46,7 @@ void PresentPicture(TForm4& form, const QString& fileName, bool fullScreen)
         const QSize outer = form.frameGeometry().size();
         if (PictureOuterSize(outer) != outer) {
             SetOuterSize(&form, PictureWindowLimit);
-            form.Placement = TForm4::TPlacement::ScreenCenter;
+            form.Placement = TDisplayWindow::TPlacement::ScreenCenter;
         }
     }
     form.Image->show();
@@ -56,37 +56,38 @@ void PresentPicture(TForm4& form, const QString& fileName, bool fullScreen)
     ShowForm(form);
 }
 
-void PresentAnimation(TForm4& form, TAnimationSource source)
+void PresentAnimation(TDisplayWindow& form, TAnimationSource source)
 {
     form.ApplyAnimationLayout();
     ShowForm(form);
     if (source == TAnimationSource::SelectedLine)
-        form.Button2Click();
+        form.LoadGifFromPlaylistClick();
     else
-        form.OpenGifClick();
+        form.LoadGifFromOpenDialogClick();
 }
 
-void PresentClip(TForm4& form, const QString& fileName)
+void PresentClip(TDisplayWindow& form, const QString& fileName)
 {
     form.ApplyClipLayout();
     ShowForm(form);
     const bool video = IsVideoClip(fileName);
     if (video)
         form.Image->hide(); // an audio clip keeps a picture shown before it in view
-    form.MediaPlayer1->Display = form.Panel1;
-    form.MediaPlayer1->FileName = fileName;
-    form.MediaPlayer1->Open();
+    form.MediaPlayer->Display = form.ViewPanel;
+    form.MediaPlayer->FileName = fileName;
+    form.MediaPlayer->Open();
     if (video) {
-        const QRect r = form.MediaPlayer1->DisplayRect();
+        const QRect r = form.MediaPlayer->DisplayRect();
         if (!r.isEmpty())
             form.resize(r.width(), r.height()); // the bottom strip is part of this height
     }
-    form.MediaPlayer1->Play();
+    form.MediaPlayer->Play();
 }
 
 } // namespace
 
-void PresentFile(TForm4& form, const QString& fileName, TMediaKind kind, TAnimationSource source, bool fullScreen)
+void PresentFile(TDisplayWindow& form, const QString& fileName, TMediaKind kind, TAnimationSource source,
+                 bool fullScreen)
 {
     if (kind != mkNone)
         ++form.PresentationSerial;
@@ -105,7 +106,7 @@ void PresentFile(TForm4& form, const QString& fileName, TMediaKind kind, TAnimat
     }
 }
 
-void SetFullScreen(TForm4& form, bool on)
+void SetFullScreen(TDisplayWindow& form, bool on)
 {
     const bool wasVisible = form.isVisible();
     if (on) {
@@ -114,7 +115,7 @@ void SetFullScreen(TForm4& form, bool on)
     } else {
         form.setWindowFlag(Qt::FramelessWindowHint, false);
         form.setWindowState(Qt::WindowNoState);
-        form.Placement = TForm4::TPlacement::DesktopCenter;
+        form.Placement = TDisplayWindow::TPlacement::DesktopCenter;
     }
     if (wasVisible) // changing the border hides a window; it comes back as it was
         form.show();

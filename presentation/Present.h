@@ -9,17 +9,18 @@
 #include <QSize>
 #include <QString>
 
-class TForm4;
+class TDisplayWindow;
 
 // Where the animation control takes a GIF's file name from.
 enum class TAnimationSource { SelectedLine, OpenDialog };
 
 // Errors end the presentation at the failing step; what was done before stays done.
-void PresentFile(TForm4& form, const QString& fileName, TMediaKind kind, TAnimationSource source, bool fullScreen);
+void PresentFile(TDisplayWindow& form, const QString& fileName, TMediaKind kind, TAnimationSource source,
+                 bool fullScreen);
 
 // Full-screen mode on (no border, maximized) or off (sizeable border, normal, centred on
 // the desktop). Acts at once whether the window is shown or not, and does not show it.
-void SetFullScreen(TForm4& form, bool on);
+void SetFullScreen(TDisplayWindow& form, bool on);
 
 // The size rules of a picture: an outer size above 780 x 580 becomes 780 x 580; a client
 // area narrower or lower than 30 becomes 30 x 91.

@@ -4,14 +4,14 @@
 #include "platform/HandlerGuard.h"
 #include "playlist/MediaKind.h"
 #include "playlist/PlayListBox.h"
-#include "presentation/Form4.h"
+#include "presentation/DisplayWindow.h"
 #include "presentation/MediaPlayer.h"
 #include "presentation/Present.h"
 #include "presentation/PresentationGate.h"
 
 #include <QTimer>
 
-TSlideShow::TSlideShow(TPlayListBox* playList, QTimer* timer, TForm4* display, std::function<bool()> fullScreen,
+TSlideShow::TSlideShow(TPlayListBox* playList, QTimer* timer, TDisplayWindow* display, std::function<bool()> fullScreen,
                        QObject* parent)
     : QObject(parent), m_playList(playList), m_timer(timer), m_display(display), m_fullScreen(std::move(fullScreen))
 {
@@ -66,8 +66,8 @@ void TSlideShow::PresentSlide()
         break;
     case mkClip:
         PresentFile(*m_display, fileName, kind, TAnimationSource::SelectedLine, m_fullScreen && m_fullScreen());
-        if (!m_display->Timer1->isActive())
-            m_display->Timer1->start();
+        if (!m_display->ProgressTimer->isActive())
+            m_display->ProgressTimer->start();
         ContinueAfterClip = true;
         break;
     case mkNone:

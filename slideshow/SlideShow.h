@@ -10,7 +10,7 @@
 #include <functional>
 
 class QTimer;
-class TForm4;
+class TDisplayWindow;
 class TPlayListBox;
 
 class TSlideShow : public QObject {
@@ -18,16 +18,16 @@ class TSlideShow : public QObject {
 public:
     // timer: the main window's slide timer; fullScreen: whether the display window is in
     // full-screen mode.
-    TSlideShow(TPlayListBox* playList, QTimer* timer, TForm4* display, std::function<bool()> fullScreen,
+    TSlideShow(TPlayListBox* playList, QTimer* timer, TDisplayWindow* display, std::function<bool()> fullScreen,
                QObject* parent = nullptr);
 
     int SlideInterval = 3;          // seconds a picture or GIF stays; 0: until stopped
     bool ContinueAfterClip = false; // a clip's successful end moves the show on
 
-    void Start();                  // N23Click
-    void Step();                   // Timer1Timer
-    void Continue(int status);     // MediaPlayer1Notify
-    void Stop();                   // N26Click
+    void Start();              // the start command
+    void Step();               // a tick of the slide timer
+    void Continue(int status); // the player's notification at a clip's end
+    void Stop();               // the stop command
 
     bool TimerEnabled() const { return m_timerEnabled; }
     void ArmTimer();
@@ -41,7 +41,7 @@ private:
 
     TPlayListBox* m_playList;
     QTimer* m_timer;
-    TForm4* m_display;
+    TDisplayWindow* m_display;
     std::function<bool()> m_fullScreen;
     bool m_timerEnabled = false;
     bool m_stepPending = false; // a tick waits for the running presentation to return

@@ -1,6 +1,7 @@
-// The clock's geometry, hand end points, time texts and drawing, and the CD tray command
-// layer.
+// The clock's geometry, hand end points, time texts and drawing, the built-in pictures, and
+// the CD tray command layer.
 
+#include "decor/AnimatedPointer.h"
 #include "decor/Clock.h"
 #include "platform/MciCommand.h"
 
@@ -29,6 +30,7 @@ private Q_SLOTS:
     void clockTimeFormat_data();
     void clockTimeFormat();
     void handsFromAnyLocale();
+    void builtInPicturesLoad();
     void cdCommands();
 };
 
@@ -162,6 +164,16 @@ void TestDecor::handsFromAnyLocale()
     QCOMPARE(label.text(), QStringLiteral("21:05:07"));
     DrawClockHands(hands, &label, G, t, QLocale(QLocale::English, QLocale::UnitedStates));
     QCOMPARE(label.text(), QStringLiteral("9:05:07 PM"));
+}
+
+// A picture missing from the resources would only show as a default pointer or an empty
+// clock place, so every one is loaded here.
+void TestDecor::builtInPicturesLoad()
+{
+    LoadDecorResources();
+    for (int n = 1; n <= TCursorAnimation::FrameCount; ++n)
+        QVERIFY2(!QPixmap(TAnimatedPointer::FramePath(n)).isNull(), qPrintable(TAnimatedPointer::FramePath(n)));
+    QVERIFY(!ClockOffPicture().isNull());
 }
 
 void TestDecor::cdCommands()

@@ -1,17 +1,17 @@
 // The main window after start-up: windows, settings, menus, toolbar, panels, snapping and
 // the ways the window ends. Runs on the offscreen platform.
 
-#include "app/AboutBox1.h"
+#include "app/AboutDialog.h"
 #include "app/Application.h"
-#include "app/Form2.h"
-#include "app/Form3.h"
+#include "app/HelpDialog.h"
+#include "app/LinksDialog.h"
 #include "app/MainForm.h"
-#include "decor/NTCursor.h"
+#include "decor/AnimatedPointer.h"
 #include "platform/Dialogs.h"
-#include "playlist/Form7.h"
+#include "playlist/PlaylistWizard.h"
 #include "playlist/PlayListBox.h"
-#include "presentation/Form4.h"
-#include "slideshow/Form6.h"
+#include "presentation/DisplayWindow.h"
+#include "slideshow/SlideIntervalDialog.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -112,24 +112,25 @@ void TestMainForm::Start(const QByteArray& iniText)
 void TestMainForm::startUpCreatesEveryWindowOnce()
 {
     Start();
-    QCOMPARE(AboutBox1->windowTitle(), QStringLiteral("О программе"));
-    QCOMPARE(Form2->windowTitle(), QStringLiteral("Справка"));
-    QVERIFY(NTCursor);
-    QCOMPARE(Form3->windowTitle(), QStringLiteral("Ссылки"));
-    QCOMPARE(Form4->windowTitle(), QStringLiteral("Экран"));
-    QCOMPARE(Form6->windowTitle(), QStringLiteral("Время ожидания:"));
-    QCOMPARE(Form7->windowTitle(), QStringLiteral("Мастер плей-листов"));
+    QCOMPARE(AboutDialog->windowTitle(), QStringLiteral("О программе"));
+    QCOMPARE(HelpDialog->windowTitle(), QStringLiteral("Справка"));
+    QVERIFY(AnimatedPointer);
+    QCOMPARE(LinksDialog->windowTitle(), QStringLiteral("Ссылки"));
+    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Экран"));
+    QCOMPARE(SlideIntervalDialog->windowTitle(), QStringLiteral("Время ожидания:"));
+    QCOMPARE(PlaylistWizard->windowTitle(), QStringLiteral("Мастер плей-листов"));
     // Created hidden; fixed dialog borders around their client areas; the display window sizeable.
-    for (QWidget* w : std::initializer_list<QWidget*>{MainForm, AboutBox1, Form2, Form3, Form4, Form6, Form7})
+    for (QWidget* w : std::initializer_list<QWidget*>{MainForm, AboutDialog, HelpDialog, LinksDialog, DisplayWindow,
+                                                      SlideIntervalDialog, PlaylistWizard})
         QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
-    QCOMPARE(AboutBox1->minimumSize(), QSize(303, 139));
-    QCOMPARE(AboutBox1->maximumSize(), QSize(303, 139));
-    QCOMPARE(Form2->maximumSize(), QSize(436, 127));
-    QCOMPARE(Form3->maximumSize(), QSize(198, 87));
-    QCOMPARE(Form6->maximumSize(), QSize(273, 144));
-    QCOMPARE(Form7->maximumSize(), QSize(441, 480));
-    QCOMPARE(Form4->size(), QSize(692, 471));
-    QVERIFY(Form4->maximumWidth() > 692);
+    QCOMPARE(AboutDialog->minimumSize(), QSize(303, 139));
+    QCOMPARE(AboutDialog->maximumSize(), QSize(303, 139));
+    QCOMPARE(HelpDialog->maximumSize(), QSize(436, 127));
+    QCOMPARE(LinksDialog->maximumSize(), QSize(198, 87));
+    QCOMPARE(SlideIntervalDialog->maximumSize(), QSize(273, 144));
+    QCOMPARE(PlaylistWizard->maximumSize(), QSize(441, 480));
+    QCOMPARE(DisplayWindow->size(), QSize(692, 471));
+    QVERIFY(DisplayWindow->maximumWidth() > 692);
     QVERIFY(!QFile::exists(m_ini)); // reading never creates the file
 }
 
@@ -176,20 +177,21 @@ void TestMainForm::menuTree_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<QStringList>("items");
     QTest::newRow("file") << 0 << "&Файл"
-                          << QStringList{"&Открыть...|Ctrl+O|Open", "-", "&Добавить...|Ctrl+A|AddItem1",
-                                         "&Удалить|Ctrl+D|DeleteItem1", "Очистить плей-лист||N6", "-",
-                                         "&Загрузить плей-лист...|Ctrl+L|LoadPlayList1",
-                                         "&Сохранить плей-лист...|Ctrl+S|SavePlayList1", "-", "&Выход||Exit"};
+                          << QStringList{"&Открыть...|Ctrl+O|Open", "-", "&Добавить...|Ctrl+A|AddFileItem",
+                                         "&Удалить|Ctrl+D|DeleteFileItem", "Очистить плей-лист||ClearPlayListItem", "-",
+                                         "&Загрузить плей-лист...|Ctrl+L|LoadPlayListItem",
+                                         "&Сохранить плей-лист...|Ctrl+S|SavePlayListItem", "-", "&Выход||Exit"};
     QTest::newRow("action") << 1 << "&Действие"
-                            << QStringList{"&Скрыть окно программы|Ctrl+R|N8", "-", "Открыть CD|F7|OpenCDItem",
+                            << QStringList{"&Скрыть окно программы|Ctrl+R|HideWindowItem", "-", "Открыть CD|F7|OpenCDItem",
                                            "Закрыть CD|F8|CloseCDItem"};
     QTest::newRow("slide show") << 2 << "&Показ слайдов"
-                                << QStringList{"&Запустить|F4|N23", "&Остановить|F5|N26", "-", "За&держка...|F6|N11"};
+                                << QStringList{"&Запустить|F4|StartSlideShowItem", "&Остановить|F5|StopSlideShowItem", "-",
+                                               "За&держка...|F6|SlideIntervalItem"};
     QTest::newRow("service") << 3 << "&Сервис"
-                             << QStringList{"&Сформировать плей-лист...|Ctrl+P|N5", "-", "&Часы||N13",
+                             << QStringList{"&Сформировать плей-лист...|Ctrl+P|PlaylistWizardItem", "-", "&Часы||ClockItem",
                                             "&Анимированный курсор||AnimateItem"};
     QTest::newRow("help") << 4 << "Справка"
-                          << QStringList{"&Помощь...|F1|Help", "&Ссылки...|F2|N1", "-", "&О программе...|F3|About"};
+                          << QStringList{"&Помощь...|F1|Help", "&Ссылки...|F2|LinksItem", "-", "&О программе...|F3|About"};
 }
 
 void TestMainForm::menuTree()
@@ -202,14 +204,14 @@ void TestMainForm::menuTree()
     QCOMPARE(menus.size(), 5);
     QCOMPARE(menus[index]->text(), title);
     QCOMPARE(Describe(menus[index]->menu()), items);
-    QVERIFY(MainForm->N13->isCheckable() && MainForm->N13->isChecked());
+    QVERIFY(MainForm->ClockItem->isCheckable() && MainForm->ClockItem->isChecked());
     QVERIFY(MainForm->AnimateItem->isCheckable() && !MainForm->AnimateItem->isChecked());
 }
 
 void TestMainForm::popupAndTrayMenus()
 {
     Start();
-    QCOMPARE(Describe(MainForm->MainPopup), (QStringList{"О &программе...||AboutPopupItem", "-", "&Выход||Illbeback"}));
+    QCOMPARE(Describe(MainForm->MainPopup), (QStringList{"О &программе...||AboutPopupItem", "-", "&Выход||ExitPopupItem"}));
     QCOMPARE(Describe(MainForm->TrayMenu), (QStringList{"О &программе...||AboutMe", "-", "Восстановит&ь||ComeBack",
                                                         "-", "&Выход||GoAway"}));
 }
@@ -218,28 +220,28 @@ void TestMainForm::toolbarInOrder()
 {
     Start();
     QStringList seen;
-    for (QAction* a : MainForm->ToolBar1->actions()) {
+    for (QAction* a : MainForm->ToolBar->actions()) {
         if (a->isSeparator()) {
             seen << "|";
             continue;
         }
-        auto* button = qobject_cast<QToolButton*>(MainForm->ToolBar1->widgetForAction(a));
+        auto* button = qobject_cast<QToolButton*>(MainForm->ToolBar->widgetForAction(a));
         QVERIFY(button);
         QCOMPARE(button->size(), QSize(25, 24));
         QVERIFY(!button->icon().isNull());
         seen << button->objectName() + ':' + button->toolTip();
     }
-    QCOMPARE(seen, (QStringList{"|", "ToolButton5:Открыть плей-лист...", "ToolButton9:Сохранить плей-лист...", "|",
-                                "ToolButton3:Добавить файл в плей лист...", "ToolButton4:Удалить файл...", "|",
-                                "ToolButton7:Запустить слайд-шоу", "ToolButton10:Остановить слайд-шоу...",
-                                "ToolButton12:Интервал...", "|", "ToolButton13:Справка...",
-                                "ToolButton15:О программе...", "|", "ToolButton11:Выход"}));
-    QCOMPARE(MainForm->ToolBar1->height(), 29);
-    QCOMPARE(MainForm->ImageList1.size(), 10);
+    QCOMPARE(seen, (QStringList{"|", "LoadPlayListButton:Открыть плей-лист...", "SavePlayListButton:Сохранить плей-лист...", "|",
+                                "AddFileButton:Добавить файл в плей лист...", "DeleteFileButton:Удалить файл...", "|",
+                                "StartSlideShowButton:Запустить слайд-шоу", "StopSlideShowButton:Остановить слайд-шоу...",
+                                "SlideIntervalButton:Интервал...", "|", "HelpButton:Справка...",
+                                "AboutButton:О программе...", "|", "ExitButton:Выход"}));
+    QCOMPARE(MainForm->ToolBar->height(), 29);
+    QCOMPARE(MainForm->ToolBarIcons.size(), 10);
 
     // A toolbar button runs the same command as its menu item.
-    QSignalSpy triggered(MainForm->N23, &QAction::triggered);
-    MainForm->ToolButton7->click();
+    QSignalSpy triggered(MainForm->StartSlideShowItem, &QAction::triggered);
+    MainForm->StartSlideShowButton->click();
     QCOMPARE(triggered.count(), 1);
 }
 
@@ -249,14 +251,14 @@ void TestMainForm::controlPanel_data()
     QTest::addColumn<QRect>("geometry");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("hint");
-    QTest::newRow("BitBtn1") << "BitBtn1" << QRect(4, 4, 137, 33) << "Открыть CD" << "Открыть лоток привода...";
-    QTest::newRow("BitBtn2") << "BitBtn2" << QRect(4, 36, 137, 33) << "Закрыть CD" << "Закрыть лоток привода";
-    QTest::newRow("BitBtn3") << "BitBtn3" << QRect(144, 4, 181, 49) << "Плей-лист мастер" << "Мастер плей-листов";
-    QTest::newRow("Screen") << "Screen" << QRect(144, 52, 173, 17) << "Полноэкранный режим"
+    QTest::newRow("OpenCdTrayButton") << "OpenCdTrayButton" << QRect(4, 4, 137, 33) << "Открыть CD" << "Открыть лоток привода...";
+    QTest::newRow("CloseCdTrayButton") << "CloseCdTrayButton" << QRect(4, 36, 137, 33) << "Закрыть CD" << "Закрыть лоток привода";
+    QTest::newRow("PlaylistWizardButton") << "PlaylistWizardButton" << QRect(144, 4, 181, 49) << "Плей-лист мастер" << "Мастер плей-листов";
+    QTest::newRow("FullScreenBox") << "FullScreenBox" << QRect(144, 52, 173, 17) << "Полноэкранный режим"
                             << "Переход в полноэкранный режим";
-    QTest::newRow("Image1") << "Image1" << QRect(328, 4, 53, 53) << "" << "";
-    QTest::newRow("SAMARA") << "SAMARA" << QRect(328, 4, 53, 53) << "" << "Часики...";
-    QTest::newRow("ImageN") << "ImageN" << QRect(328, 4, 53, 53) << "" << "";
+    QTest::newRow("ClockFaceLabel") << "ClockFaceLabel" << QRect(328, 4, 53, 53) << "" << "";
+    QTest::newRow("ClockHandsLabel") << "ClockHandsLabel" << QRect(328, 4, 53, 53) << "" << "Часики...";
+    QTest::newRow("ClockOffLabel") << "ClockOffLabel" << QRect(328, 4, 53, 53) << "" << "";
 }
 
 void TestMainForm::controlPanel()
@@ -273,13 +275,13 @@ void TestMainForm::controlPanel()
     if (auto* b = qobject_cast<QAbstractButton*>(w))
         QCOMPARE(b->text(), text);
     QCOMPARE(MainForm->ControlPanel->height(), 75);
-    QCOMPARE(MainForm->Panel1->height(), 19);
+    QCOMPARE(MainForm->StatusPanel->height(), 19);
     QCOMPARE(MainForm->StatusLabel->pos(), QPoint(4, 4));
     QVERIFY(MainForm->StatusLabel->text().isEmpty());
-    QCOMPARE(MainForm->SAM->pos(), QPoint(332, 57));
-    QCOMPARE(MainForm->SAM->toolTip(), QStringLiteral("Цифровые часы..."));
-    QVERIFY(!MainForm->Screen->isChecked());
-    QVERIFY(MainForm->ImageN->isHidden() && !MainForm->SAMARA->isHidden());
+    QCOMPARE(MainForm->DigitalClock->pos(), QPoint(332, 57));
+    QCOMPARE(MainForm->DigitalClock->toolTip(), QStringLiteral("Цифровые часы..."));
+    QVERIFY(!MainForm->FullScreenBox->isChecked());
+    QVERIFY(MainForm->ClockOffLabel->isHidden() && !MainForm->ClockHandsLabel->isHidden());
 }
 
 void TestMainForm::fontTimersAndDialogs()
@@ -295,7 +297,7 @@ void TestMainForm::fontTimersAndDialogs()
 
     QVERIFY(MainForm->Clock->isActive());
     QCOMPARE(MainForm->Clock->interval(), 1000);
-    QVERIFY(!MainForm->Timer1->isActive());
+    QVERIFY(!MainForm->SlideTimer->isActive());
 
     QCOMPARE(MainForm->OpenDialog.Filter, TMainForm::MediaFilter);
     QCOMPARE(MainForm->OpenDialog.FilterIndex, 1);
@@ -328,7 +330,7 @@ void TestMainForm::unwritableSettingsAreReportedAndShutDownGoesOn()
     Start();
     DestroyApplicationWindows();
     QCOMPARE(m_dialogs, QStringList{"Unable to write to " + m_ini});
-    QVERIFY(!MainForm && !Form4 && !Form7 && !NTCursor);
+    QVERIFY(!MainForm && !DisplayWindow && !PlaylistWizard && !AnimatedPointer);
 }
 
 void TestMainForm::movesSnapToTheWorkArea()
@@ -367,10 +369,10 @@ void TestMainForm::exitButtonEndsTheLoopWithoutClosing()
         guard.start(5000);
         return QCoreApplication::exec();
     };
-    QCOMPARE(runLoopAfter([] { MainForm->ToolButton11->click(); }), 0);
+    QCOMPARE(runLoopAfter([] { MainForm->ExitButton->click(); }), 0);
     QCOMPARE(closed.count(), 0);
     QVERIFY(MainForm->isVisible()); // no close, no fade-out: the window is destroyed as it stands
-    QCOMPARE(runLoopAfter([] { MainForm->Illbeback->trigger(); }), 0);
+    QCOMPARE(runLoopAfter([] { MainForm->ExitPopupItem->trigger(); }), 0);
     QCOMPARE(closed.count(), 0);
     QVERIFY(MainForm->isVisible());
 }
@@ -379,16 +381,16 @@ void TestMainForm::showStartsOrStopsTheAnimatedPointer()
 {
     Start();
     MainForm->show();
-    QVERIFY(!NTCursor->Timer->isActive());
+    QVERIFY(!AnimatedPointer->Timer->isActive());
     MainForm->hide();
     MainForm->AnimateItem->setChecked(true);
     MainForm->show();
-    QVERIFY(NTCursor->Timer->isActive());
-    QVERIFY(!NTCursor->State().StopPending);
+    QVERIFY(AnimatedPointer->Timer->isActive());
+    QVERIFY(!AnimatedPointer->State().StopPending);
     MainForm->hide();
     MainForm->AnimateItem->setChecked(false);
     MainForm->show();
-    QVERIFY(NTCursor->State().StopPending);
+    QVERIFY(AnimatedPointer->State().StopPending);
 }
 
 QTEST_MAIN(TestMainForm)

@@ -2,7 +2,7 @@
 // termination signals, window animation fallbacks, the application cursor, and the
 // animated pointer's sequencing.
 
-#include "decor/NTCursor.h"
+#include "decor/AnimatedPointer.h"
 #include "platform/AnimateWindow.h"
 #include "platform/ApplicationCursor.h"
 #include "platform/Dialogs.h"
@@ -233,7 +233,7 @@ void TestPlatform::cursorAnimation()
     QVERIFY(a.TimerEnabled);
 
     // The module's timer follows the state.
-    TNTCursor module;
+    TAnimatedPointer module;
     QCOMPARE(module.Timer->interval(), 150);
     module.start(true);
     QVERIFY(module.Timer->isActive());

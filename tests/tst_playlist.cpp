@@ -3,19 +3,19 @@
 // from the command line. File dialogs and message boxes are answered by the test.
 
 #include "TestFiles.h"
-#include "app/AboutBox1.h"
-#include "app/Form2.h"
-#include "app/Form3.h"
-#include "slideshow/Form6.h"
+#include "app/AboutDialog.h"
+#include "app/HelpDialog.h"
+#include "app/LinksDialog.h"
+#include "slideshow/SlideIntervalDialog.h"
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/MainForm.h"
 #include "platform/Dialogs.h"
 #include "platform/FileDialog.h"
-#include "playlist/Form7.h"
+#include "playlist/PlaylistWizard.h"
 #include "playlist/PlayListBox.h"
 #include "playlist/PlaylistFile.h"
-#include "presentation/Form4.h"
+#include "presentation/DisplayWindow.h"
 #include "gif/GifImage.h"
 #include "platform/Errors.h"
 
@@ -176,18 +176,18 @@ void TestPlaylist::dragFromElsewhereIsRefused()
 void TestPlaylist::addAndDelete()
 {
     AnswerDialogs(m_dir.filePath("Фото/лето.JPG"));
-    MainForm->AddItem1->trigger();
-    MainForm->ToolButton3->click();
+    MainForm->AddFileItem->trigger();
+    MainForm->AddFileButton->click();
     QCOMPARE(m_list->Lines(), QStringList(2, m_dir.filePath("Фото/лето.JPG")));
     AnswerDialogs(QString()); // Cancel
-    MainForm->AddItem1->trigger();
+    MainForm->AddFileItem->trigger();
     QCOMPARE(m_list->count(), 2);
 
     m_list->SetLines(Numbered(3));
-    MainForm->DeleteItem1->trigger(); // no selection: nothing happens
+    MainForm->DeleteFileItem->trigger(); // no selection: nothing happens
     QCOMPARE(m_list->count(), 3);
     m_list->SetSelectedIndex(1);
-    MainForm->ToolButton4->click();
+    MainForm->DeleteFileButton->click();
     QCOMPARE(m_list->Lines(), (QStringList{"0", "2"}));
     QCOMPARE(m_list->SelectedIndex(), -1); // no other line is selected afterwards
     QVERIFY(m_errors.isEmpty());
@@ -195,10 +195,10 @@ void TestPlaylist::addAndDelete()
 
 void TestPlaylist::clearWritesTheBackupFirst()
 {
-    MainForm->N6->trigger(); // an empty list: an empty backup
+    MainForm->ClearPlayListItem->trigger(); // an empty list: an empty backup
     QCOMPARE(Read(TMainForm::ClearedPlaylistBackup), QByteArray());
     m_list->SetLines({"/a.jpg", "", "/b c.gif"});
-    MainForm->N6->trigger();
+    MainForm->ClearPlayListItem->trigger();
     QCOMPARE(m_list->count(), 0);
     QCOMPARE(Read(TMainForm::ClearedPlaylistBackup), QByteArray("/a.jpg\r\n\r\n/b c.gif\r\n"));
     QVERIFY(m_errors.isEmpty());
@@ -223,7 +223,7 @@ void TestPlaylist::clearKeepsTheListWhenTheBackupFails()
         QVERIFY(QDir::setCurrent(m_dir.filePath("shared")));
         QVERIFY(QFile::link(victim, TMainForm::ClearedPlaylistBackup));
         m_list->SetLines({"/a.jpg"});
-        MainForm->N6->trigger();
+        MainForm->ClearPlayListItem->trigger();
         QCOMPARE(Read("victim.txt"), QByteArray("precious\n"));
         QCOMPARE(m_list->Lines(), QStringList{"/a.jpg"});
         QCOMPARE(m_errors.size(), 1);
@@ -231,7 +231,7 @@ void TestPlaylist::clearKeepsTheListWhenTheBackupFails()
     }
     QVERIFY(m_dir.mkdir(TMainForm::ClearedPlaylistBackup)); // a folder of that name: no file can be made
     m_list->SetLines({"/a.jpg"});
-    MainForm->N6->trigger();
+    MainForm->ClearPlayListItem->trigger();
     QCOMPARE(m_list->Lines(), QStringList{"/a.jpg"});
     QCOMPARE(m_errors.size(), 1);
     QVERIFY(m_errors[0].startsWith("Cannot create file \"" + m_dir.filePath(TMainForm::ClearedPlaylistBackup)));
@@ -241,15 +241,15 @@ void TestPlaylist::loadAndSave()
 {
     const QString list = Write("list.txt", "/one.jpg\n\n/two.wav");
     AnswerDialogs(list);
-    MainForm->LoadPlayList1->trigger();
+    MainForm->LoadPlayListItem->trigger();
     QCOMPARE(m_list->Lines(), (QStringList{"/one.jpg", "", "/two.wav"}));
     QCOMPARE(QDir::currentPath(), m_dir.path()); // the dialog moved the current folder
 
     AnswerDialogs(m_dir.filePath("saved")); // typed without extension
-    MainForm->ToolButton9->click();
+    MainForm->SavePlayListButton->click();
     QCOMPARE(Read("saved.txt"), QByteArray("/one.jpg\r\n\r\n/two.wav\r\n"));
     m_list->SetLines({"/three.mid"});
-    MainForm->SavePlayList1->trigger(); // over the existing file, without a question
+    MainForm->SavePlayListItem->trigger(); // over the existing file, without a question
     QCOMPARE(Read("saved.txt"), QByteArray("/three.mid\r\n"));
     QVERIFY(m_errors.isEmpty());
 }
@@ -258,7 +258,7 @@ void TestPlaylist::loadOfAMissingFileLeavesTheList()
 {
     m_list->SetLines({"/kept.jpg"});
     AnswerDialogs(m_dir.filePath("gone.txt"));
-    MainForm->ToolButton5->click();
+    MainForm->LoadPlayListButton->click();
     QCOMPARE(m_list->Lines(), QStringList{"/kept.jpg"});
     QCOMPARE(m_errors, QStringList{"Cannot open file \"" + m_dir.filePath("gone.txt") +
                                    "\". No such file or directory"});
@@ -284,67 +284,67 @@ void TestPlaylist::wizardBrowsesAndCollects()
     for (const char* name : {"b.mp4", "A.JPG", "notes.txt", "c.Gif", "d.dib"})
         Write(name, "x");
     QVERIFY(m_dir.mkdir("sub"));
-    QVERIFY(Form7->SetDirectory(m_dir.path()));
+    QVERIFY(PlaylistWizard->SetDirectory(m_dir.path()));
     QStringList files;
-    for (int i = 0; i < Form7->FileListBox1->count(); ++i)
-        files << Form7->FileListBox1->item(i)->text();
+    for (int i = 0; i < PlaylistWizard->FileList->count(); ++i)
+        files << PlaylistWizard->FileList->item(i)->text();
     QCOMPARE(files, (QStringList{"A.JPG", "b.mp4", "c.Gif", "d.dib"})); // the mask, any case, by name
-    QVERIFY(!Form7->Label1->text().isEmpty());
-    QVERIFY(Form7->Label1->fontMetrics().horizontalAdvance(Form7->Label1->text()) <= 205);
-    QVERIFY(!Form7->DirectoryListBox1->findItems("sub", Qt::MatchEndsWith).isEmpty());
+    QVERIFY(!PlaylistWizard->FolderLabel->text().isEmpty());
+    QVERIFY(PlaylistWizard->FolderLabel->fontMetrics().horizontalAdvance(PlaylistWizard->FolderLabel->text()) <= 205);
+    QVERIFY(!PlaylistWizard->FolderList->findItems("sub", Qt::MatchEndsWith).isEmpty());
 
-    Form7->FileListBox1->setCurrentRow(1);
-    Form7->FileListBox1DblClick();
-    Form7->FileListBox1DblClick(); // the same file twice: collected twice
-    QCOMPARE(Form7->Memo1->toPlainText(), m_dir.filePath("b.mp4") + '\n' + m_dir.filePath("b.mp4"));
+    PlaylistWizard->FileList->setCurrentRow(1);
+    PlaylistWizard->FileListDblClick();
+    PlaylistWizard->FileListDblClick(); // the same file twice: collected twice
+    QCOMPARE(PlaylistWizard->CollectionEdit->toPlainText(), m_dir.filePath("b.mp4") + '\n' + m_dir.filePath("b.mp4"));
 
     // The folder list moves into a sub-folder on a double-click.
-    QListWidgetItem* sub = Form7->DirectoryListBox1->findItems("sub", Qt::MatchEndsWith).constFirst();
-    Q_EMIT Form7->DirectoryListBox1->itemDoubleClicked(sub);
-    QCOMPARE(Form7->Directory(), m_dir.filePath("sub"));
-    QCOMPARE(Form7->FileListBox1->count(), 0);
+    QListWidgetItem* sub = PlaylistWizard->FolderList->findItems("sub", Qt::MatchEndsWith).constFirst();
+    Q_EMIT PlaylistWizard->FolderList->itemDoubleClicked(sub);
+    QCOMPARE(PlaylistWizard->Directory(), m_dir.filePath("sub"));
+    QCOMPARE(PlaylistWizard->FileList->count(), 0);
 
     // Closed and opened again, the collection and the folder are still there.
-    Form7->show();
-    Form7->BitBtn6->click();
-    Form7->show();
-    QCOMPARE(Form7->Directory(), m_dir.filePath("sub"));
-    QCOMPARE(TextLines(Form7->Memo1->toPlainText()).size(), 2);
-    Form7->hide();
+    PlaylistWizard->show();
+    PlaylistWizard->CancelButton->click();
+    PlaylistWizard->show();
+    QCOMPARE(PlaylistWizard->Directory(), m_dir.filePath("sub"));
+    QCOMPARE(TextLines(PlaylistWizard->CollectionEdit->toPlainText()).size(), 2);
+    PlaylistWizard->hide();
 }
 
 void TestPlaylist::wizardRootFolderPath()
 {
-    QVERIFY(Form7->SetDirectory("/"));
-    Form7->FileListBox1->clear();
-    Form7->FileListBox1->addItem("x.jpg");
-    Form7->FileListBox1->setCurrentRow(0);
-    Form7->FileListBox1DblClick();
-    QCOMPARE(Form7->Memo1->toPlainText(), QStringLiteral("/x.jpg")); // one "/" between folder and name
-    Form7->FileListBox1->setCurrentRow(-1);
-    Form7->FileListBox1->setCurrentItem(nullptr);
-    Form7->FileListBox1DblClick(); // no file selected: an empty line
-    QCOMPARE(TextLines(Form7->Memo1->toPlainText()), (QStringList{"/x.jpg", ""}));
+    QVERIFY(PlaylistWizard->SetDirectory("/"));
+    PlaylistWizard->FileList->clear();
+    PlaylistWizard->FileList->addItem("x.jpg");
+    PlaylistWizard->FileList->setCurrentRow(0);
+    PlaylistWizard->FileListDblClick();
+    QCOMPARE(PlaylistWizard->CollectionEdit->toPlainText(), QStringLiteral("/x.jpg")); // one "/" between folder and name
+    PlaylistWizard->FileList->setCurrentRow(-1);
+    PlaylistWizard->FileList->setCurrentItem(nullptr);
+    PlaylistWizard->FileListDblClick(); // no file selected: an empty line
+    QCOMPARE(TextLines(PlaylistWizard->CollectionEdit->toPlainText()), (QStringList{"/x.jpg", ""}));
 }
 
 void TestPlaylist::wizardAppendsAndCloses()
 {
     m_list->SetLines({"/first"});
-    Form7->Memo1->setPlainText("/a\n\n/b");
-    Form7->show();
-    Form7->BitBtn2->click(); // "Добавить все": stays open
-    Form7->BitBtn2->click(); // twice: appended twice
-    QVERIFY(Form7->isVisible());
+    PlaylistWizard->CollectionEdit->setPlainText("/a\n\n/b");
+    PlaylistWizard->show();
+    PlaylistWizard->AddAllButton->click(); // "Добавить все": stays open
+    PlaylistWizard->AddAllButton->click(); // twice: appended twice
+    QVERIFY(PlaylistWizard->isVisible());
     QCOMPARE(m_list->Lines(), (QStringList{"/first", "/a", "", "/b", "/a", "", "/b"}));
-    Form7->BitBtn1->click(); // "Добавить в плей-лист": append and close
-    QVERIFY(!Form7->isVisible());
-    QCOMPARE(Form7->result(), int(QDialog::Accepted));
+    PlaylistWizard->AddAndCloseButton->click(); // "Добавить в плей-лист": append and close
+    QVERIFY(!PlaylistWizard->isVisible());
+    QCOMPARE(PlaylistWizard->result(), int(QDialog::Accepted));
     QCOMPARE(m_list->count(), 10);
-    QCOMPARE(Form7->Memo1->toPlainText(), QStringLiteral("/a\n\n/b")); // the collection stays
+    QCOMPARE(PlaylistWizard->CollectionEdit->toPlainText(), QStringLiteral("/a\n\n/b")); // the collection stays
 
-    Form7->Memo1->clear();
-    Form7->show();
-    Form7->BitBtn1->click(); // an empty collection appends nothing
+    PlaylistWizard->CollectionEdit->clear();
+    PlaylistWizard->show();
+    PlaylistWizard->AddAndCloseButton->click(); // an empty collection appends nothing
     QCOMPARE(m_list->count(), 10);
 }
 
@@ -352,70 +352,70 @@ void TestPlaylist::wizardLoadSaveClearCancel()
 {
     const QString list = Write("Список1.txt", "/x.jpg\r\n/y.gif\r\n");
     AnswerDialogs(list);
-    Form7->BitBtn3->click();
+    PlaylistWizard->LoadButton->click();
     QCOMPARE(m_dialogTitles, QStringList{"Загрузить плей-лист"});
-    QCOMPARE(TextLines(Form7->Memo1->toPlainText()), (QStringList{"/x.jpg", "/y.gif"}));
-    QCOMPARE(Form7->OpenDialog1.DefaultExt, QStringLiteral("txt"));
+    QCOMPARE(TextLines(PlaylistWizard->CollectionEdit->toPlainText()), (QStringList{"/x.jpg", "/y.gif"}));
+    QCOMPARE(PlaylistWizard->LoadDialog.DefaultExt, QStringLiteral("txt"));
 
     AnswerDialogs(m_dir.filePath("collected")); // ".txt" is added
-    Form7->Memo1->setPlainText("/z.wav\n");
-    Form7->BitBtn4->click();
+    PlaylistWizard->CollectionEdit->setPlainText("/z.wav\n");
+    PlaylistWizard->SaveButton->click();
     QCOMPARE(Read("collected.txt"), QByteArray("/z.wav\r\n"));
 
     // The wizard's file and the main window's playlist file are one format.
     AnswerDialogs(m_dir.filePath("collected.txt"));
-    MainForm->LoadPlayList1->trigger();
+    MainForm->LoadPlayListItem->trigger();
     QCOMPARE(m_list->Lines(), QStringList{"/z.wav"});
 
     AnswerDialogs(m_dir.filePath("missing.txt"));
-    Form7->BitBtn3->click(); // an error, and the collection stays
+    PlaylistWizard->LoadButton->click(); // an error, and the collection stays
     QCOMPARE(m_errors.size(), 1);
-    QCOMPARE(TextLines(Form7->Memo1->toPlainText()), QStringList{"/z.wav"});
+    QCOMPARE(TextLines(PlaylistWizard->CollectionEdit->toPlainText()), QStringList{"/z.wav"});
 
-    Form7->BitBtn5->click();
-    QVERIFY(Form7->Memo1->toPlainText().isEmpty());
+    PlaylistWizard->ClearButton->click();
+    QVERIFY(PlaylistWizard->CollectionEdit->toPlainText().isEmpty());
 
-    Form7->Memo1->setPlainText("/never");
-    Form7->show();
-    Form7->BitBtn6->click(); // "Отмена": nothing appended
-    QVERIFY(!Form7->isVisible());
+    PlaylistWizard->CollectionEdit->setPlainText("/never");
+    PlaylistWizard->show();
+    PlaylistWizard->CancelButton->click(); // "Отмена": nothing appended
+    QVERIFY(!PlaylistWizard->isVisible());
     QCOMPARE(m_list->Lines(), QStringList{"/z.wav"});
 }
 
 void TestPlaylist::wizardKeys()
 {
-    Form7->Memo1->setPlainText("/k.jpg");
-    Form7->show();
-    QVERIFY(QTest::qWaitForWindowExposed(Form7));
+    PlaylistWizard->CollectionEdit->setPlainText("/k.jpg");
+    PlaylistWizard->show();
+    QVERIFY(QTest::qWaitForWindowExposed(PlaylistWizard));
 
-    Form7->Memo1->setFocus();
-    QTest::keyClick(Form7->Memo1, Qt::Key_Escape); // in the text box: nothing
-    QVERIFY(Form7->isVisible());
-    QTest::keyClick(Form7->Memo1, Qt::Key_Return); // a new line in the text
-    QVERIFY(Form7->isVisible());
+    PlaylistWizard->CollectionEdit->setFocus();
+    QTest::keyClick(PlaylistWizard->CollectionEdit, Qt::Key_Escape); // in the text box: nothing
+    QVERIFY(PlaylistWizard->isVisible());
+    QTest::keyClick(PlaylistWizard->CollectionEdit, Qt::Key_Return); // a new line in the text
+    QVERIFY(PlaylistWizard->isVisible());
     QCOMPARE(m_list->count(), 0);
 
-    Form7->FileListBox1->setFocus();
-    QTest::keyClick(Form7->FileListBox1, Qt::Key_Escape); // elsewhere: append and close
-    QVERIFY(!Form7->isVisible());
+    PlaylistWizard->FileList->setFocus();
+    QTest::keyClick(PlaylistWizard->FileList, Qt::Key_Escape); // elsewhere: append and close
+    QVERIFY(!PlaylistWizard->isVisible());
     QCOMPARE(m_list->count(), 2); // "/k.jpg" and the empty line typed after it
 
-    Form7->show();
-    Form7->close(); // the close box: nothing appended
+    PlaylistWizard->show();
+    PlaylistWizard->close(); // the close box: nothing appended
     QCOMPARE(m_list->count(), 2);
 }
 
 void TestPlaylist::wizardRefusesAnUnreadableFolder()
 {
-    QVERIFY(Form7->SetDirectory(m_dir.path()));
-    QVERIFY(!Form7->SetDirectory(m_dir.filePath("no such folder")));
-    QCOMPARE(Form7->Directory(), m_dir.path());
+    QVERIFY(PlaylistWizard->SetDirectory(m_dir.path()));
+    QVERIFY(!PlaylistWizard->SetDirectory(m_dir.filePath("no such folder")));
+    QCOMPARE(PlaylistWizard->Directory(), m_dir.path());
     QCOMPARE(m_errors.size(), 1);
     if (::geteuid() != 0) {
         QVERIFY(m_dir.mkdir("locked"));
         QFile::setPermissions(m_dir.filePath("locked"), QFile::WriteOwner);
-        QVERIFY(!Form7->SetDirectory(m_dir.filePath("locked")));
-        QCOMPARE(Form7->Directory(), m_dir.path());
+        QVERIFY(!PlaylistWizard->SetDirectory(m_dir.filePath("locked")));
+        QCOMPARE(PlaylistWizard->Directory(), m_dir.path());
         QFile::setPermissions(m_dir.filePath("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 }
@@ -425,32 +425,32 @@ void TestPlaylist::wizardRefusesAnUnreadableFolder()
 void TestPlaylist::wizardCollectionKeepsEveryCharacter()
 {
     const QString name = QStringLiteral("/media/nb\u00A0sp.jpg");
-    Form7->Memo1->setPlainText(name);
+    PlaylistWizard->CollectionEdit->setPlainText(name);
     m_list->clear();
-    Form7->BitBtn2->click();
+    PlaylistWizard->AddAllButton->click();
     QCOMPARE(m_list->Lines(), QStringList{name});
     AnswerDialogs(m_dir.filePath("nbsp.txt"));
-    Form7->BitBtn4->click();
+    PlaylistWizard->SaveButton->click();
     QCOMPARE(Read("nbsp.txt"), QByteArray("/media/nb\xC2\xA0sp.jpg\r\n"));
 
-    QVERIFY(Form7->Memo1->tabChangesFocus());
-    Form7->show();
-    Form7->Memo1->setFocus();
-    QTest::keyClick(Form7->Memo1, Qt::Key_Tab);
-    QCOMPARE(Form7->CollectionText(), name);
+    QVERIFY(PlaylistWizard->CollectionEdit->tabChangesFocus());
+    PlaylistWizard->show();
+    PlaylistWizard->CollectionEdit->setFocus();
+    QTest::keyClick(PlaylistWizard->CollectionEdit, Qt::Key_Tab);
+    QCOMPARE(PlaylistWizard->CollectionText(), name);
 
     // One file in the list, none selected: a double-click below it adds an empty line.
     Write("only.jpg", "x");
-    QVERIFY(Form7->SetDirectory(m_dir.path()));
-    Form7->FileListBox1->setCurrentItem(nullptr);
-    Form7->Memo1->clear();
-    QWidget* viewport = Form7->FileListBox1->viewport();
+    QVERIFY(PlaylistWizard->SetDirectory(m_dir.path()));
+    PlaylistWizard->FileList->setCurrentItem(nullptr);
+    PlaylistWizard->CollectionEdit->clear();
+    QWidget* viewport = PlaylistWizard->FileList->viewport();
     const QPoint empty(5, viewport->height() - 5);
-    QVERIFY(!Form7->FileListBox1->itemAt(empty));
+    QVERIFY(!PlaylistWizard->FileList->itemAt(empty));
     QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, empty);
-    QCOMPARE(Form7->Memo1->toPlainText(), QStringLiteral("\n"));
-    QCOMPARE(TextLines(Form7->CollectionText()), QStringList{QString()});
-    Form7->hide();
+    QCOMPARE(PlaylistWizard->CollectionEdit->toPlainText(), QStringLiteral("\n"));
+    QCOMPARE(TextLines(PlaylistWizard->CollectionText()), QStringList{QString()});
+    PlaylistWizard->hide();
 }
 
 // A current folder that was deleted before the start: the wizard opens at home, silently.
@@ -464,7 +464,7 @@ void TestPlaylist::wizardStartsQuietlyFromAFolderThatHasGone()
     CreateApplicationWindows(m_dir.filePath("lumivo.INI"));
     m_list = MainForm->PlayList;
     QCOMPARE(m_errors, QStringList());
-    QCOMPARE(Form7->Directory(), QDir::cleanPath(QDir::homePath()));
+    QCOMPARE(PlaylistWizard->Directory(), QDir::cleanPath(QDir::homePath()));
     QDir::setCurrent(m_dir.path());
 }
 
@@ -477,14 +477,15 @@ void TestPlaylist::wizardListsItsFolderWhenShown()
     Write("one.jpg", "x");
     CreateApplicationWindows(m_dir.filePath("lumivo.INI"));
     m_list = MainForm->PlayList;
-    QVERIFY(!Form7.Made() && !Form6.Made() && !AboutBox1.Made() && !Form2.Made() && !Form3.Made());
+    QVERIFY(!PlaylistWizard.Made() && !SlideIntervalDialog.Made() && !AboutDialog.Made() && !HelpDialog.Made() &&
+            !LinksDialog.Made());
     QTemporaryDir elsewhere;
     QVERIFY(QDir::setCurrent(elsewhere.path()));
-    QCOMPARE(Form7->Directory(), m_dir.path());
-    QCOMPARE(Form7->FileListBox1->count(), 0);
-    Form7->show();
-    QCOMPARE(Form7->FileListBox1->count(), 1);
-    Form7->hide();
+    QCOMPARE(PlaylistWizard->Directory(), m_dir.path());
+    QCOMPARE(PlaylistWizard->FileList->count(), 0);
+    PlaylistWizard->show();
+    QCOMPARE(PlaylistWizard->FileList->count(), 1);
+    PlaylistWizard->hide();
     QDir::setCurrent(m_dir.path());
 }
 
@@ -499,30 +500,30 @@ void TestPlaylist::linesKeepTheirBytes()
     const QByteArray file = cp1251 + "\r\n" + arbitrary + "\r\n\r\n" + utf8 + "\r\n";
     const QString list = Write("old.txt", file);
     AnswerDialogs(list);
-    MainForm->LoadPlayList1->trigger();
+    MainForm->LoadPlayListItem->trigger();
     QCOMPARE(m_list->count(), 4);
     QCOMPARE(m_list->item(0)->text(), QStringLiteral("/музыка/песня.mp3"));
     QCOMPARE(m_list->item(3)->text(), QStringLiteral("/utf8/кот.gif"));
     AnswerDialogs(m_dir.filePath("same.txt"));
-    MainForm->SavePlayList1->trigger();
+    MainForm->SavePlayListItem->trigger();
     QCOMPARE(Read("same.txt"), file);
 
     m_list->MoveLine(0, 4); // dragged to the end
     AnswerDialogs(m_dir.filePath("moved.txt"));
-    MainForm->SavePlayList1->trigger();
+    MainForm->SavePlayListItem->trigger();
     QCOMPARE(Read("moved.txt"), arbitrary + "\r\n\r\n" + utf8 + "\r\n" + cp1251 + "\r\n");
 
     // The wizard: load, save and append keep the bytes of lines left as they are.
     AnswerDialogs(list);
-    Form7->BitBtn3->click();
+    PlaylistWizard->LoadButton->click();
     AnswerDialogs(m_dir.filePath("wizard.txt"));
-    Form7->BitBtn4->click();
+    PlaylistWizard->SaveButton->click();
     QCOMPARE(Read("wizard.txt"), file);
     m_list->clear();
-    Form7->BitBtn2->click();
+    PlaylistWizard->AddAllButton->click();
     QCOMPARE(m_list->LineBytes(), (QList<QByteArray>{cp1251, arbitrary, QByteArray(), utf8}));
     // The backup of a cleared list too.
-    MainForm->N6->trigger();
+    MainForm->ClearPlayListItem->trigger();
     QCOMPARE(Read(TMainForm::ClearedPlaylistBackup), file);
 }
 
@@ -553,8 +554,8 @@ void TestPlaylist::windows1251LinesOpenTheirFiles()
         m_list->SetSelectedIndex(0);
         Q_EMIT m_list->DblClick();
         QCOMPARE(m_errors, QStringList());
-        QCOMPARE(Form4->windowTitle(), QStringLiteral("Картинка"));
-        QCOMPARE(Form4->Image->Picture().size(), c.size);
+        QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
+        QCOMPARE(DisplayWindow->Image->Picture().size(), c.size);
     }
 }
 

@@ -11,7 +11,7 @@
 #include "platform/FileDialog.h"
 #include "platform/HandlerGuard.h"
 #include "playlist/PlayListBox.h"
-#include "presentation/Form4.h"
+#include "presentation/DisplayWindow.h"
 #include "presentation/MediaPlayer.h"
 #include "presentation/Present.h"
 
@@ -69,7 +69,10 @@ private Q_SLOTS:
 
 private:
     QString Path(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
-    void Present(const QString& file) { PresentFile(*Form4, file, ClassifyMediaFile(file), TAnimationSource::SelectedLine, false); }
+    void Present(const QString& file)
+    {
+        PresentFile(*DisplayWindow, file, ClassifyMediaFile(file), TAnimationSource::SelectedLine, false);
+    }
     static int WaitForReport(QSignalSpy& spy, int timeoutMs = 10000)
     {
         if (spy.isEmpty() && !spy.wait(timeoutMs))
@@ -225,39 +228,41 @@ void TestPresent::pictureLayoutAndSizeRules()
     QCOMPARE(PictureClientMinimum({30, 30}), QSize(30, 30));
 
     Present(Path("big.jpg"));
-    QVERIFY(Form4->isVisible());
-    QCOMPARE(Form4->windowTitle(), QStringLiteral("Картинка"));
-    QVERIFY(Form4->Panel1->isVisible() && Form4->Image->isVisible());
-    QVERIFY(!Form4->Panel2->isVisible() && !Form4->MediaPlayer1->isVisible() && !Form4->TrackBar4->isVisible());
-    QVERIFY(!Form4->Gauge1->isVisible() && !Form4->ProgressBar1->isVisible() && !Form4->GifImage->isVisible());
-    QCOMPARE(Form4->size(), QSize(692, 471)); // within the limits: kept
+    QVERIFY(DisplayWindow->isVisible());
+    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
+    QVERIFY(DisplayWindow->ViewPanel->isVisible() && DisplayWindow->Image->isVisible());
+    QVERIFY(!DisplayWindow->AnimationPanel->isVisible() && !DisplayWindow->MediaPlayer->isVisible() &&
+            !DisplayWindow->VolumeBar->isVisible());
+    QVERIFY(!DisplayWindow->ClipProgress->isVisible() && !DisplayWindow->VolumeLevel->isVisible() &&
+            !DisplayWindow->GifImage->isVisible());
+    QCOMPARE(DisplayWindow->size(), QSize(692, 471)); // within the limits: kept
     // The picture is scaled down into the image area, proportions kept, centred.
-    const QRect shown = ImagePlacement(Form4->Image->Picture().size(), Form4->Image->size(), false, true, true);
-    QVERIFY(shown.width() <= Form4->Image->width() && shown.height() <= Form4->Image->height());
+    const QRect shown = ImagePlacement(DisplayWindow->Image->Picture().size(), DisplayWindow->Image->size(), false, true, true);
+    QVERIFY(shown.width() <= DisplayWindow->Image->width() && shown.height() <= DisplayWindow->Image->height());
     QVERIFY(qAbs(shown.width() * 3 - shown.height() * 4) <= 4);
 
-    Form4->resize(800, 600);
+    DisplayWindow->resize(800, 600);
     Present(Path("small.bmp"));
-    QCOMPARE(Form4->frameGeometry().size(), QSize(780, 580)); // the outer size
-    QCOMPARE(Form4->Placement, TForm4::TPlacement::ScreenCenter);
-    QCOMPARE(Form4->Image->Picture().size(), QSize(40, 20)); // a small picture at its own size
+    QCOMPARE(DisplayWindow->frameGeometry().size(), QSize(780, 580)); // the outer size
+    QCOMPARE(DisplayWindow->Placement, TDisplayWindow::TPlacement::ScreenCenter);
+    QCOMPARE(DisplayWindow->Image->Picture().size(), QSize(40, 20)); // a small picture at its own size
 }
 
 void TestPresent::pictureMinimumAndFullScreen()
 {
-    Form4->resize(20, 300);
+    DisplayWindow->resize(20, 300);
     Present(Path("small.bmp"));
-    QCOMPARE(Form4->size(), QSize(30, 91));
+    QCOMPARE(DisplayWindow->size(), QSize(30, 91));
 
-    MainForm->Screen->setChecked(true); // full screen, also for a hidden window
-    QVERIFY(Form4->windowFlags() & Qt::FramelessWindowHint);
-    QVERIFY(Form4->windowState() & Qt::WindowMaximized);
-    PresentFile(*Form4, Path("big.jpg"), mkPicture, TAnimationSource::SelectedLine, true);
-    QVERIFY(Form4->windowState() & Qt::WindowMaximized); // the size rule does not apply
-    MainForm->Screen->setChecked(false);
-    QVERIFY(!(Form4->windowFlags() & Qt::FramelessWindowHint));
-    QVERIFY(!(Form4->windowState() & Qt::WindowMaximized));
-    QCOMPARE(Form4->Placement, TForm4::TPlacement::DesktopCenter);
+    MainForm->FullScreenBox->setChecked(true); // full screen, also for a hidden window
+    QVERIFY(DisplayWindow->windowFlags() & Qt::FramelessWindowHint);
+    QVERIFY(DisplayWindow->windowState() & Qt::WindowMaximized);
+    PresentFile(*DisplayWindow, Path("big.jpg"), mkPicture, TAnimationSource::SelectedLine, true);
+    QVERIFY(DisplayWindow->windowState() & Qt::WindowMaximized); // the size rule does not apply
+    MainForm->FullScreenBox->setChecked(false);
+    QVERIFY(!(DisplayWindow->windowFlags() & Qt::FramelessWindowHint));
+    QVERIFY(!(DisplayWindow->windowState() & Qt::WindowMaximized));
+    QCOMPARE(DisplayWindow->Placement, TDisplayWindow::TPlacement::DesktopCenter);
 }
 
 void TestPresent::animationFromLineAndFromDialog()
@@ -265,75 +270,77 @@ void TestPresent::animationFromLineAndFromDialog()
     MainForm->PlayList->SetLines({Path("anim.gif"), Path("big.jpg")});
     MainForm->PlayList->SetSelectedIndex(0);
     Q_EMIT MainForm->PlayList->DblClick();
-    QCOMPARE(Form4->windowTitle(), QStringLiteral("Анимированная картинка"));
-    QVERIFY(!Form4->Panel1->isVisible() && Form4->Panel2->isVisible());
-    QVERIFY(Form4->GifImage->isVisible());
-    QCOMPARE(Form4->GifImage->geometry(), Form4->DisplayArea());
-    QVERIFY(!Form4->GifImage->TimerEnabled()); // stands still until "Вкл."
-    Form4->On2->click();
-    QVERIFY(Form4->GifImage->TimerEnabled() && !Form4->On2->isEnabled() && Form4->Off2->isEnabled());
-    Form4->Slower->click();
-    QCOMPARE(Form4->GifImage->TimerInterval(), 200);
+    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Анимированная картинка"));
+    QVERIFY(!DisplayWindow->ViewPanel->isVisible() && DisplayWindow->AnimationPanel->isVisible());
+    QVERIFY(DisplayWindow->GifImage->isVisible());
+    QCOMPARE(DisplayWindow->GifImage->geometry(), DisplayWindow->DisplayArea());
+    QVERIFY(!DisplayWindow->GifImage->TimerEnabled()); // stands still until "Вкл."
+    DisplayWindow->AnimationOnButton->click();
+    QVERIFY(DisplayWindow->GifImage->TimerEnabled() && !DisplayWindow->AnimationOnButton->isEnabled() &&
+            DisplayWindow->AnimationOffButton->isEnabled());
+    DisplayWindow->Slower->click();
+    QCOMPARE(DisplayWindow->GifImage->TimerInterval(), 200);
 
     // File → Open of a GIF loads the chosen file, not the selected line.
     MainForm->PlayList->SetSelectedIndex(1);
     SetFileDialogHandler([this](const TFileDialog&) { return std::optional<QString>(Path("anim.gif")); });
     MainForm->Open->trigger();
-    QCOMPARE(Form4->windowTitle(), QStringLiteral("Анимированная картинка"));
-    QCOMPARE(Form4->GifImage->Picture().size(), QSize(4, 2));
+    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Анимированная картинка"));
+    QCOMPARE(DisplayWindow->GifImage->Picture().size(), QSize(4, 2));
     QVERIFY(m_errors.isEmpty());
 }
 
 void TestPresent::videoClipSizesTheWindow()
 {
     Present(Path("clip.avi"));
-    QCOMPARE(Form4->windowTitle(), QStringLiteral("Клип"));
-    QVERIFY(Form4->MediaPlayer1->isVisible() && Form4->TrackBar4->isVisible() && Form4->Gauge1->isVisible());
-    QVERIFY(!Form4->Image->isVisible());
-    QCOMPARE(Form4->size(), QSize(320, 240)); // the bottom strip is part of it
-    QCOMPARE(Form4->Panel1->size(), QSize(320, 179));
-    QSignalSpy reports(Form4->MediaPlayer1, &TMediaPlayer::Notify);
+    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Клип"));
+    QVERIFY(DisplayWindow->MediaPlayer->isVisible() && DisplayWindow->VolumeBar->isVisible() &&
+            DisplayWindow->ClipProgress->isVisible());
+    QVERIFY(!DisplayWindow->Image->isVisible());
+    QCOMPARE(DisplayWindow->size(), QSize(320, 240)); // the bottom strip is part of it
+    QCOMPARE(DisplayWindow->ViewPanel->size(), QSize(320, 179));
+    QSignalSpy reports(DisplayWindow->MediaPlayer, &TMediaPlayer::Notify);
     QCOMPARE(WaitForReport(reports), int(TMediaPlayer::nvSuccessful));
-    Form4->Timer1Timer(); // the progress follows the clip
-    Form4->Timer1Timer();
-    QVERIFY(Form4->Gauge1->maximum() >= 900);
-    QCOMPARE(Form4->Gauge1->value(), Form4->Gauge1->maximum());
+    DisplayWindow->ProgressTimerTick(); // the progress follows the clip
+    DisplayWindow->ProgressTimerTick();
+    QVERIFY(DisplayWindow->ClipProgress->maximum() >= 900);
+    QCOMPARE(DisplayWindow->ClipProgress->value(), DisplayWindow->ClipProgress->maximum());
 }
 
 void TestPresent::audioClipKeepsThePicture()
 {
     Present(Path("big.jpg"));
     Present(Path("tone.wav"));
-    QCOMPARE(Form4->windowTitle(), QStringLiteral("Клип"));
-    QVERIFY(Form4->Image->isVisible()); // the picture stays in view
-    QVERIFY(Form4->MediaPlayer1->isVisible());
-    QSignalSpy reports(Form4->MediaPlayer1, &TMediaPlayer::Notify);
+    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Клип"));
+    QVERIFY(DisplayWindow->Image->isVisible()); // the picture stays in view
+    QVERIFY(DisplayWindow->MediaPlayer->isVisible());
+    QSignalSpy reports(DisplayWindow->MediaPlayer, &TMediaPlayer::Notify);
     QCOMPARE(WaitForReport(reports), int(TMediaPlayer::nvSuccessful));
 }
 
 void TestPresent::closeDuringAClipStopsIt()
 {
     Present(Path("second.wav"));
-    QSignalSpy reports(Form4->MediaPlayer1, &TMediaPlayer::Notify);
-    Form4->SpeedButton3->click(); // "X"
-    QVERIFY(!Form4->isVisible());
+    QSignalSpy reports(DisplayWindow->MediaPlayer, &TMediaPlayer::Notify);
+    DisplayWindow->CloseButton->click(); // "X"
+    QVERIFY(!DisplayWindow->isVisible());
     QCOMPARE(WaitForReport(reports, 2000), int(TMediaPlayer::nvAborted));
-    QVERIFY(Form4->MediaPlayer1->IsOpen()); // stopped, not closed
+    QVERIFY(DisplayWindow->MediaPlayer->IsOpen()); // stopped, not closed
     Present(Path("big.jpg")); // the next item shows the window again
-    QVERIFY(Form4->isVisible());
+    QVERIFY(DisplayWindow->isVisible());
 }
 
 void TestPresent::volumeChain()
 {
-    QCOMPARE(Form4->TrackBar4->value(), 50);
-    QCOMPARE(Form4->ProgressBar1->value(), 0); // nothing set until the bar is moved
+    QCOMPARE(DisplayWindow->VolumeBar->value(), 50);
+    QCOMPARE(DisplayWindow->VolumeLevel->value(), 0); // nothing set until the bar is moved
     for (int v : {0, 100, 50}) {
-        Form4->TrackBar4->setValue(v);
-        QCOMPARE(Form4->TrackBar1->value(), v);
-        QCOMPARE(Form4->TrackBar2->value(), v);
-        QCOMPARE(Form4->TrackBar3->value(), v);
-        QCOMPARE(Form4->ProgressBar1->value(), v);
-        QCOMPARE(Form4->Tech1->text(), QString::number(v));
+        DisplayWindow->VolumeBar->setValue(v);
+        QCOMPARE(DisplayWindow->LeftLevelBar->value(), v);
+        QCOMPARE(DisplayWindow->RightLevelBar->value(), v);
+        QCOMPARE(DisplayWindow->LargerLevelBar->value(), v);
+        QCOMPARE(DisplayWindow->VolumeLevel->value(), v);
+        QCOMPARE(DisplayWindow->LeftLevelText->text(), QString::number(v));
         QCOMPARE(int(TMediaPlayer::RequestedLeft), v * 655);
         QCOMPARE(int(TMediaPlayer::RequestedRight), v * 655);
     }
@@ -345,7 +352,7 @@ void TestPresent::failures()
     MainForm->PlayList->SetLines({Path("big.jpg")});
     Q_EMIT MainForm->PlayList->DblClick();
     QCOMPARE(m_errors, QStringList{"List index out of bounds (-1)"});
-    QVERIFY(!Form4->isVisible());
+    QVERIFY(!DisplayWindow->isVisible());
 
     // A line whose file is missing, or that names a folder: nothing, without a word.
     QDir(m_dir.path()).mkdir("folder.jpg");
@@ -354,7 +361,7 @@ void TestPresent::failures()
         MainForm->PlayList->SetSelectedIndex(0);
         Q_EMIT MainForm->PlayList->DblClick();
         QCOMPARE(m_errors.size(), 1);
-        QVERIFY(!Form4->isVisible());
+        QVERIFY(!DisplayWindow->isVisible());
     }
 
     // A damaged JPEG: the layout is set, the window not shown.
@@ -363,8 +370,8 @@ void TestPresent::failures()
     Q_EMIT MainForm->PlayList->DblClick();
     QCOMPARE(m_errors.size(), 2);
     QVERIFY(m_errors[1].startsWith("JPEG error #"));
-    QCOMPARE(Form4->windowTitle(), QStringLiteral("Картинка"));
-    QVERIFY(!Form4->isVisible());
+    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
+    QVERIFY(!DisplayWindow->isVisible());
 
     // A clip that cannot be opened: the window is shown in the clip layout, nothing plays;
     // closing it then fails with the player's error and the window stays.
@@ -372,31 +379,31 @@ void TestPresent::failures()
     MainForm->PlayList->SetSelectedIndex(0);
     Q_EMIT MainForm->PlayList->DblClick();
     QCOMPARE(m_errors.size(), 3);
-    QVERIFY(Form4->isVisible());
-    QCOMPARE(Form4->windowTitle(), QStringLiteral("Клип"));
-    Form4->close();
+    QVERIFY(DisplayWindow->isVisible());
+    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Клип"));
+    DisplayWindow->close();
     QCOMPARE(m_errors.last(), QStringLiteral("No MCI device open"));
-    QVERIFY(Form4->isVisible());
+    QVERIFY(DisplayWindow->isVisible());
 
     // A GIF that cannot be read: its error, after the window was shown in the layout.
     MainForm->PlayList->SetLines({Path("bad.gif")});
     MainForm->PlayList->SetSelectedIndex(0);
     Q_EMIT MainForm->PlayList->DblClick();
     QCOMPARE(m_errors.last(), QStringLiteral("Gif Version must be 87a or 89a"));
-    QCOMPARE(Form4->windowTitle(), QStringLiteral("Анимированная картинка"));
+    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Анимированная картинка"));
 
     // A file of no kind chosen through File → Open: nothing happens.
-    const QString title = Form4->windowTitle();
+    const QString title = DisplayWindow->windowTitle();
     SetFileDialogHandler([this](const TFileDialog&) { return std::optional<QString>(Path("clip.mpg")); });
     MainForm->Open->trigger();
-    QCOMPARE(Form4->windowTitle(), title);
+    QCOMPARE(DisplayWindow->windowTitle(), title);
 }
 
 // Whatever runs while the player waits for its backend, the player's state is checked
 // again afterwards: a player closed meanwhile is "No MCI device open", never a crash.
 void TestPresent::playerGoneDuringAWait()
 {
-    TMediaPlayer* player = Form4->MediaPlayer1;
+    TMediaPlayer* player = DisplayWindow->MediaPlayer;
     player->FileName = Path("clip.avi");
     player->Open();
     QTimer::singleShot(0, player, [player] { player->Close(); });
@@ -454,12 +461,12 @@ void TestPresent::lateGifDoesNotCoverANewerPresentation()
 {
     MainForm->PlayList->SetLines({Path("anim.gif")});
     MainForm->PlayList->SetSelectedIndex(0);
-    QTimer::singleShot(0, Form4, [this] { Present(Path("small.bmp")); });
+    QTimer::singleShot(0, DisplayWindow, [this] { Present(Path("small.bmp")); });
     Present(Path("anim.gif"));
-    QCOMPARE(Form4->windowTitle(), QStringLiteral("Картинка"));
-    QVERIFY(!Form4->GifImage->isVisible());
-    QVERIFY(Form4->Image->isVisible());
-    QCOMPARE(Form4->Image->Picture().size(), QSize(40, 20));
+    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
+    QVERIFY(!DisplayWindow->GifImage->isVisible());
+    QVERIFY(DisplayWindow->Image->isVisible());
+    QCOMPARE(DisplayWindow->Image->Picture().size(), QSize(40, 20));
     QVERIFY(m_errors.isEmpty());
 }
 
@@ -468,11 +475,11 @@ void TestPresent::lateGifDoesNotCoverANewerPresentation()
 void TestPresent::failedPictureHidesTheVideo()
 {
     Present(Path("clip.avi"));
-    auto* surface = Form4->findChild<QVideoWidget*>("VideoSurface");
+    auto* surface = DisplayWindow->findChild<QVideoWidget*>("VideoSurface");
     QVERIFY(surface && surface->isVisible());
     Guarded([this] { Present(Path("damaged.jpg")); });
     QCOMPARE(m_errors.size(), 1);
-    QCOMPARE(Form4->windowTitle(), QStringLiteral("Картинка"));
+    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
     QVERIFY(!surface->isVisible());
 }
 
@@ -480,11 +487,11 @@ void TestPresent::failedPictureHidesTheVideo()
 void TestPresent::playerShowsItsHintOverEveryButton()
 {
     // The buttons' pictures are made when the player is first shown, not at start-up.
-    QVERIFY(Form4->MediaPlayer1->Buttons[0]->icon().isNull());
-    Form4->ApplyClipLayout();
-    Form4->show();
-    QVERIFY(QTest::qWaitForWindowExposed(Form4));
-    for (QToolButton* button : Form4->MediaPlayer1->Buttons) {
+    QVERIFY(DisplayWindow->MediaPlayer->Buttons[0]->icon().isNull());
+    DisplayWindow->ApplyClipLayout();
+    DisplayWindow->show();
+    QVERIFY(QTest::qWaitForWindowExposed(DisplayWindow));
+    for (QToolButton* button : DisplayWindow->MediaPlayer->Buttons) {
         QVERIFY(!button->icon().isNull());
         QVERIFY(button->toolTip().isEmpty());
         QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), button->mapToGlobal(QPoint(2, 2)));

@@ -1,12 +1,12 @@
 // The main window's hints and small commands: status-line texts, the clock switch, the
 // About, help and links dialogs, the CD items, and hiding into the tray and coming back.
 
-#include "app/AboutBox1.h"
+#include "app/AboutDialog.h"
 #include "app/Application.h"
-#include "app/Form2.h"
-#include "app/Form3.h"
+#include "app/HelpDialog.h"
+#include "app/LinksDialog.h"
 #include "app/MainForm.h"
-#include "decor/NTCursor.h"
+#include "decor/AnimatedPointer.h"
 #include "platform/Dialogs.h"
 #include "platform/LinkLabel.h"
 #include "platform/ApplicationCursor.h"
@@ -88,23 +88,23 @@ void TestShell::statusTexts_data()
 {
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("text");
-    QTest::newRow("BitBtn1") << "BitBtn1" << "Открыть лоток CD-ROM";
-    QTest::newRow("BitBtn2") << "BitBtn2" << "Закрыть лоток CD-ROM";
-    QTest::newRow("BitBtn3") << "BitBtn3" << "Мастер плей-листов...";
-    QTest::newRow("Screen") << "Screen" << "Полноэкранный режим...";
-    QTest::newRow("SAMARA") << "SAMARA" << "Часы...";
-    QTest::newRow("SAM") << "SAM" << "Часы...";
+    QTest::newRow("OpenCdTrayButton") << "OpenCdTrayButton" << "Открыть лоток CD-ROM";
+    QTest::newRow("CloseCdTrayButton") << "CloseCdTrayButton" << "Закрыть лоток CD-ROM";
+    QTest::newRow("PlaylistWizardButton") << "PlaylistWizardButton" << "Мастер плей-листов...";
+    QTest::newRow("FullScreenBox") << "FullScreenBox" << "Полноэкранный режим...";
+    QTest::newRow("ClockHandsLabel") << "ClockHandsLabel" << "Часы...";
+    QTest::newRow("DigitalClock") << "DigitalClock" << "Часы...";
     QTest::newRow("PlayList") << "PlayList" << "Плей-лист программы";
-    QTest::newRow("ToolButton5") << "ToolButton5" << "Открыть существующий плей-лист...";
-    QTest::newRow("ToolButton9") << "ToolButton9" << "Сохранить плей-лист как...";
-    QTest::newRow("ToolButton3") << "ToolButton3" << "Добавить элемент списка...";
-    QTest::newRow("ToolButton4") << "ToolButton4" << "Удалить элемент списка...";
-    QTest::newRow("ToolButton7") << "ToolButton7" << "Начать показ слайдов...";
-    QTest::newRow("ToolButton10") << "ToolButton10" << "Остановить показ слайдов...";
-    QTest::newRow("ToolButton12") << "ToolButton12" << "Настройка интервала между слайдами...";
-    QTest::newRow("ToolButton13") << "ToolButton13" << "Справка...";
-    QTest::newRow("ToolButton15") << "ToolButton15" << "Информация о программе...";
-    QTest::newRow("ToolButton11") << "ToolButton11" << "Завершение работы программы";
+    QTest::newRow("LoadPlayListButton") << "LoadPlayListButton" << "Открыть существующий плей-лист...";
+    QTest::newRow("SavePlayListButton") << "SavePlayListButton" << "Сохранить плей-лист как...";
+    QTest::newRow("AddFileButton") << "AddFileButton" << "Добавить элемент списка...";
+    QTest::newRow("DeleteFileButton") << "DeleteFileButton" << "Удалить элемент списка...";
+    QTest::newRow("StartSlideShowButton") << "StartSlideShowButton" << "Начать показ слайдов...";
+    QTest::newRow("StopSlideShowButton") << "StopSlideShowButton" << "Остановить показ слайдов...";
+    QTest::newRow("SlideIntervalButton") << "SlideIntervalButton" << "Настройка интервала между слайдами...";
+    QTest::newRow("HelpButton") << "HelpButton" << "Справка...";
+    QTest::newRow("AboutButton") << "AboutButton" << "Информация о программе...";
+    QTest::newRow("ExitButton") << "ExitButton" << "Завершение работы программы";
 }
 
 void TestShell::statusTexts()
@@ -121,8 +121,8 @@ void TestShell::statusTexts()
     MoveOver(MainForm->ControlPanel, QPoint(320, 70));
     QCOMPARE(MainForm->StatusLabel->text(), QString());
     MoveOver(w);
-    const QWidget* lastButton = MainForm->ToolButton11;
-    MoveOver(MainForm->ToolBar1, QPoint(lastButton->geometry().right() + 30, 10));
+    const QWidget* lastButton = MainForm->ExitButton;
+    MoveOver(MainForm->ToolBar, QPoint(lastButton->geometry().right() + 30, 10));
     QCOMPARE(MainForm->StatusLabel->text(), QString());
 }
 
@@ -130,19 +130,19 @@ void TestShell::statusTextsThatStay()
 {
     MoveOver(MainForm->PlayList->viewport());
     MoveOver(MainForm->menuBar());   // the menus leave the text standing
-    MoveOver(MainForm->Panel1);      // so does the bottom panel
+    MoveOver(MainForm->StatusPanel);      // so does the bottom panel
     MoveOver(MainForm->StatusLabel);
     QCOMPARE(MainForm->StatusLabel->text(), QStringLiteral("Плей-лист программы"));
-    MainForm->N13->trigger();        // the clock off: its picture writes nothing
-    MoveOver(MainForm->ImageN);
+    MainForm->ClockItem->trigger();        // the clock off: its picture writes nothing
+    MoveOver(MainForm->ClockOffLabel);
     QCOMPARE(MainForm->StatusLabel->text(), QStringLiteral("Плей-лист программы"));
     // A toolbar separator is a tool button of its own kind, not the toolbar's empty area:
     // like the menus, it leaves the text standing.
-    MoveOver(MainForm->ToolButton9);
-    const QRect gap(MainForm->ToolButton9->geometry().right() + 1, 0,
-                    MainForm->ToolButton3->geometry().left() - MainForm->ToolButton9->geometry().right() - 1, 24);
-    QVERIFY(MainForm->ToolBar1->childAt(gap.center())); // the separator itself
-    MoveOver(MainForm->ToolBar1, gap.center());
+    MoveOver(MainForm->SavePlayListButton);
+    const QRect gap(MainForm->SavePlayListButton->geometry().right() + 1, 0,
+                    MainForm->AddFileButton->geometry().left() - MainForm->SavePlayListButton->geometry().right() - 1, 24);
+    QVERIFY(MainForm->ToolBar->childAt(gap.center())); // the separator itself
+    MoveOver(MainForm->ToolBar, gap.center());
     QCOMPARE(MainForm->StatusLabel->text(), QStringLiteral("Сохранить плей-лист как..."));
 }
 
@@ -155,76 +155,76 @@ void TestShell::tooltips()
 
 void TestShell::clockSwitch()
 {
-    QVERIFY(MainForm->N13->isChecked());
-    QVERIFY(MainForm->SAMARA->isVisible() && MainForm->Image1->isVisible() && !MainForm->ImageN->isVisible());
-    MainForm->N13->trigger();
-    QVERIFY(!MainForm->N13->isChecked());
-    QVERIFY(!MainForm->SAMARA->isVisible() && !MainForm->Image1->isVisible() && MainForm->ImageN->isVisible());
-    QVERIFY(!MainForm->ImageN->pixmap().isNull());
-    QVERIFY(MainForm->ImageN->pixmap().width() <= 53 && MainForm->ImageN->pixmap().height() <= 53);
-    MainForm->N13->trigger();
-    QVERIFY(MainForm->SAMARA->isVisible() && !MainForm->ImageN->isVisible());
+    QVERIFY(MainForm->ClockItem->isChecked());
+    QVERIFY(MainForm->ClockHandsLabel->isVisible() && MainForm->ClockFaceLabel->isVisible() && !MainForm->ClockOffLabel->isVisible());
+    MainForm->ClockItem->trigger();
+    QVERIFY(!MainForm->ClockItem->isChecked());
+    QVERIFY(!MainForm->ClockHandsLabel->isVisible() && !MainForm->ClockFaceLabel->isVisible() && MainForm->ClockOffLabel->isVisible());
+    QVERIFY(!MainForm->ClockOffLabel->pixmap().isNull());
+    QVERIFY(MainForm->ClockOffLabel->pixmap().width() <= 53 && MainForm->ClockOffLabel->pixmap().height() <= 53);
+    MainForm->ClockItem->trigger();
+    QVERIFY(MainForm->ClockHandsLabel->isVisible() && !MainForm->ClockOffLabel->isVisible());
 }
 
 void TestShell::clockRuns()
 {
-    QVERIFY(MainForm->SAM->text() != QStringLiteral("SAM"));
+    QVERIFY(!MainForm->DigitalClock->text().isEmpty());
     QCOMPARE(MainForm->ClockFace.pixel(26, 26), ClockColors::Face);
-    const QString before = MainForm->SAM->text();
-    QTRY_VERIFY_WITH_TIMEOUT(MainForm->SAM->text() != before, 2500); // ticks every second
+    const QString before = MainForm->DigitalClock->text();
+    QTRY_VERIFY_WITH_TIMEOUT(MainForm->DigitalClock->text() != before, 2500); // ticks every second
     QCOMPARE(MainForm->Clock->interval(), 1000);
 }
 
 void TestShell::dialogs()
 {
-    QCOMPARE(AboutBox1->size(), QSize(303, 139));
-    QCOMPARE(AboutBox1->Label8->text(), QStringLiteral("https://lumivo.org"));
-    QCOMPARE(AboutBox1->Label8->toolTip(), QStringLiteral("Посетить сайт автора"));
-    QCOMPARE(AboutBox1->Label10->toolTip(), QStringLiteral("Написать письмо автору"));
+    QCOMPARE(AboutDialog->size(), QSize(303, 139));
+    QCOMPARE(AboutDialog->SiteLink->text(), QStringLiteral("https://lumivo.org"));
+    QCOMPARE(AboutDialog->SiteLink->toolTip(), QStringLiteral("Посетить сайт автора"));
+    QCOMPARE(AboutDialog->MailLink->toolTip(), QStringLiteral("Написать письмо автору"));
     QStringList aboutTexts;
-    for (const QLabel* label : AboutBox1->findChildren<QLabel*>())
+    for (const QLabel* label : AboutDialog->findChildren<QLabel*>())
         aboutTexts << label->text();
     for (const QString expected : {"Программа: ", "Lumivo", "Версия:", "2.0", "Автор:"})
         QVERIFY2(aboutTexts.contains(expected), qPrintable(expected));
 
-    QCOMPARE(Form2->size(), QSize(436, 127));
-    const QStringList help = Form2->Memo1->toPlainText().split('\n');
+    QCOMPARE(HelpDialog->size(), QSize(436, 127));
+    const QStringList help = HelpDialog->HelpText->toPlainText().split('\n');
     QCOMPARE(help.size(), 17);
     QCOMPARE(help.first(), QStringLiteral("Утилита представляет собой "));
     QCOMPARE(help.last(), QStringLiteral("очень мощная функциональность. "));
-    QCOMPARE(Form2->Label1->text(), QStringLiteral("Lumivo 2.0"));
-    QVERIFY(!Form2->Memo1->isReadOnly());
-    QCOMPARE(Form2->Memo1->height(), 89);
+    QCOMPARE(HelpDialog->TitleLabel->text(), QStringLiteral("Lumivo 2.0"));
+    QVERIFY(!HelpDialog->HelpText->isReadOnly());
+    QCOMPARE(HelpDialog->HelpText->height(), 89);
 
-    QCOMPARE(Form3->size(), QSize(198, 87));
-    QCOMPARE(Form3->Label1->y(), 4);
-    QCOMPARE(Form3->Label4->y(), 64);
-    QCOMPARE(Form3->Label4->toolTip(), TForm3::Addresses[3]);
-    QVERIFY(TForm3::Addresses[3].contains("?ref="));
-    QCOMPARE(Form3->Label2->cursor().shape(), Qt::PointingHandCursor);
+    QCOMPARE(LinksDialog->size(), QSize(198, 87));
+    QCOMPARE(LinksDialog->ProjectSiteLink->y(), 4);
+    QCOMPARE(LinksDialog->SystemLink->y(), 64);
+    QCOMPARE(LinksDialog->SystemLink->toolTip(), TLinksDialog::Addresses[3]);
+    QVERIFY(TLinksDialog::Addresses[3].contains("?ref="));
+    QCOMPARE(LinksDialog->SearchLink->cursor().shape(), Qt::PointingHandCursor);
 
-    MainForm->N1->trigger(); // not modal: the main window stays usable
-    QVERIFY(Form3->isVisible());
-    QVERIFY(!Form3->isModal());
-    MainForm->N1->trigger(); // again: brought forward, still one
-    QVERIFY(Form3->isVisible());
-    Form3->hide();
+    MainForm->LinksItem->trigger(); // not modal: the main window stays usable
+    QVERIFY(LinksDialog->isVisible());
+    QVERIFY(!LinksDialog->isModal());
+    MainForm->LinksItem->trigger(); // again: brought forward, still one
+    QVERIFY(LinksDialog->isVisible());
+    LinksDialog->hide();
 }
 
 void TestShell::aboutIsModal()
 {
     bool shown = false;
     QTimer::singleShot(0, [&] {
-        shown = AboutBox1->isVisible() && AboutBox1->isModal();
-        AboutBox1->close();
+        shown = AboutDialog->isVisible() && AboutDialog->isModal();
+        AboutDialog->close();
     });
-    MainForm->ToolButton15->click();
+    MainForm->AboutButton->click();
     QVERIFY(shown);
-    QVERIFY(!AboutBox1->isVisible());
+    QVERIFY(!AboutDialog->isVisible());
 
     QTimer::singleShot(0, [&] {
-        shown = Form2->isVisible();
-        Form2->close();
+        shown = HelpDialog->isVisible();
+        HelpDialog->close();
     });
     MainForm->Help->trigger();
     QVERIFY(shown);
@@ -234,8 +234,8 @@ void TestShell::cdItemsShowNothing()
 {
     MainForm->OpenCDItem->trigger();
     MainForm->CloseCDItem->trigger();
-    MainForm->BitBtn1->click();
-    MainForm->BitBtn2->click();
+    MainForm->OpenCdTrayButton->click();
+    MainForm->CloseCdTrayButton->click();
     QVERIFY(m_messages.isEmpty());
     QCOMPARE(MainForm->OpenCDItem->shortcut(), QKeySequence(Qt::Key_F7));
 }
@@ -245,7 +245,7 @@ void TestShell::trayHideAndComeBack()
     QCOMPARE(TMainForm::TrayTip(QString(70, 'x')).size(), 63);
     QCOMPARE(TMainForm::TrayTip(QStringLiteral("Lumivo v 2.0")), QStringLiteral("Lumivo v 2.0"));
 
-    MainForm->N8->trigger();
+    MainForm->HideWindowItem->trigger();
     QVERIFY(!MainForm->isVisible());
     QVERIFY(MainForm->TrayIcon->isVisible());
     QCOMPARE(MainForm->TrayIcon->toolTip(), QStringLiteral("Lumivo v 2.0"));
@@ -260,10 +260,10 @@ void TestShell::trayHideAndComeBack()
     QVERIFY(!MainForm->TrayIcon->isVisible());
 
     // From the tray menu: "Восстановить", then hidden again and "Выход".
-    MainForm->N8->trigger();
+    MainForm->HideWindowItem->trigger();
     MainForm->ComeBack->trigger();
     QVERIFY(MainForm->isVisible() && !MainForm->TrayIcon->isVisible());
-    MainForm->N8->trigger();
+    MainForm->HideWindowItem->trigger();
     QSignalSpy closed(MainForm, &TMainForm::Closed);
     MainForm->GoAway->trigger();
     QCOMPARE(closed.count(), 1);
@@ -274,14 +274,14 @@ void TestShell::animatedPointerItem()
 {
     MainForm->AnimateItem->trigger();
     QVERIFY(MainForm->AnimateItem->isChecked());
-    QVERIFY(NTCursor->Timer->isActive());
+    QVERIFY(AnimatedPointer->Timer->isActive());
     QVERIFY(IsApplicationCursorRegistered(1) && IsApplicationCursorRegistered(12));
     QCOMPARE(ApplicationCursorAt(5).hotSpot(), QPoint(0, 0));
     QCOMPARE(ApplicationCursorAt(5).pixmap().size(), QSize(32, 32));
     QTRY_VERIFY(QGuiApplication::overrideCursor());
     MainForm->AnimateItem->trigger();
-    QVERIFY(NTCursor->State().StopPending);
-    QTRY_VERIFY_WITH_TIMEOUT(!NTCursor->Timer->isActive(), 3000);
+    QVERIFY(AnimatedPointer->State().StopPending);
+    QTRY_VERIFY_WITH_TIMEOUT(!AnimatedPointer->Timer->isActive(), 3000);
     QVERIFY(!QGuiApplication::overrideCursor());
 }
 

@@ -10,9 +10,9 @@
 #include "platform/HandlerGuard.h"
 #include "platform/UpDown.h"
 #include "playlist/PlayListBox.h"
-#include "presentation/Form4.h"
+#include "presentation/DisplayWindow.h"
 #include "presentation/MediaPlayer.h"
-#include "slideshow/Form6.h"
+#include "slideshow/SlideIntervalDialog.h"
 #include "slideshow/SlideShow.h"
 
 #include <QAction>
@@ -66,7 +66,7 @@ private:
     // Waits for the clip now playing to report its end (and the show to act on it).
     bool ClipEnds()
     {
-        QSignalSpy reports(Form4->MediaPlayer1, &TMediaPlayer::Notify);
+        QSignalSpy reports(DisplayWindow->MediaPlayer, &TMediaPlayer::Notify);
         if (!reports.wait(10000))
             return false;
         QTest::qWait(50);
@@ -111,40 +111,40 @@ void TestSlideShow::cleanup()
 
 void TestSlideShow::emptyPlaylist()
 {
-    MainForm->N23->trigger();
+    MainForm->StartSlideShowItem->trigger();
     QCOMPARE(m_messages, QStringList{"Заполните пожалуйста плей-лист"});
-    QVERIFY(!Form4->isVisible());
+    QVERIFY(!DisplayWindow->isVisible());
     QVERIFY(!Show()->TimerEnabled());
 }
 
 void TestSlideShow::startAndWrapRound()
 {
     Lines({"a.jpg", "c.gif", "b.bmp"});
-    MainForm->ToolButton7->click(); // no selection: the first line
+    MainForm->StartSlideShowButton->click(); // no selection: the first line
     QCOMPARE(Selected(), 0);
-    QCOMPARE(Form4->windowTitle(), QStringLiteral("Картинка"));
+    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
     QVERIFY(Show()->TimerEnabled());
-    QCOMPARE(MainForm->Timer1->interval(), 3000);
+    QCOMPARE(MainForm->SlideTimer->interval(), 3000);
     Tick();
     QCOMPARE(Selected(), 1);
-    QCOMPARE(Form4->windowTitle(), QStringLiteral("Анимированная картинка"));
+    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Анимированная картинка"));
     QVERIFY(Show()->TimerEnabled());
     Tick();
     Tick(); // after the last line, the first
     QCOMPARE(Selected(), 0);
 
     MainForm->PlayList->SetSelectedIndex(2); // a start on the third line begins there
-    MainForm->N26->trigger();
-    MainForm->N23->trigger();
+    MainForm->StopSlideShowItem->trigger();
+    MainForm->StartSlideShowItem->trigger();
     QCOMPARE(Selected(), 2);
-    QCOMPARE(Form4->windowTitle(), QStringLiteral("Картинка"));
+    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
     QVERIFY(m_messages.isEmpty());
 }
 
 void TestSlideShow::oneLine()
 {
     Lines({"a.jpg"});
-    MainForm->N23->trigger();
+    MainForm->StartSlideShowItem->trigger();
     Tick();
     Tick();
     QCOMPARE(Selected(), 0);
@@ -154,47 +154,47 @@ void TestSlideShow::oneLine()
 void TestSlideShow::clipsOnlyDrivenByReports()
 {
     Lines({"x.wav", "y.wav"});
-    MainForm->N23->trigger();
-    QCOMPARE(Form4->windowTitle(), QStringLiteral("Клип"));
+    MainForm->StartSlideShowItem->trigger();
+    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Клип"));
     QVERIFY(!Show()->TimerEnabled());
     QVERIFY(Show()->ContinueAfterClip);
     QVERIFY(ClipEnds());
     QCOMPARE(Selected(), 1);
     QVERIFY(ClipEnds());
     QCOMPARE(Selected(), 0); // wrapped round
-    MainForm->N26->trigger();
+    MainForm->StopSlideShowItem->trigger();
 }
 
 void TestSlideShow::clipBetweenPictures()
 {
     Lines({"a.jpg", "x.wav", "b.bmp"});
-    MainForm->N23->trigger();
+    MainForm->StartSlideShowItem->trigger();
     Tick();
-    QCOMPARE(Form4->windowTitle(), QStringLiteral("Клип"));
+    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Клип"));
     QVERIFY(!Show()->TimerEnabled()); // the show waits for the clip
-    QVERIFY(Form4->Image->isVisible()); // a sound clip leaves the picture in view
+    QVERIFY(DisplayWindow->Image->isVisible()); // a sound clip leaves the picture in view
     QVERIFY(ClipEnds());
     QCOMPARE(Selected(), 2);
-    QCOMPARE(Form4->windowTitle(), QStringLiteral("Картинка"));
+    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
     QVERIFY(Show()->TimerEnabled());
 }
 
 void TestSlideShow::stopWhileAClipPlays()
 {
     Lines({"x.wav", "a.jpg"});
-    MainForm->N23->trigger();
-    MainForm->ToolButton10->click(); // stop
+    MainForm->StartSlideShowItem->trigger();
+    MainForm->StopSlideShowButton->click(); // stop
     QVERIFY(!Show()->ContinueAfterClip);
     QVERIFY(ClipEnds()); // the clip plays to its end, and nothing follows
     QCOMPARE(Selected(), 0);
-    QCOMPARE(Form4->windowTitle(), QStringLiteral("Клип"));
+    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Клип"));
 }
 
 void TestSlideShow::failuresHaltTheShow()
 {
     // A missing picture: its error, the show halted on that line with the timer off.
     Lines({"a.jpg", "missing.jpg", "b.bmp"});
-    MainForm->N23->trigger();
+    MainForm->StartSlideShowItem->trigger();
     Tick();
     QCOMPARE(m_messages.size(), 1);
     QVERIFY(m_messages[0].startsWith("Cannot open file"));
@@ -204,7 +204,7 @@ void TestSlideShow::failuresHaltTheShow()
     // A line of no kind halts silently.
     Lines({"a.jpg", "notes.txt"});
     MainForm->PlayList->SetSelectedIndex(0);
-    MainForm->N23->trigger();
+    MainForm->StartSlideShowItem->trigger();
     Tick();
     QCOMPARE(Selected(), 1);
     QVERIFY(!Show()->TimerEnabled());
@@ -212,7 +212,7 @@ void TestSlideShow::failuresHaltTheShow()
 
     // The playlist emptied during the show: the list's error, and the timer off.
     Lines({"a.jpg"});
-    MainForm->N23->trigger();
+    MainForm->StartSlideShowItem->trigger();
     MainForm->PlayList->clear();
     Tick();
     QCOMPARE(m_messages.last(), QStringLiteral("List index out of bounds (-1)"));
@@ -222,18 +222,18 @@ void TestSlideShow::failuresHaltTheShow()
 void TestSlideShow::userChangesDuringTheShow()
 {
     Lines({"a.jpg", "b.bmp", "a.jpg", "b.bmp"});
-    MainForm->N23->trigger();
+    MainForm->StartSlideShowItem->trigger();
     MainForm->PlayList->SetSelectedIndex(2); // the user picks another line
     Tick();
     QCOMPARE(Selected(), 3);
 
-    Form4->close(); // closing the display window does not stop the show
-    QVERIFY(!Form4->isVisible());
+    DisplayWindow->close(); // closing the display window does not stop the show
+    QVERIFY(!DisplayWindow->isVisible());
     Tick();
-    QVERIFY(Form4->isVisible());
+    QVERIFY(DisplayWindow->isVisible());
 
     MainForm->PlayList->SetSelectedIndex(1);
-    MainForm->DeleteItem1->trigger(); // deleting the selected line leaves no selection
+    MainForm->DeleteFileItem->trigger(); // deleting the selected line leaves no selection
     Tick();
     QCOMPARE(Selected(), 0);
 }
@@ -241,53 +241,53 @@ void TestSlideShow::userChangesDuringTheShow()
 void TestSlideShow::timerRules()
 {
     Lines({"a.jpg", "b.bmp"});
-    MainForm->N23->trigger();
+    MainForm->StartSlideShowItem->trigger();
     QTest::qWait(300);
-    const int left = MainForm->Timer1->remainingTime();
-    MainForm->N23->trigger(); // Start again: the same line again, the countdown goes on
+    const int left = MainForm->SlideTimer->remainingTime();
+    MainForm->StartSlideShowItem->trigger(); // Start again: the same line again, the countdown goes on
     QCOMPARE(Selected(), 0);
-    QVERIFY(MainForm->Timer1->remainingTime() <= left);
+    QVERIFY(MainForm->SlideTimer->remainingTime() <= left);
 
     Show()->SlideInterval = 5; // a new interval applies from the next picture
-    QCOMPARE(MainForm->Timer1->interval(), 3000);
+    QCOMPARE(MainForm->SlideTimer->interval(), 3000);
     Tick();
-    QCOMPARE(MainForm->Timer1->interval(), 5000);
+    QCOMPARE(MainForm->SlideTimer->interval(), 5000);
 
     Show()->SlideInterval = 0; // holds the picture until stopped
     Tick();
     QVERIFY(Show()->TimerEnabled());
-    QVERIFY(!MainForm->Timer1->isActive());
-    MainForm->N26->trigger();
+    QVERIFY(!MainForm->SlideTimer->isActive());
+    MainForm->StopSlideShowItem->trigger();
     QVERIFY(!Show()->TimerEnabled());
 }
 
 void TestSlideShow::intervalDialog()
 {
-    QCOMPARE(Form6->Edit1->text(), QStringLiteral("3"));
-    QVERIFY(Form6->Edit1->isReadOnly());
+    QCOMPARE(SlideIntervalDialog->SecondsEdit->text(), QStringLiteral("3"));
+    QVERIFY(SlideIntervalDialog->SecondsEdit->isReadOnly());
     for (int i = 0; i < 7; ++i)
-        Form6->UpDown1->UpButton->click();
-    QCOMPARE(Form6->Edit1->text(), QStringLiteral("10"));
-    Form6->show();
-    Form6->BitBtn2->click(); // Cancel: the interval stays
+        SlideIntervalDialog->SecondsUpDown->UpButton->click();
+    QCOMPARE(SlideIntervalDialog->SecondsEdit->text(), QStringLiteral("10"));
+    SlideIntervalDialog->show();
+    SlideIntervalDialog->CancelButton->click(); // Cancel: the interval stays
     QCOMPARE(Show()->SlideInterval, 3);
-    QCOMPARE(Form6->Edit1->text(), QStringLiteral("10")); // the box keeps its own value
-    Form6->show();
-    Form6->BitBtn1->click();
+    QCOMPARE(SlideIntervalDialog->SecondsEdit->text(), QStringLiteral("10")); // the box keeps its own value
+    SlideIntervalDialog->show();
+    SlideIntervalDialog->OkButton->click();
     QCOMPARE(Show()->SlideInterval, 10);
 
-    Form6->UpDown1->SetPosition(1);
-    Form6->UpDown1->DownButton->click();
-    Form6->UpDown1->DownButton->click(); // stops at 0
-    QCOMPARE(Form6->Edit1->text(), QStringLiteral("0"));
-    Form6->UpDown1->SetPosition(9999);
-    QTest::keyClick(Form6->Edit1, Qt::Key_Up);
-    QTest::keyClick(Form6->Edit1, Qt::Key_Up); // stops at 10000, by key as by mouse
-    QCOMPARE(Form6->Edit1->text(), QStringLiteral("10000"));
-    QTest::keyClick(Form6->Edit1, Qt::Key_5); // typing does nothing
-    QCOMPARE(Form6->Edit1->text(), QStringLiteral("10000"));
-    Form6->show();
-    Form6->BitBtn1->click();
+    SlideIntervalDialog->SecondsUpDown->SetPosition(1);
+    SlideIntervalDialog->SecondsUpDown->DownButton->click();
+    SlideIntervalDialog->SecondsUpDown->DownButton->click(); // stops at 0
+    QCOMPARE(SlideIntervalDialog->SecondsEdit->text(), QStringLiteral("0"));
+    SlideIntervalDialog->SecondsUpDown->SetPosition(9999);
+    QTest::keyClick(SlideIntervalDialog->SecondsEdit, Qt::Key_Up);
+    QTest::keyClick(SlideIntervalDialog->SecondsEdit, Qt::Key_Up); // stops at 10000, by key as by mouse
+    QCOMPARE(SlideIntervalDialog->SecondsEdit->text(), QStringLiteral("10000"));
+    QTest::keyClick(SlideIntervalDialog->SecondsEdit, Qt::Key_5); // typing does nothing
+    QCOMPARE(SlideIntervalDialog->SecondsEdit->text(), QStringLiteral("10000"));
+    SlideIntervalDialog->show();
+    SlideIntervalDialog->OkButton->click();
     QCOMPARE(Show()->SlideInterval, 10000);
 }
 
@@ -295,15 +295,15 @@ void TestSlideShow::showGoesOnBehindAModalDialog()
 {
     Lines({"a.jpg", "b.bmp"});
     Show()->SlideInterval = 1;
-    MainForm->N23->trigger();
+    MainForm->StartSlideShowItem->trigger();
     int selectedWhileOpen = -1;
     QTimer::singleShot(1500, [&] {
         selectedWhileOpen = Selected();
-        Form6->reject();
+        SlideIntervalDialog->reject();
     });
-    Form4->SpeedButton4->click(); // the interval dialog, modal, from the display window
+    DisplayWindow->SlideIntervalButton->click(); // the interval dialog, modal, from the display window
     QCOMPARE(selectedWhileOpen, 1); // the show stepped behind it
-    MainForm->N26->trigger();
+    MainForm->StopSlideShowItem->trigger();
 }
 
 void TestSlideShow::manyMissingFiles()
@@ -312,11 +312,11 @@ void TestSlideShow::manyMissingFiles()
     for (int i = 0; i < 10000; ++i)
         missing << QStringLiteral("/nonexistent/%1.jpg").arg(i);
     MainForm->PlayList->SetLines(missing);
-    MainForm->N23->trigger();
+    MainForm->StartSlideShowItem->trigger();
     QCOMPARE(m_messages.size(), 1); // one error, and the show halts there
     Tick();
     QCOMPARE(m_messages.size(), 2); // one more per step, never more
-    MainForm->N26->trigger();
+    MainForm->StopSlideShowItem->trigger();
     QVERIFY(!Show()->TimerEnabled());
 }
 
@@ -325,20 +325,20 @@ void TestSlideShow::manyMissingFiles()
 void TestSlideShow::abortedClipLeavesTheShowWaiting()
 {
     Lines({"x.wav", "a.jpg"});
-    MainForm->N23->trigger();
-    QSignalSpy reports(Form4->MediaPlayer1, &TMediaPlayer::Notify);
-    Form4->MediaPlayer1->Buttons[TMediaPlayer::btStop]->click();
+    MainForm->StartSlideShowItem->trigger();
+    QSignalSpy reports(DisplayWindow->MediaPlayer, &TMediaPlayer::Notify);
+    DisplayWindow->MediaPlayer->Buttons[TMediaPlayer::btStop]->click();
     QVERIFY(reports.wait(2000));
     QCOMPARE(reports.takeFirst().at(0).toInt(), int(TMediaPlayer::nvAborted));
     QTest::qWait(100);
     QVERIFY(Show()->ContinueAfterClip);
     QCOMPARE(Selected(), 0);
-    QCOMPARE(Form4->windowTitle(), QStringLiteral("Клип"));
-    Form4->MediaPlayer1->Buttons[TMediaPlayer::btPlay]->click(); // on from where it stopped
+    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Клип"));
+    DisplayWindow->MediaPlayer->Buttons[TMediaPlayer::btPlay]->click(); // on from where it stopped
     QVERIFY(ClipEnds());
     QCOMPARE(Selected(), 1);
-    QCOMPARE(Form4->windowTitle(), QStringLiteral("Картинка"));
-    MainForm->N26->trigger();
+    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
+    MainForm->StopSlideShowItem->trigger();
 }
 
 // The flag stays set while the show holds a picture, so a clip the user double-clicks
@@ -346,17 +346,17 @@ void TestSlideShow::abortedClipLeavesTheShowWaiting()
 void TestSlideShow::flagSurvivesAPicture()
 {
     Lines({"x.wav", "a.jpg", "y.wav"});
-    MainForm->N23->trigger();
+    MainForm->StartSlideShowItem->trigger();
     QVERIFY(ClipEnds()); // on to the picture
     QCOMPARE(Selected(), 1);
     QVERIFY(Show()->ContinueAfterClip);
     MainForm->PlayList->SetSelectedIndex(2);
     MainForm->PlayListDblClick();
-    QCOMPARE(Form4->windowTitle(), QStringLiteral("Клип"));
+    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Клип"));
     QVERIFY(ClipEnds()); // its end continues the show: the first line, wrapped round
     QCOMPARE(Selected(), 0);
-    QCOMPARE(Form4->windowTitle(), QStringLiteral("Клип"));
-    MainForm->N26->trigger();
+    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Клип"));
+    MainForm->StopSlideShowItem->trigger();
 }
 
 // A slide tick that falls inside a clip's open (the player waits for its backend with the
@@ -381,12 +381,12 @@ void TestSlideShow::tickDuringAClipOpenWaitsForIt()
     // The video surface exists once a video has been opened.
     MainForm->PlayList->SetSelectedIndex(1);
     MainForm->PlayListDblClick();
-    auto* surface = Form4->findChild<QVideoWidget*>("VideoSurface");
+    auto* surface = DisplayWindow->findChild<QVideoWidget*>("VideoSurface");
     QVERIFY(surface);
-    Form4->MediaPlayer1->Close();
+    DisplayWindow->MediaPlayer->Close();
 
     MainForm->PlayList->SetSelectedIndex(0);
-    MainForm->N23->trigger(); // the show holds the picture, its timer running
+    MainForm->StartSlideShowItem->trigger(); // the show holds the picture, its timer running
     QVERIFY(Show()->TimerEnabled());
     MainForm->PlayList->SetSelectedIndex(1);
     // The slide timer is made to fire at once, either as soon as the loop runs (inside the
@@ -394,23 +394,23 @@ void TestSlideShow::tickDuringAClipOpenWaitsForIt()
     QMetaObject::Connection firstFrame;
     if (atFirstFrame)
         firstFrame = connect(surface->videoSink(), &QVideoSink::videoFrameChanged, MainForm,
-                             [&] { MainForm->Timer1->start(0); disconnect(firstFrame); });
+                             [&] { MainForm->SlideTimer->start(0); disconnect(firstFrame); });
     else
-        MainForm->Timer1->start(0);
+        MainForm->SlideTimer->start(0);
     MainForm->PlayListDblClick(); // the user's double-click on the video
     disconnect(firstFrame);
     QTRY_COMPARE_WITH_TIMEOUT(Selected(), 2, 10000); // the deferred tick stepped on from the clip
     QTest::qWait(200);
     if (next == "b.bmp") {
-        QCOMPARE(Form4->windowTitle(), QStringLiteral("Картинка"));
+        QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
         QVERIFY(!surface->isVisible()); // no video under the picture
         QVERIFY(m_messages.isEmpty());
     } else {
-        QCOMPARE(Form4->windowTitle(), QStringLiteral("Клип"));
+        QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Клип"));
         QCOMPARE(m_messages.size(), 1); // the damaged clip's error, once
-        QVERIFY(!Form4->MediaPlayer1->IsOpen());
+        QVERIFY(!DisplayWindow->MediaPlayer->IsOpen());
     }
-    MainForm->N26->trigger();
+    MainForm->StopSlideShowItem->trigger();
 }
 
 QTEST_MAIN(TestSlideShow)

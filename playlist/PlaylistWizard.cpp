@@ -1,4 +1,4 @@
-#include "playlist/Form7.h"
+#include "playlist/PlaylistWizard.h"
 
 #include "platform/ApplicationCursor.h"
 #include "platform/Errors.h"
@@ -23,11 +23,11 @@
 
 #include <unistd.h>
 
-TOnFirstUse<TForm7> Form7;
+TOnFirstUse<TPlaylistWizard> PlaylistWizard;
 
-const QString TForm7::FileMask =
+const QString TPlaylistWizard::FileMask =
     QStringLiteral("*.bmp;*.jpg;*.jpeg;*.ico;*.dib;*.emf;*.wmf;*.avi;*.wav;*.mid;*.gif;*.mp3;*.mpeg;*.mp4");
-const QString TForm7::FilterName = QStringLiteral("Все поддерживаемые программой");
+const QString TPlaylistWizard::FilterName = QStringLiteral("Все поддерживаемые программой");
 
 namespace {
 
@@ -65,9 +65,9 @@ bool CanList(const QString& folder)
 
 } // namespace
 
-TForm7::TForm7(const QString& startFolder, QWidget* parent) : QDialog(parent)
+TPlaylistWizard::TPlaylistWizard(const QString& startFolder, QWidget* parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("Form7"));
+    setObjectName(QStringLiteral("PlaylistWizard"));
     setWindowTitle(QStringLiteral("Мастер плей-листов"));
     SetFixedDialogBorder(this, {ClientWidth, ClientHeight});
     QFont f(QStringLiteral("Arial"));
@@ -96,84 +96,85 @@ TForm7::TForm7(const QString& startFolder, QWidget* parent) : QDialog(parent)
 
     // Browser. Its controls carry tooltips that are never shown, as the design has it.
     Frame(this, {4, 78, 433, 214});
-    DriveComboBox1 = new QComboBox(this);
-    DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
-    DriveComboBox1->setGeometry(13, 84, 413, 19);
-    DirectoryListBox1 = new QListWidget(this);
-    DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
-    DirectoryListBox1->setGeometry(12, 104, 205, 165);
-    Label1 = new QLabel(this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(12, 272, 205, 14);
-    FileListBox1 = new QListWidget(this);
-    FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
-    FileListBox1->setGeometry(225, 104, 201, 141);
-    FileListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
-    for (QListWidget* list : {DirectoryListBox1, FileListBox1})
+    DriveBox = new QComboBox(this);
+    DriveBox->setObjectName(QStringLiteral("DriveBox"));
+    DriveBox->setGeometry(13, 84, 413, 19);
+    FolderList = new QListWidget(this);
+    FolderList->setObjectName(QStringLiteral("FolderList"));
+    FolderList->setGeometry(12, 104, 205, 165);
+    FolderLabel = new QLabel(this);
+    FolderLabel->setObjectName(QStringLiteral("FolderLabel"));
+    FolderLabel->setGeometry(12, 272, 205, 14);
+    FileList = new QListWidget(this);
+    FileList->setObjectName(QStringLiteral("FileList"));
+    FileList->setGeometry(225, 104, 201, 141);
+    FileList->setSelectionMode(QAbstractItemView::SingleSelection);
+    for (QListWidget* list : {FolderList, FileList})
         list->setIconSize({16, 16});
-    FilterComboBox1 = new QComboBox(this);
-    FilterComboBox1->setObjectName(QStringLiteral("FilterComboBox1"));
-    FilterComboBox1->setGeometry(224, 248, 206, 19);
-    FilterComboBox1->addItem(FilterName, FileMask);
+    FilterBox = new QComboBox(this);
+    FilterBox->setObjectName(QStringLiteral("FilterBox"));
+    FilterBox->setGeometry(224, 248, 206, 19);
+    FilterBox->addItem(FilterName, FileMask);
     const QStringList hiddenTips = {QStringLiteral("Выбор устройства с содержанием мультимедиа..."),
                                     QStringLiteral("Навигация по файловой структуре устройства..."),
                                     QStringLiteral("Список мультимедиа-файлов..."), QStringLiteral("Это фильтр...")};
-    const QList<QWidget*> browser = {DriveComboBox1, DirectoryListBox1, FileListBox1, FilterComboBox1};
+    const QList<QWidget*> browser = {DriveBox, FolderList, FileList, FilterBox};
     for (int i = 0; i < browser.size(); ++i)
         browser[i]->setProperty("hint", hiddenTips[i]);
 
     // Collection.
     Frame(this, {4, 296, 433, 141});
-    Memo1 = new QPlainTextEdit(this);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setGeometry(12, 304, 301, 125);
-    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    CollectionEdit = new QPlainTextEdit(this);
+    CollectionEdit->setObjectName(QStringLiteral("CollectionEdit"));
+    CollectionEdit->setGeometry(12, 304, 301, 125);
+    CollectionEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    CollectionEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    CollectionEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     // The first button made is the one Enter and Escape reach: "Добавить в плей-лист".
-    BitBtn1 = Button(this, QStringLiteral("BitBtn1"), QStringLiteral("Добавить в плей-лист"),
-                     QStringLiteral("Закрыть диалог"), QStyle::SP_DialogApplyButton, {228, 441, 205, 33});
-    BitBtn2 = Button(this, QStringLiteral("BitBtn2"), QStringLiteral("Добавить все"),
-                     QStringLiteral("Добавить список в основной плей-лист"), QStyle::SP_ArrowRight, {321, 304, 109, 29});
-    BitBtn3 = Button(this, QStringLiteral("BitBtn3"), QStringLiteral("Загрузить..."),
-                     QStringLiteral("Загрузить плей-лист"), QStyle::SP_DialogOpenButton, {321, 336, 109, 29});
-    BitBtn4 = Button(this, QStringLiteral("BitBtn4"), QStringLiteral("Сохранить..."),
-                     QStringLiteral("Сохранить плей-лист..."), QStyle::SP_DialogSaveButton, {321, 368, 109, 29});
-    BitBtn5 = Button(this, QStringLiteral("BitBtn5"), QStringLiteral("Очистить"), QStringLiteral("Очистить список"),
-                     QStyle::SP_DialogResetButton, {321, 400, 109, 29});
-    BitBtn6 = Button(this, QStringLiteral("BitBtn6"), QStringLiteral("Отмена"), QString(),
-                     QStyle::SP_DialogCancelButton, {8, 441, 205, 33});
-    BitBtn1->setDefault(true);
-    setTabOrder(BitBtn1, DriveComboBox1);
+    AddAndCloseButton = Button(this, QStringLiteral("AddAndCloseButton"), QStringLiteral("Добавить в плей-лист"),
+                               QStringLiteral("Закрыть диалог"), QStyle::SP_DialogApplyButton, {228, 441, 205, 33});
+    AddAllButton =
+        Button(this, QStringLiteral("AddAllButton"), QStringLiteral("Добавить все"),
+               QStringLiteral("Добавить список в основной плей-лист"), QStyle::SP_ArrowRight, {321, 304, 109, 29});
+    LoadButton = Button(this, QStringLiteral("LoadButton"), QStringLiteral("Загрузить..."),
+                        QStringLiteral("Загрузить плей-лист"), QStyle::SP_DialogOpenButton, {321, 336, 109, 29});
+    SaveButton = Button(this, QStringLiteral("SaveButton"), QStringLiteral("Сохранить..."),
+                        QStringLiteral("Сохранить плей-лист..."), QStyle::SP_DialogSaveButton, {321, 368, 109, 29});
+    ClearButton = Button(this, QStringLiteral("ClearButton"), QStringLiteral("Очистить"),
+                         QStringLiteral("Очистить список"), QStyle::SP_DialogResetButton, {321, 400, 109, 29});
+    CancelButton = Button(this, QStringLiteral("CancelButton"), QStringLiteral("Отмена"), QString(),
+                          QStyle::SP_DialogCancelButton, {8, 441, 205, 33});
+    AddAndCloseButton->setDefault(true);
+    setTabOrder(AddAndCloseButton, DriveBox);
 
-    for (TFileDialog* d : {&OpenDialog1, &SaveDialog1}) {
+    for (TFileDialog* d : {&LoadDialog, &SaveDialog}) {
         d->Filter = QStringLiteral("Стандартный плей-лист|*.txt");
         d->DefaultExt = QStringLiteral("txt");
         d->FileName = QStringLiteral("Список1");
         d->OverwritePrompt = false;
         d->FileMustExist = false;
     }
-    OpenDialog1.Title = QStringLiteral("Загрузить плей-лист");
-    SaveDialog1.Title = QStringLiteral("Сохранить плей-лист");
+    LoadDialog.Title = QStringLiteral("Загрузить плей-лист");
+    SaveDialog.Title = QStringLiteral("Сохранить плей-лист");
 
-    ConnectGuarded(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
-    ConnectGuarded(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
-    ConnectGuarded(BitBtn3, &QPushButton::clicked, this, [this] { BitBtn3Click(); });
-    ConnectGuarded(BitBtn4, &QPushButton::clicked, this, [this] { BitBtn4Click(); });
-    ConnectGuarded(BitBtn5, &QPushButton::clicked, this, [this] { BitBtn5Click(); });
-    ConnectGuarded(BitBtn6, &QPushButton::clicked, this, [this] { BitBtn6Click(); });
-    ConnectGuarded(FileListBox1, &QListWidget::itemDoubleClicked, this, [this] { FileListBox1DblClick(); });
-    connect(DirectoryListBox1, &QListWidget::itemDoubleClicked, this,
-            [this](QListWidgetItem* item) { Guarded([&] { DirectoryListBox1DblClick(item); }); });
-    ConnectGuarded(DriveComboBox1, &QComboBox::activated, this, [this] { DriveComboBox1Change(); });
-    ConnectGuarded(FilterComboBox1, &QComboBox::activated, this, [this] { FilterComboBox1Change(); });
+    ConnectGuarded(AddAndCloseButton, &QPushButton::clicked, this, [this] { AddAndCloseClick(); });
+    ConnectGuarded(AddAllButton, &QPushButton::clicked, this, [this] { AddAllClick(); });
+    ConnectGuarded(LoadButton, &QPushButton::clicked, this, [this] { LoadClick(); });
+    ConnectGuarded(SaveButton, &QPushButton::clicked, this, [this] { SaveClick(); });
+    ConnectGuarded(ClearButton, &QPushButton::clicked, this, [this] { ClearClick(); });
+    ConnectGuarded(CancelButton, &QPushButton::clicked, this, [this] { CancelClick(); });
+    ConnectGuarded(FileList, &QListWidget::itemDoubleClicked, this, [this] { FileListDblClick(); });
+    connect(FolderList, &QListWidget::itemDoubleClicked, this,
+            [this](QListWidgetItem* item) { Guarded([&] { FolderListDblClick(item); }); });
+    ConnectGuarded(DriveBox, &QComboBox::activated, this, [this] { DriveBoxChange(); });
+    ConnectGuarded(FilterBox, &QComboBox::activated, this, [this] { FilterBoxChange(); });
 
     // Tab moves on from the collection, as in every other field; it types no tab.
-    Memo1->setTabChangesFocus(true);
+    CollectionEdit->setTabChangesFocus(true);
     // A double-click anywhere in the file list collects, on a file or not (with no file
     // selected, an empty line).
-    FileListBox1->viewport()->installEventFilter(this);
+    FileList->viewport()->installEventFilter(this);
 
     m_masks = FileMask.split(QLatin1Char(';'));
     FillDrives();
@@ -189,17 +190,17 @@ TForm7::TForm7(const QString& startFolder, QWidget* parent) : QDialog(parent)
     }
 }
 
-bool TForm7::eventFilter(QObject* watched, QEvent* event)
+bool TPlaylistWizard::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == FileListBox1->viewport() && event->type() == QEvent::MouseButtonDblClick &&
-        !FileListBox1->itemAt(static_cast<QMouseEvent*>(event)->position().toPoint())) {
-        Guarded([this] { FileListBox1DblClick(); });
+    if (watched == FileList->viewport() && event->type() == QEvent::MouseButtonDblClick &&
+        !FileList->itemAt(static_cast<QMouseEvent*>(event)->position().toPoint())) {
+        Guarded([this] { FileListDblClick(); });
         return true;
     }
     return QDialog::eventFilter(watched, event);
 }
 
-QList<QByteArray> TForm7::CollectionLines() const
+QList<QByteArray> TPlaylistWizard::CollectionLines() const
 {
     QList<QByteArray> lines;
     for (const QString& text : TextLines(CollectionText()))
@@ -207,30 +208,30 @@ QList<QByteArray> TForm7::CollectionLines() const
     return lines;
 }
 
-QString TForm7::CollectionText() const
+QString TPlaylistWizard::CollectionText() const
 {
     // toPlainText() would turn non-breaking spaces into plain ones: a collected name must
     // keep every character. Paragraph and line separators are line breaks.
-    QString text = Memo1->document()->toRawText();
+    QString text = CollectionEdit->document()->toRawText();
     text.replace(QChar(QChar::ParagraphSeparator), QLatin1Char('\n'));
     text.replace(QChar(QChar::LineSeparator), QLatin1Char('\n'));
     return text;
 }
 
-void TForm7::FillDrives()
+void TPlaylistWizard::FillDrives()
 {
-    DriveComboBox1->clear();
+    DriveBox->clear();
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
         if (!volume.isValid() || !volume.isReady())
             continue;
         QString name = volume.rootPath();
         if (volume.displayName() != volume.rootPath())
             name += QStringLiteral("  [") + volume.displayName() + QLatin1Char(']');
-        DriveComboBox1->addItem(name, volume.rootPath());
+        DriveBox->addItem(name, volume.rootPath());
     }
 }
 
-bool TForm7::SetDirectory(const QString& folder)
+bool TPlaylistWizard::SetDirectory(const QString& folder)
 {
     const QString path = QDir::cleanPath(QDir(folder).absolutePath());
     if (!CanList(path)) {
@@ -244,17 +245,17 @@ bool TForm7::SetDirectory(const QString& folder)
     return true;
 }
 
-void TForm7::Refresh()
+void TPlaylistWizard::Refresh()
 {
     SetApplicationWideCursor(crHourGlass);
     const QString path = m_directory;
     QFileIconProvider icons;
 
     // Folder tree: the path from the root down, then the folders inside the current one.
-    DirectoryListBox1->clear();
+    FolderList->clear();
     QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     QString walked = QStringLiteral("/");
-    QFont openFont = DirectoryListBox1->font();
+    QFont openFont = FolderList->font();
     openFont.setBold(true);
     auto addFolder = [&](const QString& text, const QString& full, int depth, bool open) {
         auto* item = new QListWidgetItem(icons.icon(QFileIconProvider::Folder),
@@ -262,7 +263,7 @@ void TForm7::Refresh()
         item->setData(Qt::UserRole, full);
         if (open)
             item->setFont(openFont);
-        DirectoryListBox1->addItem(item);
+        FolderList->addItem(item);
         return item;
     };
     QListWidgetItem* current = addFolder(QStringLiteral("/"), walked, 0, true);
@@ -274,14 +275,14 @@ void TForm7::Refresh()
     const QStringList folders = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
     for (const QString& name : folders)
         addFolder(name, Join(path, name), int(parts.size()) + 1, false);
-    DirectoryListBox1->setCurrentItem(current);
+    FolderList->setCurrentItem(current);
 
-    Label1->setText(Label1->fontMetrics().elidedText(path, Qt::ElideMiddle, Label1->width()));
-    Label1->setToolTip(path);
+    FolderLabel->setText(FolderLabel->fontMetrics().elidedText(path, Qt::ElideMiddle, FolderLabel->width()));
+    FolderLabel->setToolTip(path);
 
     // Files of the mask, without regard to case, sorted by name.
-    const QString selected = FileListBox1->currentItem() ? FileListBox1->currentItem()->text() : QString();
-    FileListBox1->clear();
+    const QString selected = FileList->currentItem() ? FileList->currentItem()->text() : QString();
+    FileList->clear();
     QDir files(path);
     files.setNameFilters(m_masks);
     files.setFilter(QDir::Files); // name filters ignore case without QDir::CaseSensitive
@@ -290,110 +291,110 @@ void TForm7::Refresh()
     // Items made apart from the list and added to it one by one: an item made with the
     // list as its parent is looked up in the whole list, which made large folders take
     // quadratic time.
-    FileListBox1->setUpdatesEnabled(false);
+    FileList->setUpdatesEnabled(false);
     QListWidgetItem* reselected = nullptr;
     for (const QString& name : files.entryList()) {
         auto* item = new QListWidgetItem(fileIcon, name);
-        FileListBox1->addItem(item);
+        FileList->addItem(item);
         if (name == selected)
             reselected = item;
     }
     if (reselected)
-        FileListBox1->setCurrentItem(reselected);
-    FileListBox1->setUpdatesEnabled(true);
+        FileList->setCurrentItem(reselected);
+    FileList->setUpdatesEnabled(true);
 
     // The volume the folder is on.
     const QString root = QStorageInfo(path).rootPath();
-    const int drive = DriveComboBox1->findData(root);
+    const int drive = DriveBox->findData(root);
     if (drive >= 0)
-        DriveComboBox1->setCurrentIndex(drive);
+        DriveBox->setCurrentIndex(drive);
     SetApplicationWideCursor(crDefault);
 }
 
-void TForm7::DriveComboBox1Change()
+void TPlaylistWizard::DriveBoxChange()
 {
-    const QString root = DriveComboBox1->currentData().toString();
+    const QString root = DriveBox->currentData().toString();
     if (!root.isEmpty() && !SetDirectory(root))
         Refresh(); // back to the folder we are in, and its volume
 }
 
-void TForm7::DirectoryListBox1DblClick(QListWidgetItem* item)
+void TPlaylistWizard::FolderListDblClick(QListWidgetItem* item)
 {
     if (item)
         SetDirectory(item->data(Qt::UserRole).toString());
 }
 
-void TForm7::FilterComboBox1Change()
+void TPlaylistWizard::FilterBoxChange()
 {
-    m_masks = FilterComboBox1->currentData().toString().split(QLatin1Char(';'));
+    m_masks = FilterBox->currentData().toString().split(QLatin1Char(';'));
     Refresh();
 }
 
-void TForm7::FileListBox1DblClick()
+void TPlaylistWizard::FileListDblClick()
 {
-    const QListWidgetItem* item = FileListBox1->currentItem();
+    const QListWidgetItem* item = FileList->currentItem();
     const QString path = item ? Join(m_directory, item->text()) : QString();
     QStringList lines = TextLines(CollectionText());
     lines << path;
-    Memo1->setPlainText(LinesText(lines));
-    Memo1->moveCursor(QTextCursor::End);
+    CollectionEdit->setPlainText(LinesText(lines));
+    CollectionEdit->moveCursor(QTextCursor::End);
 }
 
-void TForm7::AppendCollection()
+void TPlaylistWizard::AppendCollection()
 {
     if (PlayList)
         PlayList->AppendLineBytes(CollectionLines());
 }
 
-void TForm7::BitBtn1Click()
+void TPlaylistWizard::AddAndCloseClick()
 {
     AppendCollection();
     accept();
 }
 
-void TForm7::BitBtn2Click() { AppendCollection(); }
+void TPlaylistWizard::AddAllClick() { AppendCollection(); }
 
-void TForm7::BitBtn3Click()
+void TPlaylistWizard::LoadClick()
 {
-    if (!OpenDialog1.Execute(this))
+    if (!LoadDialog.Execute(this))
         return;
     // Lines that are not UTF-8 are shown as text; their bytes are kept for as long as the
     // line stands unchanged in the collection.
     QStringList texts;
-    for (const QByteArray& line : LoadPlaylistLines(OpenDialog1.FileName)) {
+    for (const QByteArray& line : LoadPlaylistLines(LoadDialog.FileName)) {
         texts << LineText(line);
         if (!IsUtf8(line))
             m_lineBytes.insert(texts.constLast(), line);
     }
-    Memo1->setPlainText(LinesText(texts));
+    CollectionEdit->setPlainText(LinesText(texts));
 }
 
-void TForm7::BitBtn4Click()
+void TPlaylistWizard::SaveClick()
 {
-    if (!SaveDialog1.Execute(this))
+    if (!SaveDialog.Execute(this))
         return;
-    SavePlaylistLines(SaveDialog1.FileName, CollectionLines());
+    SavePlaylistLines(SaveDialog.FileName, CollectionLines());
 }
 
-void TForm7::BitBtn5Click() { Memo1->clear(); }
+void TPlaylistWizard::ClearClick() { CollectionEdit->clear(); }
 
-void TForm7::BitBtn6Click() { reject(); }
+void TPlaylistWizard::CancelClick() { reject(); }
 
-void TForm7::keyPressEvent(QKeyEvent* event)
+void TPlaylistWizard::keyPressEvent(QKeyEvent* event)
 {
     // Escape, like Enter on no button, is "Добавить в плей-лист": the button is the dialog's
     // default and its cancel button. In the text box both keys belong to the text.
-    const bool inMemo = focusWidget() == Memo1;
+    const bool inMemo = focusWidget() == CollectionEdit;
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         if (!inMemo)
-            BitBtn1->click();
+            AddAndCloseButton->click();
         event->accept();
         return;
     }
     QDialog::keyPressEvent(event);
 }
 
-void TForm7::showEvent(QShowEvent* event)
+void TPlaylistWizard::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     CenterOnDesktop(this);

@@ -7,20 +7,20 @@ class QLabel;
 class TLinkLabel;
 
 // The About dialog, modal, created once at start-up; it rolls open and shut.
-class TAboutBox1 : public TRollingDialog {
+class TAboutDialog : public TRollingDialog {
     Q_OBJECT
 public:
     static constexpr int ClientWidth = 303;
     static constexpr int ClientHeight = 139;
 
-    explicit TAboutBox1(QWidget* parent = nullptr);
+    explicit TAboutDialog(QWidget* parent = nullptr);
 
-    void Label8Click();  // the web site
-    void Label10Click(); // the e-mail address
+    void SiteLinkClick(); // the web site
+    void MailLinkClick(); // the e-mail address
 
     QLabel* ProgramIcon;
-    TLinkLabel* Label8;
-    TLinkLabel* Label10;
+    TLinkLabel* SiteLink;
+    TLinkLabel* MailLink;
 };
 
-extern TOnFirstUse<TAboutBox1> AboutBox1;
+extern TOnFirstUse<TAboutDialog> AboutDialog;

@@ -1,4 +1,4 @@
-#include "app/Form3.h"
+#include "app/LinksDialog.h"
 
 #include "app/ProjectInfo.h"
 #include "platform/HandlerGuard.h"
@@ -8,20 +8,20 @@
 #include <QDesktopServices>
 #include <QUrl>
 
-TOnFirstUse<TForm3> Form3;
+TOnFirstUse<TLinksDialog> LinksDialog;
 
 // The project's site, a web search portal, the toolkit's home page, and a page of the
 // operating system's site with a referral parameter.
-const QStringList TForm3::Addresses = {
+const QStringList TLinksDialog::Addresses = {
     ProjectInfo::Site(),
     QStringLiteral("https://duckduckgo.com"),
     QStringLiteral("https://www.qt.io"),
     QStringLiteral("https://www.debian.org/intro/about?ref=lumivo"),
 };
 
-TForm3::TForm3(QWidget* parent) : QDialog(parent)
+TLinksDialog::TLinksDialog(QWidget* parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("Form3"));
+    setObjectName(QStringLiteral("LinksDialog"));
     setWindowTitle(QStringLiteral("Ссылки"));
     SetFixedDialogBorder(this, {ClientWidth, ClientHeight});
     setModal(false);
@@ -29,14 +29,15 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent)
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(16);
     font.setBold(true);
-    TLinkLabel** labels[] = {&Label1, &Label2, &Label3, &Label4};
+    TLinkLabel** labels[] = {&ProjectSiteLink, &SearchLink, &ToolkitLink, &SystemLink};
+    const char* names[] = {"ProjectSiteLink", "SearchLink", "ToolkitLink", "SystemLink"};
     for (int i = 0; i < 4; ++i) {
         // The label shows the site; its tooltip and its click the whole address.
         QString shown = QUrl(Addresses[i]).host();
         if (shown.startsWith(QLatin1String("www.")))
             shown.remove(0, 4);
         auto* label = new TLinkLabel(shown, this);
-        label->setObjectName(QStringLiteral("Label%1").arg(i + 1));
+        label->setObjectName(QLatin1String(names[i]));
         label->setFont(font);
         QPalette blue = label->palette();
         blue.setColor(QPalette::WindowText, Qt::blue);
@@ -45,19 +46,19 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent)
         label->setGeometry(4, 4 + 20 * i, ClientWidth - 8, 19);
         *labels[i] = label;
     }
-    ConnectGuarded(Label1, &TLinkLabel::clicked, this, [this] { Label1Click(); });
-    ConnectGuarded(Label2, &TLinkLabel::clicked, this, [this] { Label2Click(); });
-    ConnectGuarded(Label3, &TLinkLabel::clicked, this, [this] { Label3Click(); });
-    ConnectGuarded(Label4, &TLinkLabel::clicked, this, [this] { Label4Click(); });
+    ConnectGuarded(ProjectSiteLink, &TLinkLabel::clicked, this, [this] { ProjectSiteLinkClick(); });
+    ConnectGuarded(SearchLink, &TLinkLabel::clicked, this, [this] { SearchLinkClick(); });
+    ConnectGuarded(ToolkitLink, &TLinkLabel::clicked, this, [this] { ToolkitLinkClick(); });
+    ConnectGuarded(SystemLink, &TLinkLabel::clicked, this, [this] { SystemLinkClick(); });
 }
 
-void TForm3::Open(int index) { QDesktopServices::openUrl(QUrl(Addresses[index])); }
-void TForm3::Label1Click() { Open(0); }
-void TForm3::Label2Click() { Open(1); }
-void TForm3::Label3Click() { Open(2); }
-void TForm3::Label4Click() { Open(3); }
+void TLinksDialog::Open(int index) { QDesktopServices::openUrl(QUrl(Addresses[index])); }
+void TLinksDialog::ProjectSiteLinkClick() { Open(0); }
+void TLinksDialog::SearchLinkClick() { Open(1); }
+void TLinksDialog::ToolkitLinkClick() { Open(2); }
+void TLinksDialog::SystemLinkClick() { Open(3); }
 
-void TForm3::showEvent(QShowEvent* event)
+void TLinksDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     CenterOnDesktop(this);

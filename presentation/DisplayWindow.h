@@ -16,16 +16,16 @@ class TImage;
 class TMediaPlayer;
 
 // The display window "Экран", in which every item is shown: a picture in Image, a GIF in
-// the animation control, a clip through MediaPlayer1 with its video on Panel1. Created
+// the animation control, a clip through MediaPlayer with its video on ViewPanel. Created
 // hidden at start-up, shown by presenting, hidden (never destroyed) when closed.
-class TForm4 : public QWidget {
+class TDisplayWindow : public QWidget {
     Q_OBJECT
 public:
     static constexpr int DesignWidth = 692;
     static constexpr int DesignHeight = 471;
     static constexpr int StripHeight = 61;
 
-    explicit TForm4(QWidget* parent = nullptr);
+    explicit TDisplayWindow(QWidget* parent = nullptr);
 
     // Where the window is placed when it is shown.
     enum class TPlacement { DesktopCenter, ScreenCenter };
@@ -39,22 +39,22 @@ public:
     std::function<void()> ShowIntervalDialog;     // the interval dialog, modal
 
     // The hidden command buttons' handlers: the main window presses them.
-    void Button1Click(); // hide the animation
-    void Button2Click(); // load the selected playlist line as a GIF
-    void OpenGifClick(); // load the open dialog's file as a GIF
-    void On2Click();
-    void Off2Click();
+    void HideAnimationClick();         // hide the animation
+    void LoadGifFromPlaylistClick();   // load the selected playlist line as a GIF
+    void LoadGifFromOpenDialogClick(); // load the open dialog's file as a GIF
+    void AnimationOnClick();
+    void AnimationOffClick();
     void SlowerClick();
     void OnceClick();
-    void SpeedButton1Click();
-    void SpeedButton2Click();
-    void SpeedButton3Click();
-    void SpeedButton4Click();
-    void TrackBar4Change();
-    void TrackBar1Change();
-    void TrackBar2Change();
-    void TrackBar3Change();
-    void Timer1Timer();
+    void StartSlideShowClick();
+    void StopSlideShowClick();
+    void CloseClick();
+    void SlideIntervalClick();
+    void VolumeBarChange();
+    void LeftLevelChange();
+    void RightLevelChange();
+    void LargerLevelChange();
+    void ProgressTimerTick();
 
     // The three layouts: which controls show, and the caption.
     void ApplyPictureLayout();
@@ -68,32 +68,32 @@ public:
     // The client area above the bottom strip, which the animation control fills.
     QRect DisplayArea() const;
 
-    QFrame* Panel1;
+    QFrame* ViewPanel;
     TImage* Image;
     QFrame* AdditionalPanel;
-    TMediaPlayer* MediaPlayer1;
-    QFrame* Panel2;
-    QPushButton* On2;
-    QPushButton* Off2;
+    TMediaPlayer* MediaPlayer;
+    QFrame* AnimationPanel;
+    QPushButton* AnimationOnButton;
+    QPushButton* AnimationOffButton;
     QPushButton* Slower;
     QPushButton* Once;
-    QToolButton* SpeedButton1;
-    QToolButton* SpeedButton2;
-    QToolButton* SpeedButton3;
-    QToolButton* SpeedButton4;
-    QProgressBar* Gauge1;
-    QProgressBar* ProgressBar1;
-    QSlider* TrackBar4;
-    QSlider* TrackBar1;
-    QSlider* TrackBar2;
-    QSlider* TrackBar3;
-    QLabel* Tech1;
-    QLabel* Tech2;
-    QLabel* Tech3;
-    QPushButton* Button1;
-    QPushButton* Button2;
-    QPushButton* OpenGif;
-    QTimer* Timer1;
+    QToolButton* StartSlideShowButton;
+    QToolButton* StopSlideShowButton;
+    QToolButton* CloseButton;
+    QToolButton* SlideIntervalButton;
+    QProgressBar* ClipProgress;
+    QProgressBar* VolumeLevel;
+    QSlider* VolumeBar;
+    QSlider* LeftLevelBar;
+    QSlider* RightLevelBar;
+    QSlider* LargerLevelBar;
+    QLabel* LeftLevelText;
+    QLabel* RightLevelText;
+    QLabel* LargerLevelText;
+    QPushButton* HideAnimationButton;
+    QPushButton* LoadGifFromPlaylistButton;
+    QPushButton* LoadGifFromOpenDialogButton;
+    QTimer* ProgressTimer;
     TGifImage* GifImage; // the animation control
 
     void setVisible(bool visible) override;
@@ -109,4 +109,4 @@ private:
     bool m_gifFills = false;
 };
 
-extern TForm4* Form4;
+extern TDisplayWindow* DisplayWindow;

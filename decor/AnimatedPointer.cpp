@@ -1,4 +1,4 @@
-#include "decor/NTCursor.h"
+#include "decor/AnimatedPointer.h"
 
 #include "decor/Clock.h"
 #include "platform/ApplicationCursor.h"
@@ -8,22 +8,23 @@
 #include <QFile>
 #include <QTimer>
 
-TNTCursor* NTCursor = nullptr;
+TAnimatedPointer* AnimatedPointer = nullptr;
 
-TNTCursor::TNTCursor(QObject* parent) : QObject(parent), Timer(new QTimer(this))
+TAnimatedPointer::TAnimatedPointer(QObject* parent) : QObject(parent), Timer(new QTimer(this))
 {
     Timer->setInterval(IntervalMs);
-    connect(Timer, &QTimer::timeout, this, [this] { Guarded([this] { TimerTimer(); }); });
-    DataModule2Create();
+    connect(Timer, &QTimer::timeout, this, [this] { Guarded([this] { ShowNextFrame(); }); });
+    LoadFrames();
 }
 
-void TNTCursor::DataModule2Create()
+QString TAnimatedPointer::FramePath(int n) { return QStringLiteral(":/cursors/pointer-frame-%1.png").arg(n); }
+
+void TAnimatedPointer::LoadFrames()
 {
     LoadDecorResources();
-    // Frame n is the resource "CURSOR_n"; one that cannot be loaded stays unregistered and
-    // its index then shows the default pointer.
+    // A frame that cannot be loaded stays unregistered; its index then shows the default pointer.
     for (int n = 1; n <= TCursorAnimation::FrameCount; ++n) {
-        const QString path = QStringLiteral(":/cursors/CURSOR_%1.png").arg(n);
+        const QString path = FramePath(n);
         if (!QFile::exists(path))
             continue;
         QPixmap frame(path);
@@ -33,19 +34,19 @@ void TNTCursor::DataModule2Create()
     m_state.FrameIndex = 0;
 }
 
-void TNTCursor::start(bool value)
+void TAnimatedPointer::start(bool value)
 {
     m_state.Start(value);
     SyncTimer();
 }
 
-void TNTCursor::TimerTimer()
+void TAnimatedPointer::ShowNextFrame()
 {
     SetApplicationWideCursor(m_state.Tick());
     SyncTimer();
 }
 
-void TNTCursor::SyncTimer()
+void TAnimatedPointer::SyncTimer()
 {
     if (m_state.TimerEnabled && !Timer->isActive())
         Timer->start();

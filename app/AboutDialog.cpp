@@ -1,4 +1,4 @@
-#include "app/AboutBox1.h"
+#include "app/AboutDialog.h"
 
 #include "app/Icons.h"
 #include "app/ProjectInfo.h"
@@ -10,7 +10,7 @@
 #include <QLabel>
 #include <QUrl>
 
-TOnFirstUse<TAboutBox1> AboutBox1;
+TOnFirstUse<TAboutDialog> AboutDialog;
 
 namespace {
 
@@ -42,9 +42,9 @@ TLinkLabel* Link(QWidget* parent, const QString& name, const QString& text, int 
 
 } // namespace
 
-TAboutBox1::TAboutBox1(QWidget* parent) : TRollingDialog(parent)
+TAboutDialog::TAboutDialog(QWidget* parent) : TRollingDialog(parent)
 {
-    setObjectName(QStringLiteral("AboutBox1"));
+    setObjectName(QStringLiteral("AboutDialog"));
     setWindowTitle(QStringLiteral("О программе"));
     SetFixedDialogBorder(this, {ClientWidth, ClientHeight});
     QFont font(QStringLiteral("Arial"));
@@ -65,10 +65,11 @@ TAboutBox1::TAboutBox1(QWidget* parent) : TRollingDialog(parent)
     Text(this, QStringLiteral("Автор:"), 48, 36, QStringLiteral("Автор программы"));
     Text(this, ProjectInfo::Author(), 144, 36);
     Text(this, QStringLiteral("Сайт:                "), 48, 52, QStringLiteral("Сайт разработчика"));
-    Label8 = Link(this, QStringLiteral("Label8"), ProjectInfo::Site(), 144, 52, QStringLiteral("Посетить сайт автора"));
+    SiteLink =
+        Link(this, QStringLiteral("SiteLink"), ProjectInfo::Site(), 144, 52, QStringLiteral("Посетить сайт автора"));
     Text(this, QStringLiteral("E-mail:              "), 48, 68, QStringLiteral("Почта автора"));
-    Label10 = Link(this, QStringLiteral("Label10"), ProjectInfo::Mail(), 144, 68,
-                   QStringLiteral("Написать письмо автору"));
+    MailLink =
+        Link(this, QStringLiteral("MailLink"), ProjectInfo::Mail(), 144, 68, QStringLiteral("Написать письмо автору"));
     const QStringList terms = ProjectInfo::Terms();
     for (int i = 0; i < terms.size(); ++i) {
         QLabel* line = Text(this, terms[i], 4, 88 + 16 * i);
@@ -78,10 +79,10 @@ TAboutBox1::TAboutBox1(QWidget* parent) : TRollingDialog(parent)
         line->adjustSize();
     }
 
-    ConnectGuarded(Label8, &TLinkLabel::clicked, this, [this] { Label8Click(); });
-    ConnectGuarded(Label10, &TLinkLabel::clicked, this, [this] { Label10Click(); });
+    ConnectGuarded(SiteLink, &TLinkLabel::clicked, this, [this] { SiteLinkClick(); });
+    ConnectGuarded(MailLink, &TLinkLabel::clicked, this, [this] { MailLinkClick(); });
 }
 
-void TAboutBox1::Label8Click() { QDesktopServices::openUrl(QUrl(ProjectInfo::Site())); }
+void TAboutDialog::SiteLinkClick() { QDesktopServices::openUrl(QUrl(ProjectInfo::Site())); }
 
-void TAboutBox1::Label10Click() { QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + ProjectInfo::Mail())); }
+void TAboutDialog::MailLinkClick() { QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + ProjectInfo::Mail())); }

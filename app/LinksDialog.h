@@ -8,24 +8,24 @@ class TLinkLabel;
 
 // The links dialog: four addresses, each opened in the desktop's browser when clicked.
 // Not modal; created once at start-up and centred on the desktop.
-class TForm3 : public QDialog {
+class TLinksDialog : public QDialog {
     Q_OBJECT
 public:
     static constexpr int ClientWidth = 198;
     static constexpr int ClientHeight = 87;
     static const QStringList Addresses;
 
-    explicit TForm3(QWidget* parent = nullptr);
+    explicit TLinksDialog(QWidget* parent = nullptr);
 
-    void Label1Click();
-    void Label2Click();
-    void Label3Click();
-    void Label4Click();
+    void ProjectSiteLinkClick();
+    void SearchLinkClick();
+    void ToolkitLinkClick();
+    void SystemLinkClick();
 
-    TLinkLabel* Label1;
-    TLinkLabel* Label2;
-    TLinkLabel* Label3;
-    TLinkLabel* Label4;
+    TLinkLabel* ProjectSiteLink;
+    TLinkLabel* SearchLink;
+    TLinkLabel* ToolkitLink;
+    TLinkLabel* SystemLink;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -34,4 +34,4 @@ private:
     void Open(int index);
 };
 
-extern TOnFirstUse<TForm3> Form3;
+extern TOnFirstUse<TLinksDialog> LinksDialog;

@@ -1,4 +1,4 @@
-#include "app/Form2.h"
+#include "app/HelpDialog.h"
 
 #include "app/Icons.h"
 #include "platform/WindowGeometry.h"
@@ -6,9 +6,9 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 
-TOnFirstUse<TForm2> Form2;
+TOnFirstUse<THelpDialog> HelpDialog;
 
-const QStringList TForm2::HelpLines = {
+const QStringList THelpDialog::HelpLines = {
     QStringLiteral("Утилита представляет собой "),
     QStringLiteral("многофункциональный мультимедиа-центр, "),
     QStringLiteral("который может просматривать картинки "),
@@ -28,39 +28,39 @@ const QStringList TForm2::HelpLines = {
     QStringLiteral("очень мощная функциональность. "),
 };
 
-TForm2::TForm2(QWidget* parent) : TRollingDialog(parent)
+THelpDialog::THelpDialog(QWidget* parent) : TRollingDialog(parent)
 {
-    setObjectName(QStringLiteral("Form2"));
+    setObjectName(QStringLiteral("HelpDialog"));
     setWindowTitle(QStringLiteral("Справка"));
     SetFixedDialogBorder(this, {ClientWidth, ClientHeight});
 
-    Image1 = new QLabel(this);
-    Image1->setPixmap(ProgramIcon().pixmap(32, 32));
-    Image1->setGeometry(4, 4, 32, 32);
+    ProgramIcon = new QLabel(this);
+    ProgramIcon->setPixmap(::ProgramIcon().pixmap(32, 32));
+    ProgramIcon->setGeometry(4, 4, 32, 32);
 
-    Label1 = new QLabel(QStringLiteral("Lumivo 2.0"), this);
+    TitleLabel = new QLabel(QStringLiteral("Lumivo 2.0"), this);
     QFont title(QStringLiteral("Arial"));
     title.setPixelSize(29);
     title.setBold(true);
     title.setItalic(true);
-    Label1->setFont(title);
-    QPalette blue = Label1->palette();
+    TitleLabel->setFont(title);
+    QPalette blue = TitleLabel->palette();
     blue.setColor(QPalette::WindowText, Qt::blue);
-    Label1->setPalette(blue);
-    Label1->move(48, 4);
-    Label1->adjustSize();
+    TitleLabel->setPalette(blue);
+    TitleLabel->move(48, 4);
+    TitleLabel->adjustSize();
 
-    Memo1 = new QPlainTextEdit(this);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setGeometry(0, ClientHeight - 89, ClientWidth, 89);
+    HelpText = new QPlainTextEdit(this);
+    HelpText->setObjectName(QStringLiteral("HelpText"));
+    HelpText->setGeometry(0, ClientHeight - 89, ClientWidth, 89);
     QFont text(QStringLiteral("Arial"));
     text.setPixelSize(19);
-    Memo1->setFont(text);
-    QPalette info = Memo1->palette();
+    HelpText->setFont(text);
+    QPalette info = HelpText->palette();
     info.setColor(QPalette::Base, info.color(QPalette::ToolTipBase));
     info.setColor(QPalette::Text, QColor(0, 0, 128)); // navy
-    Memo1->setPalette(info);
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    Memo1->setPlainText(HelpLines.join(QLatin1Char('\n')));
+    HelpText->setPalette(info);
+    HelpText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    HelpText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    HelpText->setPlainText(HelpLines.join(QLatin1Char('\n')));
 }

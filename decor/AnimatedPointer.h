@@ -39,12 +39,15 @@ struct TCursorAnimation {
     }
 };
 
-class TNTCursor : public QObject {
+class TAnimatedPointer : public QObject {
     Q_OBJECT
 public:
     static constexpr int IntervalMs = 150;
 
-    explicit TNTCursor(QObject* parent = nullptr);
+    explicit TAnimatedPointer(QObject* parent = nullptr);
+
+    // The built-in picture of frame n (1 to FrameCount).
+    static QString FramePath(int n);
 
     void start(bool value);
     const TCursorAnimation& State() const { return m_state; }
@@ -52,11 +55,11 @@ public:
     QTimer* Timer;
 
 private:
-    void DataModule2Create();
-    void TimerTimer();
+    void LoadFrames();
+    void ShowNextFrame();
     void SyncTimer();
 
     TCursorAnimation m_state;
 };
 
-extern TNTCursor* NTCursor;
+extern TAnimatedPointer* AnimatedPointer;

@@ -1,0 +1,355 @@
+#include "presentation/DisplayWindow.h"
+
+#include "gif/GifImage.h"
+#include "platform/Dialogs.h"
+#include "platform/HandlerGuard.h"
+#include "platform/WindowGeometry.h"
+#include "presentation/MediaPlayer.h"
+#include "presentation/QtGifHost.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSlider>
+#include <QTimer>
+#include <QToolButton>
+
+TDisplayWindow* DisplayWindow = nullptr;
+
+namespace {
+
+template <class W>
+W* Place(W* widget, const char* name, int x, int y, int w, int h, const QString& hint = QString())
+{
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(x, y, w, h);
+    widget->setToolTip(hint);
+    return widget;
+}
+
+// The hidden level bars start where the volume bar does, so that every move of the volume
+// bar changes them and sets the volume (starting them at 0 left a first move to 0 unheard:
+// no level changed, and the volume stayed where it was).
+QSlider* Level(QWidget* parent, const char* name, int start)
+{
+    auto* bar = new QSlider(Qt::Horizontal, parent);
+    bar->setObjectName(QLatin1String(name));
+    bar->setRange(0, 100);
+    bar->setValue(start);
+    bar->hide();
+    return bar;
+}
+
+} // namespace
+
+TDisplayWindow::TDisplayWindow(QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("DisplayWindow"));
+    setWindowTitle(QStringLiteral("Экран"));
+
+    ViewPanel = new QFrame(this);
+    ViewPanel->setObjectName(QStringLiteral("ViewPanel"));
+    ViewPanel->hide();
+    Image = new TImage(ViewPanel);
+    Image->setObjectName(QStringLiteral("Image"));
+    Image->SetCenter(true);
+    Image->SetProportional(true);
+    LeftLevelBar = Level(ViewPanel, "LeftLevelBar", 50);
+    RightLevelBar = Level(ViewPanel, "RightLevelBar", 50);
+    LargerLevelBar = Level(ViewPanel, "LargerLevelBar", 50);
+    LeftLevelText = new QLabel(ViewPanel);
+    RightLevelText = new QLabel(ViewPanel);
+    LargerLevelText = new QLabel(ViewPanel);
+    for (QLabel* tech : {LeftLevelText, RightLevelText, LargerLevelText})
+        tech->hide();
+    HideAnimationButton = new QPushButton(ViewPanel);
+    LoadGifFromPlaylistButton = new QPushButton(ViewPanel);
+    HideAnimationButton->hide();
+    LoadGifFromPlaylistButton->hide();
+
+    AdditionalPanel = new QFrame(this);
+    AdditionalPanel->setObjectName(QStringLiteral("AdditionalPanel"));
+    AdditionalPanel->setAutoFillBackground(true);
+    QPalette cream = AdditionalPanel->palette();
+    cream.setColor(QPalette::Window, QColor(255, 251, 240));
+    AdditionalPanel->setPalette(cream);
+
+    MediaPlayer = Place(new TMediaPlayer(AdditionalPanel), "MediaPlayer", 4, 4, 197, 29,
+                        QStringLiteral("Панель управления мультимедиа"));
+    MediaPlayer->Display = ViewPanel;
+    MediaPlayer->hide();
+    AnimationPanel = Place(new QFrame(AdditionalPanel), "AnimationPanel", 208, 4, 157, 29);
+    AnimationPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    AnimationOnButton = Place(new QPushButton(QStringLiteral("Вкл."), AnimationPanel), "AnimationOnButton", 8, 4, 37,
+                              21, QStringLiteral("Включить анимацию"));
+    AnimationOffButton = Place(new QPushButton(QStringLiteral("Выкл."), AnimationPanel), "AnimationOffButton", 44, 4,
+                               37, 21, QStringLiteral("Выключить анимацию"));
+    Slower = Place(new QPushButton(QStringLiteral("Медл."), AnimationPanel), "Slower", 80, 4, 37, 21,
+                   QStringLiteral("Медленнее..."));
+    Once = Place(new QPushButton(QStringLiteral("Раз"), AnimationPanel), "Once", 116, 4, 33, 21,
+                 QStringLiteral("Один раз просмотреть..."));
+    AnimationPanel->hide();
+
+    auto small = [this](const char* name, const QString& caption, int x, const QString& hint) {
+        auto* b = Place(new QToolButton(AdditionalPanel), name, x, 40, 13, 13, hint);
+        b->setText(caption);
+        b->setAutoRaise(true);
+        QFont f = b->font();
+        f.setPixelSize(9);
+        b->setFont(f);
+        return b;
+    };
+    StartSlideShowButton = small("StartSlideShowButton", QStringLiteral(">"), 4, QStringLiteral("Запустить слайд-шоу"));
+    StopSlideShowButton =
+        small("StopSlideShowButton", QStringLiteral("||"), 16, QStringLiteral("Остановить слайд-шоу"));
+    CloseButton = small("CloseButton", QStringLiteral("X"), 28, QStringLiteral("Выход"));
+    SlideIntervalButton =
+        small("SlideIntervalButton", QStringLiteral("+"), 40, QStringLiteral("Задержка между показом слайдов..."));
+
+    ClipProgress = Place(new QProgressBar(AdditionalPanel), "ClipProgress", 56, 36, 145, 21,
+                         QStringLiteral("Прогресс воспроизведения"));
+    ClipProgress->setRange(0, 100);
+    ClipProgress->setValue(0);
+    ClipProgress->setFormat(QStringLiteral("%p%"));
+    QPalette blue = ClipProgress->palette();
+    blue.setColor(QPalette::Highlight, Qt::blue);
+    ClipProgress->setPalette(blue);
+    VolumeLevel = Place(new QProgressBar(AdditionalPanel), "VolumeLevel", 208, 36, 73, 21, QStringLiteral("Громкость"));
+    VolumeLevel->setRange(0, 100);
+    VolumeLevel->setValue(0);
+    VolumeLevel->setTextVisible(false);
+    VolumeBar =
+        Place(new QSlider(Qt::Horizontal, AdditionalPanel), "VolumeBar", 300, 36, 65, 21, QStringLiteral("Громкость"));
+    VolumeBar->setRange(0, 100);
+    VolumeBar->setValue(50);
+    VolumeBar->setTickInterval(10);
+    VolumeBar->setTickPosition(QSlider::TicksBelow);
+    for (QWidget* w : std::initializer_list<QWidget*>{ClipProgress, VolumeLevel, VolumeBar})
+        w->hide();
+
+    LoadGifFromOpenDialogButton = new QPushButton(this);
+    LoadGifFromOpenDialogButton->setObjectName(QStringLiteral("LoadGifFromOpenDialogButton"));
+    LoadGifFromOpenDialogButton->hide();
+
+    ProgressTimer = new QTimer(this);
+    ProgressTimer->setInterval(1000);
+    ConnectGuarded(ProgressTimer, &QTimer::timeout, this, [this] { ProgressTimerTick(); });
+    ProgressTimer->start();
+
+    // The animation control: owned by the window, visible but empty at start.
+    GifImage = new TGifImage(ProgramGifHost(), this);
+    GifImage->setObjectName(QStringLiteral("GifImage"));
+    GifImage->move(10, 10);
+    GifImage->SetCenter(true);
+    GifImage->SetProportional(true);
+
+    ConnectGuarded(HideAnimationButton, &QPushButton::clicked, this, [this] { HideAnimationClick(); });
+    ConnectGuarded(LoadGifFromPlaylistButton, &QPushButton::clicked, this, [this] { LoadGifFromPlaylistClick(); });
+    ConnectGuarded(LoadGifFromOpenDialogButton, &QPushButton::clicked, this, [this] { LoadGifFromOpenDialogClick(); });
+    ConnectGuarded(AnimationOnButton, &QPushButton::clicked, this, [this] { AnimationOnClick(); });
+    ConnectGuarded(AnimationOffButton, &QPushButton::clicked, this, [this] { AnimationOffClick(); });
+    ConnectGuarded(Slower, &QPushButton::clicked, this, [this] { SlowerClick(); });
+    ConnectGuarded(Once, &QPushButton::clicked, this, [this] { OnceClick(); });
+    ConnectGuarded(StartSlideShowButton, &QToolButton::clicked, this, [this] { StartSlideShowClick(); });
+    ConnectGuarded(StopSlideShowButton, &QToolButton::clicked, this, [this] { StopSlideShowClick(); });
+    ConnectGuarded(CloseButton, &QToolButton::clicked, this, [this] { CloseClick(); });
+    ConnectGuarded(SlideIntervalButton, &QToolButton::clicked, this, [this] { SlideIntervalClick(); });
+    ConnectGuarded(VolumeBar, &QSlider::valueChanged, this, [this] { VolumeBarChange(); });
+    ConnectGuarded(LeftLevelBar, &QSlider::valueChanged, this, [this] { LeftLevelChange(); });
+    ConnectGuarded(RightLevelBar, &QSlider::valueChanged, this, [this] { RightLevelChange(); });
+    ConnectGuarded(LargerLevelBar, &QSlider::valueChanged, this, [this] { LargerLevelChange(); });
+
+    SetOuterSize(this, {DesignWidth, DesignHeight});
+}
+
+QRect TDisplayWindow::DisplayArea() const { return QRect(0, 0, width(), qMax(0, height() - StripHeight)); }
+
+void TDisplayWindow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    ViewPanel->setGeometry(DisplayArea());
+    Image->setGeometry(ViewPanel->rect());
+    AdditionalPanel->setGeometry(0, height() - StripHeight, width(), StripHeight);
+    if (m_gifFills)
+        GifImage->setGeometry(DisplayArea());
+}
+
+void TDisplayWindow::ApplyPictureLayout()
+{
+    ViewPanel->show();
+    AnimationPanel->hide();
+    VolumeBar->hide();
+    MediaPlayer->hide();
+    MediaPlayer->HideVideo(); // a clip may play on, but out of sight, whether the picture loads or not
+    ClipProgress->hide();
+    VolumeLevel->hide();
+    HideAnimationClick();
+    setWindowTitle(QStringLiteral("Картинка"));
+}
+
+void TDisplayWindow::ApplyAnimationLayout()
+{
+    ViewPanel->hide();
+    AnimationPanel->show();
+    VolumeBar->hide();
+    MediaPlayer->hide();
+    ClipProgress->hide();
+    VolumeLevel->hide();
+    setWindowTitle(QStringLiteral("Анимированная картинка"));
+}
+
+void TDisplayWindow::ApplyClipLayout()
+{
+    ViewPanel->show();
+    AnimationPanel->hide();
+    VolumeBar->show();
+    MediaPlayer->show();
+    ClipProgress->show();
+    VolumeLevel->show();
+    HideAnimationClick();
+    setWindowTitle(QStringLiteral("Клип"));
+}
+
+void TDisplayWindow::HideAnimationClick() { GifImage->hide(); }
+
+void TDisplayWindow::LoadGif(const QString& fileName)
+{
+    const quint64 presentation = PresentationSerial;
+    m_gifFills = true;
+    GifImage->setGeometry(DisplayArea());
+    GifImage->LoadFromFile(fileName); // an error leaves the control as it was, not shown
+    if (presentation != PresentationSerial)
+        return; // something newer was presented while the GIF decoded: it stays in view
+    GifImage->show();
+    GifImage->raise();
+}
+
+void TDisplayWindow::LoadGifFromPlaylistClick() { LoadGif(SelectedLine ? SelectedLine() : QString()); }
+
+void TDisplayWindow::LoadGifFromOpenDialogClick() { LoadGif(OpenDialogFileName ? OpenDialogFileName() : QString()); }
+
+void TDisplayWindow::AnimationOnClick()
+{
+    GifImage->SetAnimated(true);
+    AnimationOnButton->setEnabled(false);
+    AnimationOffButton->setEnabled(true);
+}
+
+void TDisplayWindow::AnimationOffClick()
+{
+    GifImage->SetAnimated(false);
+    AnimationOnButton->setEnabled(true);
+    AnimationOffButton->setEnabled(false);
+}
+
+void TDisplayWindow::SlowerClick() { GifImage->SlowDown(); }
+
+void TDisplayWindow::OnceClick() { GifImage->PlayOnce(); }
+
+void TDisplayWindow::StartSlideShowClick()
+{
+    if (StartSlideShow)
+        StartSlideShow();
+}
+
+void TDisplayWindow::StopSlideShowClick()
+{
+    if (StopSlideShow)
+        StopSlideShow();
+}
+
+void TDisplayWindow::CloseClick() { close(); }
+
+void TDisplayWindow::SlideIntervalClick()
+{
+    if (ShowIntervalDialog)
+        ShowIntervalDialog();
+}
+
+// Both channels follow the volume bar; the level bars keep left, right and the larger.
+void TDisplayWindow::VolumeBarChange()
+{
+    const int v = VolumeBar->value();
+    LeftLevelBar->setValue(v);
+    RightLevelBar->setValue(v);
+    LargerLevelBar->setValue(v);
+    VolumeLevel->setValue(v);
+}
+
+static void SetWaveVolumeFrom(const QSlider* left, const QSlider* right)
+{
+    // The levels are 16-bit: 100 x 655 = 65500 at the most.
+    TMediaPlayer::SetWaveVolume(quint16(left->value() * 655), quint16(right->value() * 655));
+}
+
+void TDisplayWindow::LeftLevelChange()
+{
+    LeftLevelText->setText(QString::number(LeftLevelBar->value()));
+    if (LeftLevelBar->value() > RightLevelBar->value())
+        LargerLevelBar->setValue(LeftLevelBar->value());
+    SetWaveVolumeFrom(LeftLevelBar, RightLevelBar);
+}
+
+void TDisplayWindow::RightLevelChange()
+{
+    RightLevelText->setText(QString::number(RightLevelBar->value()));
+    if (RightLevelBar->value() > LeftLevelBar->value())
+        LargerLevelBar->setValue(RightLevelBar->value());
+    SetWaveVolumeFrom(LeftLevelBar, RightLevelBar);
+}
+
+void TDisplayWindow::LargerLevelChange()
+{
+    LeftLevelText->setText(QString::number(LeftLevelBar->value()));
+    SetWaveVolumeFrom(LeftLevelBar, RightLevelBar);
+}
+
+void TDisplayWindow::ProgressTimerTick()
+{
+    if (MediaPlayer->FileName.isEmpty() || !MediaPlayer->IsOpen())
+        return;
+    // The progress first, within the old maximum, then the new maximum.
+    ClipProgress->setValue(int(qBound<qint64>(0, MediaPlayer->Position(), qint64(ClipProgress->maximum()))));
+    ClipProgress->setMaximum(int(qMin<qint64>(MediaPlayer->Length(), INT_MAX)));
+}
+
+void TDisplayWindow::FormClose(bool& allowed)
+{
+    if (!MediaPlayer->FileName.isEmpty())
+        MediaPlayer->Stop(); // with no clip open: "No MCI device open", and the window stays
+    allowed = true;
+}
+
+void TDisplayWindow::closeEvent(QCloseEvent* event)
+{
+    bool allowed = false;
+    Guarded([&] { FormClose(allowed); });
+    if (allowed)
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TDisplayWindow::setVisible(bool visible)
+{
+    const bool appearing = visible && !isVisible() && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen));
+    QWidget::setVisible(visible);
+    if (appearing)
+        PlaceOnScreen();
+}
+
+void TDisplayWindow::PlaceOnScreen()
+{
+    if (Placement == TPlacement::DesktopCenter) {
+        CenterOnDesktop(this);
+        return;
+    }
+    QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->geometry().center());
+    move(frame.topLeft());
+}
