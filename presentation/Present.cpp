@@ -26,97 +26,97 @@ QSize PictureClientMinimum(const QSize& client)
 
 namespace {
 
-void ShowForm(TDisplayWindow& form)
+void ShowDisplayWindow(TDisplayWindow& window)
 {
-    form.show();
-    form.raise();
-    form.activateWindow();
+    window.show();
+    window.raise();
+    window.activateWindow();
 }
 
-void PresentPicture(TDisplayWindow& form, const QString& fileName, bool fullScreen)
+void PresentPicture(TDisplayWindow& window, const QString& fileName, bool fullScreen)
 {
-    form.ApplyPictureLayout();
-    QScreen* screen = form.screen() ? form.screen() : QGuiApplication::primaryScreen();
-    const quint64 presentation = form.PresentationSerial;
+    window.ApplyPictureLayout();
+    QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    const quint64 presentation = window.PresentationSerial;
     QImage picture = LoadPicture(fileName, screen ? screen->size() : QSize());
-    if (presentation != form.PresentationSerial)
+    if (presentation != window.PresentationSerial)
         return; // a newer presentation began meanwhile
-    form.Image->SetPicture(std::move(picture));
+    window.Image->SetPicture(std::move(picture));
     if (!fullScreen) {
-        const QSize outer = form.frameGeometry().size();
+        const QSize outer = window.frameGeometry().size();
         if (PictureOuterSize(outer) != outer) {
-            SetOuterSize(&form, PictureWindowLimit);
-            form.Placement = TDisplayWindow::TPlacement::ScreenCenter;
+            SetOuterSize(&window, PictureWindowLimit);
+            window.Placement = TDisplayWindow::TPlacement::ScreenCenter;
         }
     }
-    form.Image->show();
-    const QSize client = PictureClientMinimum(form.size());
-    if (client != form.size())
-        form.resize(client);
-    ShowForm(form);
+    window.Image->show();
+    const QSize client = PictureClientMinimum(window.size());
+    if (client != window.size())
+        window.resize(client);
+    ShowDisplayWindow(window);
 }
 
-void PresentAnimation(TDisplayWindow& form, TAnimationSource source)
+void PresentAnimation(TDisplayWindow& window, TAnimationSource source)
 {
-    form.ApplyAnimationLayout();
-    ShowForm(form);
+    window.ApplyAnimationLayout();
+    ShowDisplayWindow(window);
     if (source == TAnimationSource::SelectedLine)
-        form.LoadGifFromPlaylistClick();
+        window.LoadGifFromPlaylistClick();
     else
-        form.LoadGifFromOpenDialogClick();
+        window.LoadGifFromOpenDialogClick();
 }
 
-void PresentClip(TDisplayWindow& form, const QString& fileName)
+void PresentClip(TDisplayWindow& window, const QString& fileName)
 {
-    form.ApplyClipLayout();
-    ShowForm(form);
+    window.ApplyClipLayout();
+    ShowDisplayWindow(window);
     const bool video = IsVideoClip(fileName);
     if (video)
-        form.Image->hide(); // an audio clip keeps a picture shown before it in view
-    form.MediaPlayer->Display = form.ViewPanel;
-    form.MediaPlayer->FileName = fileName;
-    form.MediaPlayer->Open();
+        window.Image->hide(); // an audio clip keeps a picture shown before it in view
+    window.MediaPlayer->Display = window.ViewPanel;
+    window.MediaPlayer->FileName = fileName;
+    window.MediaPlayer->Open();
     if (video) {
-        const QRect r = form.MediaPlayer->DisplayRect();
+        const QRect r = window.MediaPlayer->DisplayRect();
         if (!r.isEmpty())
-            form.resize(r.width(), r.height()); // the bottom strip is part of this height
+            window.resize(r.width(), r.height()); // the bottom strip is part of this height
     }
-    form.MediaPlayer->Play();
+    window.MediaPlayer->Play();
 }
 
 } // namespace
 
-void PresentFile(TDisplayWindow& form, const QString& fileName, TMediaKind kind, TAnimationSource source,
+void PresentFile(TDisplayWindow& window, const QString& fileName, TMediaKind kind, TAnimationSource source,
                  bool fullScreen)
 {
     if (kind != mkNone)
-        ++form.PresentationSerial;
+        ++window.PresentationSerial;
     switch (kind) {
     case mkPicture:
-        PresentPicture(form, fileName, fullScreen);
+        PresentPicture(window, fileName, fullScreen);
         break;
     case mkAnimatedPicture:
-        PresentAnimation(form, source);
+        PresentAnimation(window, source);
         break;
     case mkClip:
-        PresentClip(form, fileName);
+        PresentClip(window, fileName);
         break;
     case mkNone:
         break; // nothing happens, and nothing is said
     }
 }
 
-void SetFullScreen(TDisplayWindow& form, bool on)
+void SetFullScreen(TDisplayWindow& window, bool on)
 {
-    const bool wasVisible = form.isVisible();
+    const bool wasVisible = window.isVisible();
     if (on) {
-        form.setWindowFlag(Qt::FramelessWindowHint, true);
-        form.setWindowState(Qt::WindowMaximized);
+        window.setWindowFlag(Qt::FramelessWindowHint, true);
+        window.setWindowState(Qt::WindowMaximized);
     } else {
-        form.setWindowFlag(Qt::FramelessWindowHint, false);
-        form.setWindowState(Qt::WindowNoState);
-        form.Placement = TDisplayWindow::TPlacement::DesktopCenter;
+        window.setWindowFlag(Qt::FramelessWindowHint, false);
+        window.setWindowState(Qt::WindowNoState);
+        window.Placement = TDisplayWindow::TPlacement::DesktopCenter;
     }
     if (wasVisible) // changing the border hides a window; it comes back as it was
-        form.show();
+        window.show();
 }

@@ -15,12 +15,12 @@ class TDisplayWindow;
 enum class TAnimationSource { SelectedLine, OpenDialog };
 
 // Errors end the presentation at the failing step; what was done before stays done.
-void PresentFile(TDisplayWindow& form, const QString& fileName, TMediaKind kind, TAnimationSource source,
+void PresentFile(TDisplayWindow& window, const QString& fileName, TMediaKind kind, TAnimationSource source,
                  bool fullScreen);
 
 // Full-screen mode on (no border, maximized) or off (sizeable border, normal, centred on
 // the desktop). Acts at once whether the window is shown or not, and does not show it.
-void SetFullScreen(TDisplayWindow& form, bool on);
+void SetFullScreen(TDisplayWindow& window, bool on);
 
 // The size rules of a picture: an outer size above 780 x 580 becomes 780 x 580; a client
 // area narrower or lower than 30 becomes 30 x 91.
