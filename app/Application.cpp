@@ -35,6 +35,7 @@ void CreateApplicationWindows(const QString& settingsFile)
     DisplayWindow->StartSlideShow = [] { MainForm->StartSlideShowItem->trigger(); };
     DisplayWindow->StopSlideShow = [] { MainForm->StopSlideShowItem->trigger(); };
     DisplayWindow->ShowIntervalDialog = [] { MainForm->SlideIntervalItem->trigger(); };
+    DisplayWindow->SetFullScreenMode = [](bool on) { MainForm->FullScreenBox->setChecked(on); };
 
     // The slide show runs on the main window's slide timer and the display window's player.
     auto* show = new TSlideShow(MainForm->PlayList, MainForm->SlideTimer, DisplayWindow,
@@ -70,7 +71,7 @@ void Destroy(T*& instance)
 void DestroyApplicationWindows()
 {
     if (MainForm)
-        Guarded([] { MainForm->FormDestroy(); });
+        GuardedAtExit([] { MainForm->FormDestroy(); });
     PlaylistWizard.Destroy();
     SlideIntervalDialog.Destroy();
     Destroy(DisplayWindow);

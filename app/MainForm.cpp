@@ -98,6 +98,7 @@ TMainForm::TMainForm(QString settingsFile, QWidget* parent)
     layout->setSpacing(0);
     PlayList = new TPlayListBox(central);
     ConnectGuarded(PlayList, &TPlayListBox::DblClick, this, [this] { PlayListDblClick(); });
+    ConnectGuarded(PlayList, &TPlayListBox::EnterPressed, this, [this] { PlayListDblClick(); });
     PlayList->setObjectName(QStringLiteral("PlayList"));
     PlayList->setUniformItemSizes(true);
     PlayList->setStyleSheet(QStringLiteral("QListWidget::item { height: 16px; }"));
@@ -139,6 +140,8 @@ void TMainForm::CreateMenus()
                           QStringLiteral("Ctrl+A"), img[0]);
     DeleteFileItem = AddItem(FileMenu, QStringLiteral("DeleteFileItem"), QStringLiteral("&Удалить"),
                              QStringLiteral("Ctrl+D"), img[1]);
+    // Delete removes the selected line too; the menu names the first key.
+    DeleteFileItem->setShortcuts({QKeySequence(QStringLiteral("Ctrl+D")), QKeySequence(QKeySequence::Delete)});
     ClearPlayListItem = AddItem(FileMenu, QStringLiteral("ClearPlayListItem"), QStringLiteral("Очистить плей-лист"));
     FileMenu->addSeparator();
     LoadPlayListItem = AddItem(FileMenu, QStringLiteral("LoadPlayListItem"), QStringLiteral("&Загрузить плей-лист..."),
@@ -501,7 +504,7 @@ bool TMainForm::AddTrayIcon()
     ActOnReleaseOnly(TrayIcon, [this](QSystemTrayIcon::ActivationReason reason) {
         QMetaObject::invokeMethod(this, [this, reason] { TrayNotifyWhenIdle(reason); }, Qt::QueuedConnection);
     });
-    return QSystemTrayIcon::isSystemTrayAvailable();
+    return TrayAvailable();
 }
 
 bool TMainForm::RemoveTrayIcon()
@@ -513,6 +516,12 @@ bool TMainForm::RemoveTrayIcon()
 
 void TMainForm::HideWindowClick()
 {
+    // Without a notification area there would be no icon to come back from: the window is
+    // minimized instead, and stays in the task bar.
+    if (!TrayAvailable()) {
+        showMinimized();
+        return;
+    }
     hide(); // fades out; the hidden main window has no task-bar entry
     AddTrayIcon();
 }

@@ -11,6 +11,8 @@
 #include <QPoint>
 #include <QSystemTrayIcon>
 
+#include <functional>
+
 class QAction;
 class QCheckBox;
 class QFrame;
@@ -81,7 +83,8 @@ public:
     static QString TrayTip(const QString& text); // cut to 63 characters
     bool AddTrayIcon();
     bool RemoveTrayIcon();
-    void HideWindowClick(); // hide into the tray
+    void HideWindowClick(); // hide into the tray; minimize where there is none
+    std::function<bool()> TrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     void WMTrayNotify(QSystemTrayIcon::ActivationReason reason);
     void TrayNotifyWhenIdle(QSystemTrayIcon::ActivationReason reason); // WMTrayNotify, once no presentation runs
     void ComeBackClick();

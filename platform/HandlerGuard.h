@@ -13,31 +13,53 @@
 
 #include <exception>
 #include <new>
+#include <optional>
 #include <utility>
 
+// Runs handler; the message of an exception that left it, if one did.
 template <class F>
-void Guarded(F&& handler) noexcept
+std::optional<QString> ErrorOf(F&& handler) noexcept
 {
-    QString message;
     try {
         std::forward<F>(handler)();
-        return;
+        return std::nullopt;
     } catch (const ELumivoError& e) {
-        message = e.Message;
+        return e.Message;
     } catch (const std::bad_alloc&) {
-        message = QStringLiteral("Out of memory");
+        return QStringLiteral("Out of memory");
     } catch (const std::exception& e) {
-        message = QString::fromUtf8(e.what());
+        return QString::fromUtf8(e.what());
     } catch (...) {
-        message = QStringLiteral("Unknown error");
+        return QStringLiteral("Unknown error");
     }
-    if (QuitRequested())
-        return; // the program is ending: a load it stopped is no error to show
+}
+
+inline void ShowErrorDialog(const QString& message) noexcept
+{
     try {
         Dialogs::ShowError(message);
     } catch (...) {
         // Nothing sensible is left to do when even the error dialog fails.
     }
+}
+
+template <class F>
+void Guarded(F&& handler) noexcept
+{
+    const std::optional<QString> message = ErrorOf(std::forward<F>(handler));
+    if (message && !QuitRequested()) // once the program is ending, a load it stopped is no error to show
+        ShowErrorDialog(*message);
+}
+
+// For what the program does as it ends on its user's command (writing the settings): a
+// failure is shown, so that nothing is lost without a word. Only a termination signal
+// ends the program without a dialog.
+template <class F>
+void GuardedAtExit(F&& handler) noexcept
+{
+    const std::optional<QString> message = ErrorOf(std::forward<F>(handler));
+    if (message && !QuitBySignal())
+        ShowErrorDialog(*message);
 }
 
 // Connects a signal to a handler that runs inside Guarded().

@@ -13,6 +13,9 @@ void RequestQuit(int exitCode = 0);
 // itself, so a load that lets no messages run still sees it).
 bool QuitRequested();
 
+// True once a termination signal arrived: the program ends without asking anything.
+bool QuitBySignal();
+
 // A new start of the program's windows: nothing is ending.
 void ClearQuitRequest();
 

@@ -5,6 +5,7 @@
 #include "playlist/PlaylistFile.h"
 
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 TPlayListBox::TPlayListBox(QWidget* parent) : QListWidget(parent)
@@ -132,6 +133,17 @@ void TPlayListBox::PlayListDragDrop(const QObject* source, const QPoint& pos)
         return;
     const int target = DropTarget(pos);
     MoveLine(selected, target);
+}
+
+void TPlayListBox::keyPressEvent(QKeyEvent* event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+        if (SelectedIndex() >= 0)
+            Q_EMIT EnterPressed();
+        event->accept();
+        return;
+    }
+    QListWidget::keyPressEvent(event);
 }
 
 void TPlayListBox::mouseDoubleClickEvent(QMouseEvent* event)

@@ -47,11 +47,14 @@ public:
 Q_SIGNALS:
     // A double-click anywhere in the list, on a line or not.
     void DblClick();
+    // Enter or Return on a selected line.
+    void EnterPressed();
 
 protected:
     // The selected line's item; with none selected, the list's index error.
     QListWidgetItem* SelectedItem() const;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;

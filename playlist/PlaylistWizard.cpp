@@ -175,6 +175,8 @@ TPlaylistWizard::TPlaylistWizard(const QString& startFolder, QWidget* parent) : 
     // A double-click anywhere in the file list collects, on a file or not (with no file
     // selected, an empty line).
     FileList->viewport()->installEventFilter(this);
+    FileList->installEventFilter(this);
+    FolderList->installEventFilter(this);
 
     m_masks = FileMask.split(QLatin1Char(';'));
     FillDrives();
@@ -192,6 +194,18 @@ TPlaylistWizard::TPlaylistWizard(const QString& startFolder, QWidget* parent) : 
 
 bool TPlaylistWizard::eventFilter(QObject* watched, QEvent* event)
 {
+    // Enter in the folder list opens the folder, in the file list collects the file; the
+    // dialog's default button is reached from the other controls only.
+    if ((watched == FolderList || watched == FileList) && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && key->modifiers() == Qt::NoModifier) {
+            if (watched == FolderList)
+                Guarded([this] { FolderListDblClick(FolderList->currentItem()); });
+            else if (FileList->currentItem())
+                Guarded([this] { FileListDblClick(); });
+            return true;
+        }
+    }
     if (watched == FileList->viewport() && event->type() == QEvent::MouseButtonDblClick &&
         !FileList->itemAt(static_cast<QMouseEvent*>(event)->position().toPoint())) {
         Guarded([this] { FileListDblClick(); });
@@ -382,12 +396,9 @@ void TPlaylistWizard::CancelClick() { reject(); }
 
 void TPlaylistWizard::keyPressEvent(QKeyEvent* event)
 {
-    // Escape, like Enter on no button, is "Добавить в плей-лист": the button is the dialog's
-    // default and its cancel button. In the text box both keys belong to the text.
-    const bool inMemo = focusWidget() == CollectionEdit;
+    // Escape cancels, adding nothing, wherever the focus is.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        if (!inMemo)
-            AddAndCloseButton->click();
+        CancelClick();
         event->accept();
         return;
     }

@@ -7,7 +7,9 @@
 #include "presentation/MediaPlayer.h"
 #include "presentation/QtGifHost.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -163,6 +165,24 @@ TDisplayWindow::TDisplayWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     ConnectGuarded(RightLevelBar, &QSlider::valueChanged, this, [this] { RightLevelChange(); });
     ConnectGuarded(LargerLevelBar, &QSlider::valueChanged, this, [this] { LargerLevelChange(); });
 
+    // The slide show's keys work here as in the main window, and Ctrl+W closes the window.
+    const struct {
+        const char* keys;
+        void (TDisplayWindow::*handler)();
+    } keys[] = {{"F4", &TDisplayWindow::StartSlideShowClick},
+                {"F5", &TDisplayWindow::StopSlideShowClick},
+                {"F6", &TDisplayWindow::SlideIntervalClick},
+                {"Ctrl+W", &TDisplayWindow::CloseClick}};
+    for (const auto& key : keys) {
+        auto* action = new QAction(this);
+        action->setShortcut(QKeySequence(QLatin1String(key.keys)));
+        addAction(action);
+        ConnectGuarded(action, &QAction::triggered, this, [this, handler = key.handler] { (this->*handler)(); });
+    }
+
+    // The window is never narrower than its bottom strip's controls, whatever size a video
+    // or the user gives it.
+    setMinimumWidth(StripMinimumWidth);
     SetOuterSize(this, {DesignWidth, DesignHeight});
 }
 
@@ -319,8 +339,10 @@ void TDisplayWindow::ProgressTimerTick()
 
 void TDisplayWindow::FormClose(bool& allowed)
 {
-    if (!MediaPlayer->FileName.isEmpty())
-        MediaPlayer->Stop(); // with no clip open: "No MCI device open", and the window stays
+    // Closing always works: only a clip that is open is stopped (one whose opening failed
+    // leaves nothing to stop).
+    if (MediaPlayer->IsOpen())
+        MediaPlayer->Stop();
     allowed = true;
 }
 
@@ -332,6 +354,21 @@ void TDisplayWindow::closeEvent(QCloseEvent* event)
         event->accept();
     else
         event->ignore();
+}
+
+void TDisplayWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Escape leaves full screen, or else closes the window; F11 switches full screen.
+    if (event->modifiers() == Qt::NoModifier && (event->key() == Qt::Key_Escape || event->key() == Qt::Key_F11)) {
+        const bool leave = FullScreen || event->key() == Qt::Key_F11;
+        if (leave && SetFullScreenMode)
+            Guarded([&] { SetFullScreenMode(!FullScreen); });
+        else if (!leave)
+            close();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void TDisplayWindow::setVisible(bool visible)

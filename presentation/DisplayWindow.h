@@ -24,6 +24,8 @@ public:
     static constexpr int DesignWidth = 692;
     static constexpr int DesignHeight = 471;
     static constexpr int StripHeight = 61;
+    // The strip's controls end at 365 pixels; the window keeps a margin of 4 after them.
+    static constexpr int StripMinimumWidth = 369;
 
     explicit TDisplayWindow(QWidget* parent = nullptr);
 
@@ -37,6 +39,11 @@ public:
     std::function<void()> StartSlideShow;         // the menu command "&Запустить"
     std::function<void()> StopSlideShow;          // "&Остановить"
     std::function<void()> ShowIntervalDialog;     // the interval dialog, modal
+    std::function<void(bool)> SetFullScreenMode;  // the user asks for full screen on or off
+
+    // Full-screen mode (SetFullScreen), and the outer size the window returns to after it.
+    bool FullScreen = false;
+    QSize NormalSize{DesignWidth, DesignHeight};
 
     // The hidden command buttons' handlers: the main window presses them.
     void HideAnimationClick();         // hide the animation
@@ -100,6 +107,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:

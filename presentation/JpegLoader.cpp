@@ -149,7 +149,7 @@ QImage DecodeJpeg(const QByteArray& data, const QSize& fitInto)
                                .arg(Jpeg::MaxScans));
     case OutOfMemory:
         throw ELumivoError(QStringLiteral("Out of memory"));
-    if (outcome.ownError == Stopped)
+    case Stopped: // the picture is only partly decoded: never shown as if it were whole
         throw ELumivoError(QStringLiteral("Loading the picture was stopped"));
     default:
         break;

@@ -8,6 +8,7 @@
 
 #include <QGuiApplication>
 #include <QFrame>
+#include <QProgressBar>
 #include <QScreen>
 
 QSize PictureOuterSize(const QSize& outer)
@@ -26,14 +27,17 @@ QSize PictureClientMinimum(const QSize& client)
 
 namespace {
 
-void ShowDisplayWindow(TDisplayWindow& window)
+void ShowDisplayWindow(TDisplayWindow& window, bool activate)
 {
+    // A window shown without activation does not take the focus when it appears either.
+    window.setAttribute(Qt::WA_ShowWithoutActivating, !activate);
     window.show();
     window.raise();
-    window.activateWindow();
+    if (activate)
+        window.activateWindow();
 }
 
-void PresentPicture(TDisplayWindow& window, const QString& fileName, bool fullScreen)
+void PresentPicture(TDisplayWindow& window, const QString& fileName, bool fullScreen, bool activate)
 {
     window.ApplyPictureLayout();
     QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
@@ -53,28 +57,29 @@ void PresentPicture(TDisplayWindow& window, const QString& fileName, bool fullSc
     const QSize client = PictureClientMinimum(window.size());
     if (client != window.size())
         window.resize(client);
-    ShowDisplayWindow(window);
+    ShowDisplayWindow(window, activate);
 }
 
-void PresentAnimation(TDisplayWindow& window, TAnimationSource source)
+void PresentAnimation(TDisplayWindow& window, TAnimationSource source, bool activate)
 {
     window.ApplyAnimationLayout();
-    ShowDisplayWindow(window);
+    ShowDisplayWindow(window, activate);
     if (source == TAnimationSource::SelectedLine)
         window.LoadGifFromPlaylistClick();
     else
         window.LoadGifFromOpenDialogClick();
 }
 
-void PresentClip(TDisplayWindow& window, const QString& fileName)
+void PresentClip(TDisplayWindow& window, const QString& fileName, bool activate)
 {
     window.ApplyClipLayout();
-    ShowDisplayWindow(window);
+    ShowDisplayWindow(window, activate);
     const bool video = IsVideoClip(fileName);
     if (video)
         window.Image->hide(); // an audio clip keeps a picture shown before it in view
     window.MediaPlayer->Display = window.ViewPanel;
     window.MediaPlayer->FileName = fileName;
+    window.ClipProgress->setValue(0); // the gauge starts afresh, also when the clip cannot be opened
     window.MediaPlayer->Open();
     if (video) {
         const QRect r = window.MediaPlayer->DisplayRect();
@@ -87,19 +92,19 @@ void PresentClip(TDisplayWindow& window, const QString& fileName)
 } // namespace
 
 void PresentFile(TDisplayWindow& window, const QString& fileName, TMediaKind kind, TAnimationSource source,
-                 bool fullScreen)
+                 bool fullScreen, bool activate)
 {
     if (kind != mkNone)
         ++window.PresentationSerial;
     switch (kind) {
     case mkPicture:
-        PresentPicture(window, fileName, fullScreen);
+        PresentPicture(window, fileName, fullScreen, activate);
         break;
     case mkAnimatedPicture:
-        PresentAnimation(window, source);
+        PresentAnimation(window, source, activate);
         break;
     case mkClip:
-        PresentClip(window, fileName);
+        PresentClip(window, fileName, activate);
         break;
     case mkNone:
         break; // nothing happens, and nothing is said
@@ -108,14 +113,22 @@ void PresentFile(TDisplayWindow& window, const QString& fileName, TMediaKind kin
 
 void SetFullScreen(TDisplayWindow& window, bool on)
 {
+    if (on == window.FullScreen)
+        return;
     const bool wasVisible = window.isVisible();
     if (on) {
+        window.NormalSize = window.frameGeometry().size();
+        window.FullScreen = true;
         window.setWindowFlag(Qt::FramelessWindowHint, true);
         window.setWindowState(Qt::WindowMaximized);
     } else {
+        window.FullScreen = false;
         window.setWindowFlag(Qt::FramelessWindowHint, false);
         window.setWindowState(Qt::WindowNoState);
         window.Placement = TDisplayWindow::TPlacement::DesktopCenter;
+        // Back to the size it had before: a maximized size would leave the bottom strip
+        // under the screen's edge once the border is back.
+        SetOuterSize(&window, window.NormalSize);
     }
     if (wasVisible) // changing the border hides a window; it comes back as it was
         window.show();

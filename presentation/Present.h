@@ -15,11 +15,14 @@ class TDisplayWindow;
 enum class TAnimationSource { SelectedLine, OpenDialog };
 
 // Errors end the presentation at the failing step; what was done before stays done.
+// activate: the window takes the keyboard focus (a user's command); the slide show's steps
+// show the window without taking the focus from where the user is typing.
 void PresentFile(TDisplayWindow& window, const QString& fileName, TMediaKind kind, TAnimationSource source,
-                 bool fullScreen);
+                 bool fullScreen, bool activate = true);
 
 // Full-screen mode on (no border, maximized) or off (sizeable border, normal, centred on
-// the desktop). Acts at once whether the window is shown or not, and does not show it.
+// the desktop, at the size it had before full screen). Acts at once whether the window is
+// shown or not, and does not show it.
 void SetFullScreen(TDisplayWindow& window, bool on);
 
 // The size rules of a picture: an outer size above 780 x 580 becomes 780 x 580; a client

@@ -384,25 +384,36 @@ void TestPlaylist::wizardLoadSaveClearCancel()
 
 void TestPlaylist::wizardKeys()
 {
-    PlaylistWizard->CollectionEdit->setPlainText("/k.jpg");
+    QVERIFY(QDir(m_dir.path()).mkdir("sub"));
+    QVERIFY(QFile(m_dir.filePath("sub/k.jpg")).open(QIODevice::WriteOnly));
     PlaylistWizard->show();
     QVERIFY(QTest::qWaitForWindowExposed(PlaylistWizard));
+    QVERIFY(PlaylistWizard->SetDirectory(m_dir.path()));
+
+    // Enter in the folder list opens the folder, in the file list collects the file.
+    PlaylistWizard->FolderList->setFocus();
+    PlaylistWizard->FolderList->setCurrentItem(
+        PlaylistWizard->FolderList->findItems("sub", Qt::MatchEndsWith).constFirst());
+    QTest::keyClick(PlaylistWizard->FolderList, Qt::Key_Return);
+    QCOMPARE(PlaylistWizard->Directory(), m_dir.filePath("sub"));
+    PlaylistWizard->FileList->setFocus();
+    PlaylistWizard->FileList->setCurrentRow(0);
+    QTest::keyClick(PlaylistWizard->FileList, Qt::Key_Return);
+    QVERIFY(PlaylistWizard->isVisible());
+    QCOMPARE(TextLines(PlaylistWizard->CollectionText()), QStringList{m_dir.filePath("sub/k.jpg")});
 
     PlaylistWizard->CollectionEdit->setFocus();
-    QTest::keyClick(PlaylistWizard->CollectionEdit, Qt::Key_Escape); // in the text box: nothing
-    QVERIFY(PlaylistWizard->isVisible());
     QTest::keyClick(PlaylistWizard->CollectionEdit, Qt::Key_Return); // a new line in the text
     QVERIFY(PlaylistWizard->isVisible());
-    QCOMPARE(m_list->count(), 0);
 
-    PlaylistWizard->FileList->setFocus();
-    QTest::keyClick(PlaylistWizard->FileList, Qt::Key_Escape); // elsewhere: append and close
+    // Escape cancels: nothing is appended.
+    QTest::keyClick(PlaylistWizard->CollectionEdit, Qt::Key_Escape);
     QVERIFY(!PlaylistWizard->isVisible());
-    QCOMPARE(m_list->count(), 2); // "/k.jpg" and the empty line typed after it
+    QCOMPARE(m_list->count(), 0);
 
     PlaylistWizard->show();
     PlaylistWizard->close(); // the close box: nothing appended
-    QCOMPARE(m_list->count(), 2);
+    QCOMPARE(m_list->count(), 0);
 }
 
 void TestPlaylist::wizardRefusesAnUnreadableFolder()

@@ -66,6 +66,7 @@ private Q_SLOTS:
     void lateGifDoesNotCoverANewerPresentation();
     void failedPictureHidesTheVideo();
     void playerShowsItsHintOverEveryButton();
+    void keysAndFullScreen();
 
 private:
     QString Path(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
@@ -250,9 +251,10 @@ void TestPresent::pictureLayoutAndSizeRules()
 
 void TestPresent::pictureMinimumAndFullScreen()
 {
-    DisplayWindow->resize(20, 300);
+    // The window is never narrower than its bottom strip needs.
+    DisplayWindow->resize(20, 20);
     Present(Path("small.bmp"));
-    QCOMPARE(DisplayWindow->size(), QSize(30, 91));
+    QCOMPARE(DisplayWindow->size(), QSize(TDisplayWindow::StripMinimumWidth, 91));
 
     MainForm->FullScreenBox->setChecked(true); // full screen, also for a hidden window
     QVERIFY(DisplayWindow->windowFlags() & Qt::FramelessWindowHint);
@@ -297,8 +299,9 @@ void TestPresent::videoClipSizesTheWindow()
     QVERIFY(DisplayWindow->MediaPlayer->isVisible() && DisplayWindow->VolumeBar->isVisible() &&
             DisplayWindow->ClipProgress->isVisible());
     QVERIFY(!DisplayWindow->Image->isVisible());
-    QCOMPARE(DisplayWindow->size(), QSize(320, 240)); // the bottom strip is part of it
-    QCOMPARE(DisplayWindow->ViewPanel->size(), QSize(320, 179));
+    // The bottom strip is part of the height; the width keeps room for the strip's controls.
+    QCOMPARE(DisplayWindow->size(), QSize(TDisplayWindow::StripMinimumWidth, 240));
+    QCOMPARE(DisplayWindow->ViewPanel->size(), QSize(TDisplayWindow::StripMinimumWidth, 179));
     QSignalSpy reports(DisplayWindow->MediaPlayer, &TMediaPlayer::Notify);
     QCOMPARE(WaitForReport(reports), int(TMediaPlayer::nvSuccessful));
     DisplayWindow->ProgressTimerTick(); // the progress follows the clip
@@ -373,17 +376,24 @@ void TestPresent::failures()
     QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
     QVERIFY(!DisplayWindow->isVisible());
 
-    // A clip that cannot be opened: the window is shown in the clip layout, nothing plays;
-    // closing it then fails with the player's error and the window stays.
+    // A clip that cannot be opened after one that played: the window is shown in the clip
+    // layout, nothing plays, the gauge starts afresh, and closing the window works.
+    Present(Path("tone.wav"));
+    QSignalSpy reports(DisplayWindow->MediaPlayer, &TMediaPlayer::Notify);
+    QCOMPARE(WaitForReport(reports), int(TMediaPlayer::nvSuccessful));
+    DisplayWindow->ProgressTimerTick();
+    DisplayWindow->ProgressTimerTick();
+    QVERIFY(DisplayWindow->ClipProgress->value() > 0);
     MainForm->PlayList->SetLines({Path("broken.wav")});
     MainForm->PlayList->SetSelectedIndex(0);
     Q_EMIT MainForm->PlayList->DblClick();
     QCOMPARE(m_errors.size(), 3);
     QVERIFY(DisplayWindow->isVisible());
     QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Клип"));
+    QCOMPARE(DisplayWindow->ClipProgress->value(), 0);
     DisplayWindow->close();
-    QCOMPARE(m_errors.last(), QStringLiteral("No MCI device open"));
-    QVERIFY(DisplayWindow->isVisible());
+    QCOMPARE(m_errors.size(), 3);
+    QVERIFY(!DisplayWindow->isVisible());
 
     // A GIF that cannot be read: its error, after the window was shown in the layout.
     MainForm->PlayList->SetLines({Path("bad.gif")});
@@ -499,6 +509,40 @@ void TestPresent::playerShowsItsHintOverEveryButton()
         QTRY_COMPARE(QToolTip::text(), QStringLiteral("Панель управления мультимедиа"));
         QToolTip::hideText();
     }
+}
+
+// Escape and F11 leave full screen with the check box following, back at the size the window
+// had; Escape otherwise closes the window; Enter presents the selected line, Delete deletes it.
+void TestPresent::keysAndFullScreen()
+{
+    MainForm->PlayList->SetLines({Path("small.bmp"), Path("big.jpg")});
+    MainForm->PlayList->SetSelectedIndex(0);
+    QTest::keyClick(MainForm->PlayList, Qt::Key_Return);
+    QVERIFY(DisplayWindow->isVisible());
+    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
+    const QSize normal = DisplayWindow->frameGeometry().size();
+
+    MainForm->FullScreenBox->setChecked(true);
+    DisplayWindow->close(); // closed while full screen, shown again
+    Present(Path("small.bmp"));
+    QTest::keyClick(DisplayWindow, Qt::Key_Escape);
+    QVERIFY(!MainForm->FullScreenBox->isChecked());
+    QVERIFY(!(DisplayWindow->windowState() & Qt::WindowMaximized) && DisplayWindow->isVisible());
+    QCOMPARE(DisplayWindow->frameGeometry().size(), normal);
+    QTest::keyClick(DisplayWindow, Qt::Key_F11);
+    QVERIFY(MainForm->FullScreenBox->isChecked());
+    QTest::keyClick(DisplayWindow, Qt::Key_F11);
+    QVERIFY(!MainForm->FullScreenBox->isChecked());
+    QTest::keyClick(DisplayWindow, Qt::Key_Escape);
+    QVERIFY(!DisplayWindow->isVisible());
+
+    MainForm->show();
+    MainForm->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(MainForm));
+    MainForm->PlayList->SetSelectedIndex(1);
+    QTest::keyClick(MainForm->PlayList, Qt::Key_Delete);
+    QCOMPARE(MainForm->PlayList->Lines(), QStringList{Path("small.bmp")});
+    QVERIFY(m_errors.isEmpty());
 }
 
 QTEST_MAIN(TestPresent)

@@ -8,6 +8,7 @@
 #include "app/MainForm.h"
 #include "decor/AnimatedPointer.h"
 #include "platform/Dialogs.h"
+#include "platform/Quit.h"
 #include "platform/LinkLabel.h"
 #include "platform/ApplicationCursor.h"
 #include "playlist/PlayListBox.h"
@@ -63,6 +64,7 @@ private Q_SLOTS:
     void aboutIsModal();
     void cdItemsShowNothing();
     void trayHideAndComeBack();
+    void settingsThatCannotBeWrittenAtExitAreTold();
     void animatedPointerItem();
 
 private:
@@ -245,6 +247,15 @@ void TestShell::trayHideAndComeBack()
     QCOMPARE(TMainForm::TrayTip(QString(70, 'x')).size(), 63);
     QCOMPARE(TMainForm::TrayTip(QStringLiteral("Lumivo v 2.0")), QStringLiteral("Lumivo v 2.0"));
 
+    // Without a notification area the window is minimized, never left without a way back.
+    MainForm->show();
+    MainForm->TrayAvailable = [] { return false; };
+    MainForm->HideWindowItem->trigger();
+    QVERIFY(MainForm->isVisible() && MainForm->isMinimized());
+    QVERIFY(!MainForm->TrayIcon->isVisible());
+    MainForm->showNormal();
+
+    MainForm->TrayAvailable = [] { return true; };
     MainForm->HideWindowItem->trigger();
     QVERIFY(!MainForm->isVisible());
     QVERIFY(MainForm->TrayIcon->isVisible());
@@ -283,6 +294,26 @@ void TestShell::animatedPointerItem()
     QVERIFY(AnimatedPointer->State().StopPending);
     QTRY_VERIFY_WITH_TIMEOUT(!AnimatedPointer->Timer->isActive(), 3000);
     QVERIFY(!QGuiApplication::overrideCursor());
+}
+
+// However the user ends the program, a settings file that cannot be written is told; a
+// termination signal ends it without a dialog.
+void TestShell::settingsThatCannotBeWrittenAtExitAreTold()
+{
+    DestroyApplicationWindows();
+    QFile plain(m_dir.filePath("plainfile"));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    const QString settings = m_dir.filePath("plainfile/lumivo.INI");
+    for (bool bySignal : {false, true}) {
+        CreateApplicationWindows(settings);
+        if (bySignal)
+            NoteTerminationSignal();
+        RequestQuit(0);
+        DestroyApplicationWindows();
+    }
+    QCOMPARE(m_messages, QStringList{"Unable to write to " + settings});
+    CreateApplicationWindows(m_dir.filePath("lumivo.INI")); // for cleanup()
 }
 
 QTEST_MAIN(TestShell)

@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QApplication>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -125,7 +126,12 @@ void TestSlideShow::startAndWrapRound()
     QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
     QVERIFY(Show()->TimerEnabled());
     QCOMPARE(MainForm->SlideTimer->interval(), 3000);
+    MainForm->show();
+    MainForm->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(MainForm));
     Tick();
+    QVERIFY(DisplayWindow->isVisible());
+    QCOMPARE(QApplication::activeWindow(), MainForm); // the steps leave the focus where it was
     QCOMPARE(Selected(), 1);
     QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Анимированная картинка"));
     QVERIFY(Show()->TimerEnabled());
