@@ -225,7 +225,13 @@ void TColorTable::SetDefaultColors(int32_t count)
     }
 }
 
+// The fixed bytes of a graphic control extension: block size, packed fields, delay (2),
+// transparent colour index, block terminator.
 uint16_t TExtension::DelayTime() const { return Fixed.size() >= 4 ? Le16(&Fixed[2]) : 0; }
+
+int TExtension::Disposal() const { return Fixed.size() >= 2 ? (Fixed[1] >> 2) & 7 : 0; }
+
+int TExtension::TransparentIndex() const { return Fixed.size() >= 5 && (Fixed[1] & 1) ? Fixed[4] : -1; }
 
 TGifSubImage::TGifSubImage(uint16_t colorCount, TGifFile* parent) : Parent(parent)
 {
@@ -249,6 +255,22 @@ uint16_t TGifSubImage::Delay() const
         if (it->Kind == ekGraphicControl)
             return it->DelayTime();
     return 0;
+}
+
+int TGifSubImage::Disposal() const
+{
+    for (auto it = Extensions.rbegin(); it != Extensions.rend(); ++it)
+        if (it->Kind == ekGraphicControl)
+            return it->Disposal();
+    return 0;
+}
+
+int TGifSubImage::TransparentIndex() const
+{
+    for (auto it = Extensions.rbegin(); it != Extensions.rend(); ++it)
+        if (it->Kind == ekGraphicControl)
+            return it->TransparentIndex();
+    return -1;
 }
 
 bool TGifSubImage::HasGraphicControl() const
@@ -371,11 +393,14 @@ void TGifFile::Count(int64_t bytes)
 int64_t TGifFile::Measure(Reader& reader)
 {
     int64_t need = 0;
+    TGifRect screen, firstImage;
+    bool restores = false; // a frame is to be disposed of by restoring what was under it
     m_measuredData.clear();
     m_pixelArenaBytes = m_dataArenaBytes = 0;
     try {
         uint8_t header[13];
         reader.Read(header, 13);
+        screen = TGifRect{0, 0, Le16(header + 6), Le16(header + 8)};
         if (header[10] & 0x80)
             reader.Skip(size_t(3) << ((header[10] & 7) + 1));
         bool first = true;
@@ -385,7 +410,13 @@ int64_t TGifFile::Measure(Reader& reader)
                 const ExtensionLayout* layout = FindExtensionLayout(reader.Byte());
                 if (!layout)
                     break;
-                reader.Skip(layout->fixed);
+                if (layout->kind == ekGraphicControl) {
+                    uint8_t fixed[6];
+                    reader.Read(fixed, sizeof fixed);
+                    restores = restores || ((fixed[1] >> 2) & 7) == 3;
+                } else {
+                    reader.Skip(layout->fixed);
+                }
                 const int64_t bytes = layout->subBlocks ? reader.SkipSubBlocks(blocks) : 0;
                 need += ExtensionRecordBytes + int64_t(layout->fixed) + bytes + SubBlockRecordBytes * blocks;
             } else if (b == ImageSeparator) {
@@ -402,7 +433,8 @@ int64_t TGifFile::Measure(Reader& reader)
                     m_pixelArenaBytes += ArenaSlice(size_t(pixels + TBigByteArray::TailSlack));
                 m_dataArenaBytes += ArenaSlice(size_t(data));
                 if (first)
-                    need += ComposedBytesPerPixel * pixels;
+                    firstImage = TGifRect{Le16(descriptor), Le16(descriptor + 2), Le16(descriptor + 4),
+                                          Le16(descriptor + 6)};
                 first = false;
             } else {
                 break;
@@ -411,7 +443,15 @@ int64_t TGifFile::Measure(Reader& reader)
     } catch (const EInOutError&) {
         // the stream ends early: measured as far as it goes
     }
-    return need;
+    m_canvasBytesPerPixel = restores ? 2 * ComposedBytesPerPixel : ComposedBytesPerPixel;
+    m_canvas = firstImage;
+    if (firstImage.Pixels() > 0) {
+        const TGifRect grown{0, 0, std::max(screen.Width, firstImage.Left + firstImage.Width),
+                             std::max(screen.Height, firstImage.Top + firstImage.Height)};
+        if (need + m_canvasBytesPerPixel * grown.Pixels() <= MaxDecodedBytes)
+            m_canvas = grown;
+    }
+    return need + m_canvasBytesPerPixel * m_canvas.Pixels();
 }
 
 void TGifFile::Load(Reader& reader)
@@ -520,7 +560,7 @@ void TGifFile::ReadImage(Reader& reader, TGifSubImage& image)
     // The budget is checked before any block is asked for; the first image's pixels are
     // also the composed picture's.
     const int64_t pixels = int64_t(image.Width) * image.Height;
-    Count(m_subImages.empty() ? pixels * (1 + ComposedBytesPerPixel) : pixels);
+    Count(m_subImages.empty() ? pixels + m_canvasBytesPerPixel * m_canvas.Pixels() : pixels);
     image.Pixels = std::make_unique<TByteArray2D>(image.Width, image.Height, m_arena);
 
     // The data is gathered once into storage of the size the measuring found.

@@ -30,8 +30,9 @@
 namespace gif {
 
 inline constexpr int64_t MaxDecodedBytes = int64_t(768) * 1024 * 1024;
-// Bytes per pixel of the composed picture, and what one image's record costs besides its
-// pixels and data.
+// Bytes per pixel of the canvas the program composes the animation on (a 32-bit picture;
+// twice that in a file with frames that restore what was under them, which needs a copy),
+// and what one image's record costs besides its pixels and data.
 inline constexpr int64_t ComposedBytesPerPixel = 4;
 inline constexpr int64_t ImageRecordBytes = 1024;
 
@@ -79,8 +80,18 @@ struct TExtension {
     std::vector<uint8_t> Fixed;           // the fixed bytes after the label, as read
     std::vector<std::string> Lines;       // one per data sub-block, bytes unchanged
 
-    // Graphic control extension only: delay in hundredths of a second.
+    // Graphic control extension only: delay in hundredths of a second, disposal method
+    // (0 and 1 keep the frame, 2 restores the background, 3 what was under it), and the
+    // transparent colour index (-1 for none).
     uint16_t DelayTime() const;
+    int Disposal() const;
+    int TransparentIndex() const;
+};
+
+// A rectangle in the logical screen's coordinates.
+struct TGifRect {
+    int32_t Left = 0, Top = 0, Width = 0, Height = 0;
+    int64_t Pixels() const { return int64_t(Width) * Height; }
 };
 
 class TGifFile;
@@ -93,6 +104,10 @@ public:
     // The delay of the last graphic control extension, 0 without one.
     uint16_t Delay() const;
     bool HasGraphicControl() const;
+    // The last graphic control extension's disposal method (0 without one) and transparent
+    // colour index (-1 without one).
+    int Disposal() const;
+    int TransparentIndex() const;
 
     // Decodes Data into Pixels (the LZW decoder). host lets messages run during it.
     void Decode(IGifHost& host);
@@ -149,6 +164,11 @@ public:
     // What the file needs of the memory budget (known once a load has measured it).
     int64_t NeededBytes() const { return m_neededBytes; }
 
+    // Where an animation is composed, as a browser composes it: the logical screen, grown to
+    // hold the first image. Should that not fit the budget (a tiny image on a huge declared
+    // screen), the first image's own rectangle. Known once a load has measured the file.
+    TGifRect Canvas() const { return m_canvas; }
+
     // Called once the file has been measured and before anything is decoded, with what it
     // needs: the program can let go of what it no longer needs to make room.
     std::function<void(int64_t neededBytes)> BeforeDecode;
@@ -176,6 +196,8 @@ private:
     std::vector<std::unique_ptr<TGifSubImage>> m_subImages;
     int64_t m_decodedBytes = 0;
     int64_t m_neededBytes = 0;
+    TGifRect m_canvas;
+    int64_t m_canvasBytesPerPixel = ComposedBytesPerPixel;
     std::vector<std::pair<size_t, size_t>> m_measuredData; // each image's data bytes and sub-blocks
     size_t m_pixelArenaBytes = 0, m_dataArenaBytes = 0;       // what all images' pixels and data take
     std::shared_ptr<TByteArena> m_arena;                      // during a load only

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <new>
 
 QRect ImagePlacement(const QSize& pictureSize, const QSize& areaSize, bool stretch, bool proportional, bool center)
@@ -46,7 +47,6 @@ QRect ImagePlacement(const QSize& pictureSize, const QSize& areaSize, bool stret
 
 TGifImage::TGifImage(gif::IGifHost& host, QWidget* parent) : TImage(parent), m_host(host), m_timer(new QTimer(this))
 {
-    m_timer->setInterval(m_interval);
     // A tick that fails stops the animation and says why; it never ends the program.
     connect(m_timer, &QTimer::timeout, this, [this] {
         std::string error;
@@ -67,6 +67,20 @@ TGifImage::TGifImage(gif::IGifHost& host, QWidget* parent) : TImage(parent), m_h
 
 TGifImage::~TGifImage() { m_timer->stop(); }
 
+int TGifImage::FrameDelayMs(const gif::TGifSubImage& frame)
+{
+    const int delay = frame.Delay();
+    return (delay <= 1 ? 10 : delay) * 10;
+}
+
+int TGifImage::TimerInterval() const
+{
+    int64_t delay = 100;
+    if (m_gifFile && m_currentFrame >= 1 && m_currentFrame <= m_gifFile->SubImageCount())
+        delay = FrameDelayMs(m_gifFile->SubImage(m_currentFrame));
+    return int(std::min<int64_t>(delay * m_slowFactor, INT_MAX));
+}
+
 void TGifImage::LoadFromFile(const QString& fileName)
 {
     if (m_inProgress)
@@ -78,8 +92,10 @@ void TGifImage::LoadFromFile(const QString& fileName)
         QPointer<TGifImage>& control;
         ~Done()
         {
-            if (control)
+            if (control) {
                 control->m_inProgress = false;
+                control->m_loading = false; // after a failure, what was shown goes on
+            }
         }
     } done{alive};
     m_loading = true;
@@ -89,32 +105,37 @@ void TGifImage::LoadFromFile(const QString& fileName)
     // The file is held here as well, so that it outlives the control should the control be
     // destroyed while messages run during decoding.
     auto file = std::make_shared<gif::TGifFile>(m_host);
-    // The picture shown stays while the new file loads (and after a failed load), unless
-    // the two together would pass the memory budget.
+    // The file and picture shown stay while the new file loads (and after a failed load),
+    // unless together with the new one they would pass the memory budget.
     file->BeforeDecode = [this, alive](int64_t needed) {
-        if (alive && needed + m_picture.sizeInBytes() > gif::MaxDecodedBytes) {
+        if (!alive)
+            return;
+        const int64_t kept = m_picture.sizeInBytes() + m_saved.sizeInBytes() + (m_gifFile ? m_gifFile->NeededBytes() : 0);
+        if (needed + kept > gif::MaxDecodedBytes) {
+            m_gifFile.reset();
+            m_currentFrame = 0;
             m_picture = QImage();
+            m_saved = QImage();
             update();
         }
     };
-    m_gifFile = file;
-    m_currentFrame = 1;
     file->LoadFromFile(QFile::encodeName(fileName).toStdString());
     if (!alive)
         return;
     file->BeforeDecode = nullptr;
+    file->SubImage(1); // a file without images fails here, before anything is replaced
+    m_gifFile = file;
+    m_currentFrame = 1;
     SetAnimated(false);
     if (file->SubImageCount() != 1) {
-        m_interval = int(file->AnimationInterval()) * 10;
+        m_slowFactor = 1;
         SyncTimer();
         if (StartImmediately)
             SetAnimated(true);
     }
-    QImage first;
-    PaintFirstFrame(first, file->SubImage(m_currentFrame));
-    SetPicture(std::move(first));
+    DrawFrame(1);
+    SetPicture(std::move(m_picture));
     m_composed = true;
-    m_loading = false;
 }
 
 void TGifImage::SetAnimated(bool value)
@@ -125,6 +146,7 @@ void TGifImage::SetAnimated(bool value)
         return;
     m_timerEnabled = value;
     SyncTimer();
+    Q_EMIT AnimatedChanged(value);
 }
 
 void TGifImage::PlayOnce()
@@ -137,8 +159,9 @@ void TGifImage::PlayOnce()
 
 void TGifImage::SlowDown()
 {
-    // Doubling stops at the largest interval the timer takes.
-    m_interval = m_interval > INT_MAX / 2 ? INT_MAX : m_interval * 2;
+    // Doubling stops once no delay could grow any further.
+    if (m_slowFactor < INT_MAX)
+        m_slowFactor *= 2;
     SyncTimer();
 }
 
@@ -153,6 +176,7 @@ void TGifImage::NextFrame()
         if (m_playingOnce)
             SetAnimated(false); // ends the run-through
     }
+    SyncTimer(); // the frame shown now sets how long until the next
     // Out of sight only the frame number moves on; the picture is composed when it is
     // looked at again (shown, painted, or asked for).
     if (!isVisible()) {
@@ -169,58 +193,98 @@ void TGifImage::NextFrame()
 
 namespace {
 
-// Draws the image's colour indices through its colour table into the 32-bit picture, with
-// the image's top-left corner at (left, top); what falls outside the picture is clipped.
-void PaintIndices(QImage& picture, const gif::TGifSubImage& image, int left, int top)
+// Draws the image's colour indices through its colour table into the canvas, with the
+// image's top-left corner at (left, top); pixels of the transparent index are left as
+// they are, and what falls outside the canvas is clipped.
+void PaintIndices(QImage& canvas, const gif::TGifSubImage& image, int left, int top)
 {
     const gif::TByteArray2D& pixels = *image.Pixels;
-    const int width = std::min({int(image.Width), pixels.Columns(), picture.width() - left});
-    const int height = std::min({int(image.Height), pixels.Rows(), picture.height() - top});
-    if (width <= 0 || height <= 0)
+    const int x0 = std::max(0, -left), y0 = std::max(0, -top);
+    const int width = std::min({int(image.Width), pixels.Columns(), canvas.width() - left});
+    const int height = std::min({int(image.Height), pixels.Rows(), canvas.height() - top});
+    if (width <= x0 || height <= y0)
         return;
     const gif::TColorTable& table = image.Colors();
     QRgb colours[256];
     for (int i = 0; i < 256; ++i)
         colours[i] = qRgb(table.Entries[i].Red, table.Entries[i].Green, table.Entries[i].Blue);
-    for (int r = 0; r < height; ++r) {
+    const int transparent = image.TransparentIndex();
+    for (int r = y0; r < height; ++r) {
         const uint8_t* from = pixels.RowData(r + 1);
-        QRgb* to = reinterpret_cast<QRgb*>(picture.scanLine(top + r)) + left;
-        for (int c = 0; c < width; ++c)
-            to[c] = colours[from[c]];
+        QRgb* to = reinterpret_cast<QRgb*>(canvas.scanLine(top + r)) + left;
+        if (transparent < 0) {
+            for (int c = x0; c < width; ++c)
+                to[c] = colours[from[c]];
+        } else {
+            for (int c = x0; c < width; ++c)
+                if (from[c] != transparent)
+                    to[c] = colours[from[c]];
+        }
     }
+}
+
+// The part of the canvas an image covers, in the canvas's coordinates.
+QRect CanvasRect(const gif::TGifSubImage& image, const gif::TGifRect& canvas)
+{
+    return QRect(image.Left - canvas.Left, image.Top - canvas.Top, image.Width, image.Height) &
+           QRect(0, 0, canvas.Width, canvas.Height);
+}
+
+void CopyRect(const QImage& from, QImage& to, const QRect& rect)
+{
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        std::memcpy(reinterpret_cast<QRgb*>(to.scanLine(y)) + rect.left(),
+                    reinterpret_cast<const QRgb*>(from.constScanLine(y)) + rect.left(),
+                    size_t(rect.width()) * sizeof(QRgb));
+}
+
+QImage NewCanvas(const QSize& size)
+{
+    QImage canvas(size, QImage::Format_ARGB32_Premultiplied);
+    if (canvas.isNull())
+        throw gif::ENotEnoughMemory(int64_t(size.width()) * size.height() * 4);
+    return canvas;
 }
 
 } // namespace
 
-void TGifImage::PaintFirstFrame(QImage& picture, const gif::TGifSubImage& frame)
-{
-    // Frame 1 sits at the origin and gives the picture its size; a picture of that size is
-    // reused rather than allocated again.
-    const QSize size(frame.Width, frame.Height);
-    if (picture.size() != size || picture.format() != QImage::Format_RGB32) {
-        picture = QImage();
-        if (!size.isEmpty()) {
-            picture = QImage(size, QImage::Format_RGB32);
-            if (picture.isNull())
-                throw gif::ENotEnoughMemory(int64_t(size.width()) * size.height() * 4);
-        }
-    }
-    PaintIndices(picture, frame, 0, 0);
-}
-
 void TGifImage::DrawFrame(int n)
 {
-    const gif::TGifSubImage& frame = m_gifFile->SubImage(n);
-    if (n == 1)
-        PaintFirstFrame(m_picture, frame);
-    else if (!m_picture.isNull())
-        PaintIndices(m_picture, frame, frame.Left, frame.Top);
+    const gif::TGifFile& file = *m_gifFile;
+    const gif::TGifRect canvas = file.Canvas();
+    const gif::TGifSubImage& frame = file.SubImage(n);
+    if (n == 1) {
+        // The animation starts afresh on a clear canvas; one of that size is reused.
+        const QSize size(canvas.Width, canvas.Height);
+        if (m_picture.size() != size || m_picture.format() != QImage::Format_ARGB32_Premultiplied)
+            m_picture = size.isEmpty() ? QImage() : NewCanvas(size);
+        m_picture.fill(Qt::transparent);
+    } else if (!m_picture.isNull()) {
+        // What the previous frame asked to be done with it once shown.
+        const gif::TGifSubImage& previous = file.SubImage(n - 1);
+        const QRect rect = CanvasRect(previous, canvas);
+        const int disposal = previous.Disposal();
+        if (disposal == 2) {
+            for (int y = rect.top(); y <= rect.bottom(); ++y)
+                std::fill_n(reinterpret_cast<QRgb*>(m_picture.scanLine(y)) + rect.left(), rect.width(), 0);
+        } else if (disposal == 3 && m_saved.size() == m_picture.size()) {
+            CopyRect(m_saved, m_picture, rect);
+        }
+    }
+    if (m_picture.isNull())
+        return;
+    if (frame.Disposal() == 3) {
+        if (m_saved.size() != m_picture.size())
+            m_saved = NewCanvas(m_picture.size());
+        CopyRect(m_picture, m_saved, CanvasRect(frame, canvas));
+    }
+    PaintIndices(m_picture, frame, frame.Left - canvas.Left, frame.Top - canvas.Top);
 }
 
 void TGifImage::Compose()
 {
-    // Frame 1 replaces the picture and every later frame is drawn over it, so the picture
-    // of frame n is frames 1 to n drawn in order.
+    // The picture of frame n is frames 1 to n drawn in order, each disposed of before the
+    // next.
     m_composed = true;
     if (!m_gifFile || m_gifFile->SubImageCount() == 0)
         return;
@@ -251,13 +315,12 @@ void TGifImage::TimerTick()
 
 void TGifImage::SyncTimer()
 {
-    // An interval of 0 means the timer never ticks.
-    const bool run = m_timerEnabled && m_interval > 0;
-    if (m_timer->interval() != m_interval)
-        m_timer->setInterval(m_interval);
-    if (run && !m_timer->isActive())
+    const int interval = TimerInterval();
+    if (m_timer->interval() != interval)
+        m_timer->setInterval(interval);
+    if (m_timerEnabled && !m_timer->isActive())
         m_timer->start();
-    else if (!run && m_timer->isActive())
+    else if (!m_timerEnabled && m_timer->isActive())
         m_timer->stop();
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
 // The animated GIF control: shows a GIF file's first image and plays its images on a
-// timer at one fixed rate (the file's animation interval). Frame 1 replaces the picture;
-// every later frame is drawn opaquely over it at its own position.
+// timer, each for its own delay. Frames are composed as browsers compose them: on a canvas
+// of the logical screen's size, transparent where nothing was drawn, each frame at its own
+// place with its transparent colour left out, and each frame's disposal method applied
+// before the next (keep it, restore the background, or restore what was under it).
 
 #include "gif/GifFile.h"
 
@@ -47,16 +49,21 @@ public:
     ~TGifImage() override;
 
     // Loads a file and shows its first image; the animation stands still unless
-    // StartImmediately is set. Errors travel to the caller; the picture then stays as it
-    // was and the timer does nothing until a later load succeeds. A load asked for while
-    // one is running (messages run during decoding) is refused with EGifException, so the
-    // file being read is never released under the reader.
+    // StartImmediately is set. Errors travel to the caller; the control then goes on with
+    // the file, frame and picture it had (unless the new file's size needed their memory).
+    // A load asked for while one is running (messages run during decoding) is refused with
+    // EGifException, so the file being read is never released under the reader.
     void LoadFromFile(const QString& fileName);
     // Off also ends a run-through of PlayOnce.
     void SetAnimated(bool value);
     void PlayOnce();
+    // Doubles every frame's delay, until the next file with several images is loaded.
     void SlowDown();
     void NextFrame();
+
+    // How long frame n of the loaded file stays, in milliseconds, before slowing down: its
+    // delay, where a delay of 0 or 1 hundredth is taken as 10, as browsers do.
+    static int FrameDelayMs(const gif::TGifSubImage& frame);
 
     // The picture of the current frame (composed now if ticks moved on while hidden).
     const QImage& Picture();
@@ -65,10 +72,15 @@ public:
     bool PlayingOnce() const { return m_playingOnce; }
     int CurrentFrame() const { return m_currentFrame; }
     bool TimerEnabled() const { return m_timerEnabled; }
-    int TimerInterval() const { return m_interval; }
+    // How long the frame shown now stays, with slowing down, in milliseconds.
+    int TimerInterval() const;
     const gif::TGifFile* GifFile() const { return m_gifFile.get(); }
 
     bool StartImmediately = false;
+
+Q_SIGNALS:
+    // The animation started or stopped (by a command, or at the end of a run-through).
+    void AnimatedChanged(bool animated);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -76,7 +88,6 @@ protected:
 private:
     void TimerTick();
     void DrawFrame(int n);
-    static void PaintFirstFrame(QImage& picture, const gif::TGifSubImage& frame);
     void Compose();
     void SyncTimer();
 
@@ -84,7 +95,8 @@ private:
     std::shared_ptr<gif::TGifFile> m_gifFile;
     QTimer* m_timer;
     bool m_timerEnabled = false;
-    int m_interval = 1000;
+    int64_t m_slowFactor = 1; // every delay is multiplied by it
+    QImage m_saved;           // the canvas under a frame that restores it when it is disposed
     bool m_loading = false;    // as the animation sees it: set from a load's start until one succeeds
     bool m_inProgress = false; // a LoadFromFile call is running right now
     bool m_playingOnce = false;

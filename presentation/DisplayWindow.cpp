@@ -148,6 +148,11 @@ TDisplayWindow::TDisplayWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     GifImage->move(10, 10);
     GifImage->SetCenter(true);
     GifImage->SetProportional(true);
+    // The buttons always say what the animation does, also when a run-through ends by itself.
+    connect(GifImage, &TGifImage::AnimatedChanged, this, [this](bool animated) {
+        AnimationOnButton->setEnabled(!animated);
+        AnimationOffButton->setEnabled(animated);
+    });
 
     ConnectGuarded(HideAnimationButton, &QPushButton::clicked, this, [this] { HideAnimationClick(); });
     ConnectGuarded(LoadGifFromPlaylistButton, &QPushButton::clicked, this, [this] { LoadGifFromPlaylistClick(); });
@@ -241,7 +246,11 @@ void TDisplayWindow::LoadGif(const QString& fileName)
     const quint64 presentation = PresentationSerial;
     m_gifFills = true;
     GifImage->setGeometry(DisplayArea());
+    // With animation switched on, a newly loaded GIF animates at once.
+    const bool animating = GifImage->TimerEnabled() && !GifImage->PlayingOnce();
     GifImage->LoadFromFile(fileName); // an error leaves the control as it was, not shown
+    if (animating)
+        GifImage->SetAnimated(true);
     if (presentation != PresentationSerial)
         return; // something newer was presented while the GIF decoded: it stays in view
     GifImage->show();

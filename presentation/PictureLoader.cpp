@@ -23,18 +23,43 @@ QByteArray ReadFile(const QString& fileName)
     }
 }
 
-QImage ReadWithQt(const QByteArray& data, const char* format)
+// imageIndex: which of the file's images (an icon holds several).
+QImage ReadWithQt(const QByteArray& data, const char* format, int imageIndex = 0)
 {
     QBuffer buffer;
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
     reader.setDecideFormatFromContent(false);
+    if (imageIndex > 0)
+        reader.jumpToImage(imageIndex);
     QImage image = reader.read();
     if (image.isNull())
         throw ELumivoError(QStringLiteral("Bitmap image is not valid")
                            + (reader.errorString().isEmpty() ? QString() : QStringLiteral(" (") + reader.errorString() + QLatin1Char(')')));
     return image;
+}
+
+// An icon file holds the same picture at several sizes: the largest is shown. Sizes come
+// from the icon's directory, so only the chosen image is decoded.
+int LargestIcon(const QByteArray& data)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "ico");
+    reader.setDecideFormatFromContent(false);
+    int best = 0;
+    qint64 bestArea = -1;
+    const int count = qMin(reader.imageCount(), 1024);
+    for (int i = 0; i < count && reader.jumpToImage(i); ++i) {
+        const qint64 area = qint64(reader.size().width()) * reader.size().height();
+        if (area > bestArea) {
+            bestArea = area;
+            best = i;
+        }
+    }
+    return best;
 }
 
 // The load itself, on the thread that asks for it.
@@ -60,7 +85,7 @@ QImage LoadNow(const QString& fileName, const QSize& fitInto)
     if (extension == QLatin1String("bmp"))
         return ReadWithQt(data, "bmp");
     if (extension == QLatin1String("ico"))
-        return ReadWithQt(data, "ico");
+        return ReadWithQt(data, "ico", LargestIcon(data));
     throw ELumivoError(QStringLiteral("Unknown picture file extension (.%1)").arg(extension));
 }
 

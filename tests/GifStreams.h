@@ -135,12 +135,14 @@ public:
         }
         return t;
     }
-    GifBuilder& GraphicControl(int delay)
+    // disposal: 0 to 3; transparent: a colour index, or -1 for none.
+    GifBuilder& GraphicControl(int delay, int disposal = 0, int transparent = -1)
     {
         m_bytes += "\x21\xF9\x04";
-        m_bytes += char(0);
+        m_bytes += char((disposal << 2) | (transparent >= 0 ? 1 : 0));
         m_bytes += Le16(delay);
-        m_bytes += QByteArray(2, '\0');
+        m_bytes += char(transparent >= 0 ? transparent : 0);
+        m_bytes += '\0';
         return *this;
     }
     GifBuilder& Comment(const QList<QByteArray>& lines)
@@ -189,6 +191,16 @@ inline QByteArray SolidData(int pixels, int index = 1)
             s.Clear();
         s.Code(index);
     }
+    return s.End().Bytes();
+}
+
+// An image of the given colour indices (below 4), code size 2, one code per pixel.
+inline QByteArray IndexData(const QList<int>& indices)
+{
+    CodeStream s(2);
+    s.Clear();
+    for (int index : indices)
+        s.Code(index);
     return s.End().Bytes();
 }
 

@@ -49,6 +49,9 @@ private Q_SLOTS:
     void laterFramesDrawnOverFrameOne();
     void noDelays();
     void failedLoadKeepsThePicture();
+    void composedAsBrowsersDo_data();
+    void composedAsBrowsersDo();
+    void eachFrameKeepsItsDelay();
     void fileWithoutImages();
     void loadDuringLoadIsRefused();
     void deleteWhileLoading();
@@ -199,7 +202,7 @@ void TestGifImage::singleImage()
 {
     TGifImage control;
     control.LoadFromFile(Write("one.gif", GifBuilder(4, 3, 0x81).GraphicControl(30).Image(0, 0, 4, 3, Solid(4, 3, 2)).Trailer()));
-    QCOMPARE(control.TimerInterval(), 1000); // left as it was
+    QCOMPARE(control.TimerInterval(), 300); // the frame's own delay
     QVERIFY(!control.TimerEnabled());
     control.SetAnimated(true);
     control.NextFrame();
@@ -235,11 +238,10 @@ void TestGifImage::noDelays()
     for (int i = 0; i < 3; ++i)
         b.Image(0, 0, 2, 2, Solid(2, 2, 1));
     control.LoadFromFile(Write("nodelay.gif", b.Trailer()));
-    QCOMPARE(host.notices.size(), 1); // one notice, however many images lack a delay
-    QCOMPARE(control.TimerInterval(), 0);
+    QVERIFY(host.notices.isEmpty());
+    QCOMPARE(control.TimerInterval(), 100); // no delay is taken as a tenth of a second
     control.SetAnimated(true);
-    QTest::qWait(50);
-    QCOMPARE(control.CurrentFrame(), 1); // an interval of 0 never ticks
+    QTRY_COMPARE_WITH_TIMEOUT(control.CurrentFrame(), 2, 2000);
 }
 
 void TestGifImage::failedLoadKeepsThePicture()
@@ -250,16 +252,72 @@ void TestGifImage::failedLoadKeepsThePicture()
     control.NextFrame();
     const QImage before = control.Picture();
     const QString bad = Write("bad.gif", "GIF89b" + GifBuilder(1, 1, 0x81).Trailer().mid(6));
+    const gif::TGifFile* good = control.GifFile();
     QVERIFY_THROWS_EXCEPTION(gif::EGifException, control.LoadFromFile(bad));
     QCOMPARE(control.Picture(), before);
-    QVERIFY(control.Loading());
-    const int frame = control.CurrentFrame();
-    QTest::qWait(250); // ticks do nothing while the failed load holds the control
-    QCOMPARE(control.CurrentFrame(), frame);
-    QCOMPARE(control.Picture(), before);
+    QVERIFY(!control.Loading());
+    QCOMPARE(control.GifFile(), good); // the good animation goes on
+    QCOMPARE(control.CurrentFrame(), 2);
+    QTRY_VERIFY_WITH_TIMEOUT(control.CurrentFrame() != 2, 2000);
     control.LoadFromFile(ThreeFrames());
     QVERIFY(!control.Loading());
     QCOMPARE(control.CurrentFrame(), 1);
+}
+
+// A 4 x 1 picture of colour 1; a 2 x 1 frame of colour 2 at (1, 0) with the disposal of
+// the row; a frame over it whose left pixel is transparent and whose right one has colour
+// 3: the row of the third frame as it is composed.
+void TestGifImage::composedAsBrowsersDo_data()
+{
+    QTest::addColumn<int>("disposal");
+    QTest::addColumn<QList<QRgb>>("row");
+    const QRgb clear = 0, one = Colour(1), two = Colour(2), three = Colour(3);
+    QTest::newRow("kept") << 1 << QList<QRgb>{one, two, three, one};
+    QTest::newRow("restored to the background") << 2 << QList<QRgb>{one, clear, three, one};
+    QTest::newRow("restored to what was under it") << 3 << QList<QRgb>{one, one, three, one};
+}
+
+void TestGifImage::composedAsBrowsersDo()
+{
+    QFETCH(int, disposal);
+    QFETCH(QList<QRgb>, row);
+    TGifImage control;
+    control.LoadFromFile(Write("composed.gif", GifBuilder(4, 1, 0x81)
+                                                   .GraphicControl(5)
+                                                   .Image(0, 0, 4, 1, Solid(4, 1, 1))
+                                                   .GraphicControl(5, disposal)
+                                                   .Image(1, 0, 2, 1, Solid(2, 1, 2))
+                                                   .GraphicControl(5, 0, 0) // index 0 is transparent
+                                                   .Image(1, 0, 2, 1, IndexData({0, 3}))
+                                                   .Trailer()));
+    control.NextFrame();
+    control.NextFrame();
+    QList<QRgb> composed;
+    for (int x = 0; x < 4; ++x)
+        composed << control.Picture().pixel(x, 0);
+    QCOMPARE(composed, row);
+}
+
+// Every frame stays for its own delay; 0 and 1 are a tenth of a second; slowing doubles all.
+void TestGifImage::eachFrameKeepsItsDelay()
+{
+    GifBuilder b(2, 2, 0x81);
+    for (int delay : {20, 0, 1, 7})
+        b.GraphicControl(delay).Image(0, 0, 2, 2, Solid(2, 2, 1));
+    Host host;
+    TGifImage control(host);
+    control.LoadFromFile(Write("delays.gif", b.Trailer()));
+    QList<int> intervals{control.TimerInterval()};
+    for (int i = 0; i < 3; ++i) {
+        control.NextFrame();
+        intervals << control.TimerInterval();
+    }
+    QCOMPARE(intervals, (QList<int>{200, 100, 100, 70}));
+    control.SlowDown();
+    QCOMPARE(control.TimerInterval(), 140);
+    control.NextFrame();
+    QCOMPARE(control.TimerInterval(), 400);
+    QVERIFY(host.notices.isEmpty()); // different delays are no matter for a notice
 }
 
 void TestGifImage::fileWithoutImages()
@@ -271,7 +329,7 @@ void TestGifImage::fileWithoutImages()
     } catch (const gif::EListError& e) {
         QCOMPARE(QString(e.what()), QStringLiteral("List index out of bounds (0)"));
     }
-    QVERIFY(control.Loading());
+    QVERIFY(!control.Loading() && !control.GifFile());
 }
 
 void TestGifImage::loadDuringLoadIsRefused()

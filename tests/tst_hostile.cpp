@@ -123,7 +123,7 @@ void TestHostile::refusedAtOnce()
     } catch (const gif::ENotEnoughMemory& e) {
         QCOMPARE(QString::fromUtf8(e.what()), message);
     }
-    QCOMPARE(control.GifFile()->SubImageCount(), 0);
+    QVERIFY(!control.GifFile()); // nothing of the refused file is kept
     QVERIFY2(PeakMb() - before < 64, qPrintable(QString::number(PeakMb() - before) + " MB taken"));
 }
 
@@ -133,7 +133,7 @@ void TestHostile::loadedWithinTheBudget_data()
     QTest::addColumn<int>("images");
     QTest::addColumn<int>("notices");
     QTest::newRow("200 000 one-pixel images without delays")
-        << Frames(1, 1, 200000, SolidData(1)) << 200000 << 1;
+        << Frames(1, 1, 200000, SolidData(1)) << 200000 << 0;
     QTest::newRow("5 000 frames with differing and missing delays") << [] {
         GifBuilder b(10, 10, 0x81);
         for (int i = 0; i < 5000; ++i) {
@@ -142,7 +142,7 @@ void TestHostile::loadedWithinTheBudget_data()
             b.Image(0, 0, 10, 10, SolidData(100, i % 2));
         }
         return b.Trailer();
-    }() << 5000 << 2;
+    }() << 5000 << 0;
     QTest::newRow("1-pixel-wide frames of 65 535 rows")
         << Frames(1, 65535, 40, BombData(65535), 5) << 40 << 0;
     QTest::newRow("300 HD frames") << Frames(1920, 1080, 300, CodeStream(2).End().Bytes(), 4) << 300 << 0;
@@ -151,8 +151,8 @@ void TestHostile::loadedWithinTheBudget_data()
         << GifBuilder(8192, 16384, 0x81).Image(0, 0, 8192, 16384, BombData(8192 * 16384)).Trailer() << 1 << 0;
 }
 
-// Loaded whole, composed for showing, with at most one notice of each kind, and the memory
-// taken stays within the budget.
+// Loaded whole, composed for showing, with no notice (missing or differing delays are no
+// matter for one), and the memory taken stays within the budget.
 void TestHostile::loadedWithinTheBudget()
 {
     QFETCH(QByteArray, file);

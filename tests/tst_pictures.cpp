@@ -2,6 +2,7 @@
 // through Qt, and the errors of files that are missing, damaged or not what they say.
 
 #include "platform/Errors.h"
+#include "platform/Quit.h"
 #include "MetafileStreams.h"
 #include "TestFiles.h"
 #include "presentation/JpegLoader.h"
@@ -14,6 +15,7 @@
 #include <QImageWriter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <cmath>
 
@@ -175,6 +177,16 @@ void TestPictures::jpegPixelCap()
     } catch (const ELumivoError& e) {
         QCOMPARE(e.Message, QStringLiteral("The picture is too large to show (60000 x 60000 pixels)"));
     }
+
+    // A decode that the program's end stops fails: half a picture is never shown as whole.
+    NoteTerminationSignal();
+    try {
+        DecodeJpeg(Encode(Halves(64, 64), "jpg"));
+        QFAIL("the stopped decode returned a picture");
+    } catch (const ELumivoError& e) {
+        QCOMPARE(e.Message, QStringLiteral("Loading the picture was stopped"));
+    }
+    ClearQuitRequest();
 }
 
 void TestPictures::bmpAndIco()
@@ -184,6 +196,22 @@ void TestPictures::bmpAndIco()
     QCOMPARE(QColor(bmp.pixel(1, 1)), QColor(Qt::red));
     const QImage ico = LoadPicture(Write("p.ICO", Encode(Halves(32, 32), "ico")));
     QCOMPARE(ico.size(), QSize(32, 32));
+
+    // An icon of 16 x 16 and 48 x 48 images, the small one first: the large one is shown.
+    const QByteArray small = Encode(Halves(16, 16), "ico"), large = Encode(Halves(48, 48), "ico");
+    const int headerSize = 6, entrySize = 16;
+    QByteArray twoSizes = small.left(headerSize);
+    twoSizes[4] = 2;
+    const auto entry = [&](const QByteArray& icon, int offset) {
+        QByteArray e = icon.mid(headerSize, entrySize);
+        qToLittleEndian<quint32>(quint32(offset), e.data() + 12);
+        return e;
+    };
+    const int smallData = small.size() - headerSize - entrySize;
+    twoSizes += entry(small, headerSize + 2 * entrySize);
+    twoSizes += entry(large, headerSize + 2 * entrySize + smallData);
+    twoSizes += small.mid(headerSize + entrySize) + large.mid(headerSize + entrySize);
+    QCOMPARE(LoadPicture(Write("sizes.ico", twoSizes)).size(), QSize(48, 48));
 
     QByteArray damaged = Encode(Halves(30, 20), "bmp").left(20);
     QVERIFY_THROWS_EXCEPTION(ELumivoError, LoadPicture(Write("cut.bmp", damaged)));

@@ -289,6 +289,15 @@ void TestPresent::animationFromLineAndFromDialog()
     MainForm->Open->trigger();
     QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Анимированная картинка"));
     QCOMPARE(DisplayWindow->GifImage->Picture().size(), QSize(4, 2));
+    // Loaded while animation is on, it animates; the buttons follow a run-through's end.
+    QVERIFY(DisplayWindow->GifImage->TimerEnabled() && !DisplayWindow->AnimationOnButton->isEnabled());
+    DisplayWindow->AnimationOffButton->click();
+    DisplayWindow->Once->click();
+    QVERIFY(!DisplayWindow->AnimationOnButton->isEnabled() && DisplayWindow->AnimationOffButton->isEnabled());
+    DisplayWindow->GifImage->NextFrame();
+    DisplayWindow->GifImage->NextFrame();
+    QVERIFY(!DisplayWindow->GifImage->TimerEnabled());
+    QVERIFY(DisplayWindow->AnimationOnButton->isEnabled() && !DisplayWindow->AnimationOffButton->isEnabled());
     QVERIFY(m_errors.isEmpty());
 }
 
