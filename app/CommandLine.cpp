@@ -21,7 +21,11 @@ std::optional<TCommandLine> ParseCommandLine(const QStringList& arguments, int& 
                                        QStringLiteral("Start the slide show once the main window is shown."));
     parser.addOption(help);
     parser.addOption(version);
+    const QCommandLineOption show(QStringLiteral("show"),
+                                  QStringLiteral("Show the first of the files in the display window as well (how "
+                                                 "the desktop opens a file with Lumivo)."));
     parser.addOption(slideShow);
+    parser.addOption(show);
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("Media files to add to the playlist; a .txt file is a playlist "
                                                 "whose lines are added."),
@@ -45,6 +49,7 @@ std::optional<TCommandLine> ParseCommandLine(const QStringList& arguments, int& 
     }
     TCommandLine result;
     result.SlideShow = parser.isSet(slideShow);
+    result.Show = parser.isSet(show);
     for (const QString& file : parser.positionalArguments())
         if (!file.isEmpty()) // an empty argument names no file
             result.Files << file;

@@ -1,6 +1,6 @@
 #pragma once
 
-// The command line: lumivo [--slideshow] [FILE...].
+// The command line: lumivo [--slideshow] [--show] [FILE...].
 
 #include <QString>
 #include <QStringList>
@@ -11,6 +11,7 @@ class TPlayListBox;
 
 struct TCommandLine {
     bool SlideShow = false; // start the slide show once the main window is shown
+    bool Show = false;      // show the first of the files (opened from the desktop)
     QStringList Files;
 };
 

@@ -1,6 +1,7 @@
 #include "app/MainForm.h"
 
 #include "app/AboutDialog.h"
+#include "app/CommandLine.h"
 #include "app/FormSettings.h"
 #include "app/HelpDialog.h"
 #include "app/Icons.h"
@@ -620,6 +621,18 @@ void TMainForm::PlayListDblClick()
     if (DisplayWindow)
         PresentFile(*DisplayWindow, fileName, ClassifyMediaFile(line), TAnimationSource::SelectedLine,
                     FullScreenBox->isChecked());
+}
+
+void TMainForm::TakeFiles(const QStringList& files, bool show, bool slideShow)
+{
+    const int first = PlayList->count();
+    Guarded([&] { AppendCommandLineFiles(PlayList, files); });
+    if (PlayList->count() > first && (show || slideShow))
+        PlayList->SetSelectedIndex(first);
+    if (slideShow)
+        StartSlideShowItem->trigger();
+    else if (show && PlayList->count() > first)
+        Guarded([this] { PlayListDblClick(); });
 }
 
 void TMainForm::OpenClick()

@@ -59,6 +59,10 @@ public:
     void StopSlideShowClick();
     void SlideIntervalClick(); // the interval dialog
 
+    // Files given to the program (its command line, or a second start): they join the
+    // playlist; the slide show then starts at the first of them, or the first is shown.
+    void TakeFiles(const QStringList& files, bool show, bool slideShow);
+
     // Presenting one item.
     void PlayListDblClick(); // the selected line
     void OpenClick();        // a file chosen in the media open dialog

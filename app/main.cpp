@@ -2,6 +2,7 @@
 #include "app/CommandLine.h"
 #include "app/Icons.h"
 #include "app/MainForm.h"
+#include "platform/DisplayGuard.h"
 #include "platform/HandlerGuard.h"
 #include "platform/Quit.h"
 #include "platform/SettingsLocation.h"
@@ -21,6 +22,7 @@
 #include <QTranslator>
 
 #include <cstdio>
+#include <optional>
 
 int main(int argc, char* argv[])
 {
@@ -47,7 +49,9 @@ int main(int argc, char* argv[])
     // The menu bar stays in the main window, whose layout is made for it, also where the
     // desktop offers a global menu bar.
     QApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
+    std::optional<TDisplayGuard> displayGuard(std::in_place);
     QApplication app(toolkitArgc, toolkitArgv);
+    displayGuard.reset();
     QApplication::setApplicationName(QStringLiteral("lumivo"));
     QApplication::setApplicationVersion(QStringLiteral("2.0"));
     // The program ends when the main window closes, not when its last window does: the main
@@ -64,6 +68,7 @@ int main(int argc, char* argv[])
     // comes back (also from the tray) and the files join its playlist.
     TInstanceRequest request;
     request.SlideShow = commandLine->SlideShow;
+    request.Show = commandLine->Show;
     for (const QString& file : commandLine->Files)
         request.Files << QFileInfo(file).absoluteFilePath();
     switch (TSingleInstance::SendToRunning(settingsFile, request)) {
@@ -87,9 +92,7 @@ int main(int argc, char* argv[])
     TSingleInstance instance(settingsFile, [](const TInstanceRequest& requested) {
         presentation::RunWhenIdle(MainForm, [requested] {
             MainForm->ComeBackClick();
-            Guarded([&] { AppendCommandLineFiles(MainForm->PlayList, requested.Files); });
-            if (requested.SlideShow)
-                MainForm->StartSlideShowItem->trigger();
+            MainForm->TakeFiles(requested.Files, requested.Show, requested.SlideShow);
         });
     });
 
@@ -100,11 +103,7 @@ int main(int argc, char* argv[])
     MainForm->show();
     // Files named on the command line join the playlist once the window is up, so that a
     // playlist that cannot be read is reported over it.
-    QTimer::singleShot(0, MainForm, [files = request.Files, slideShow = commandLine->SlideShow] {
-        Guarded([&] { AppendCommandLineFiles(MainForm->PlayList, files); });
-        if (slideShow)
-            MainForm->StartSlideShowItem->trigger();
-    });
+    QTimer::singleShot(0, MainForm, [request] { MainForm->TakeFiles(request.Files, request.Show, request.SlideShow); });
     const int result = app.exec();
     DestroyApplicationWindows();
     return result;

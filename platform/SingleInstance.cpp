@@ -13,13 +13,13 @@
 
 namespace {
 
-constexpr quint32 RequestMagic = 0x4c4d5601; // "LMV" and the protocol's version
+constexpr quint32 RequestMagic = 0x4c4d5602; // "LMV" and the protocol's version
 
 QByteArray Frame(const TInstanceRequest& request)
 {
     QByteArray payload;
     QDataStream out(&payload, QIODevice::WriteOnly);
-    out << RequestMagic << request.SlideShow << request.Files;
+    out << RequestMagic << request.SlideShow << request.Show << request.Files;
     QByteArray framed(4, '\0');
     qToBigEndian<quint32>(quint32(payload.size()), framed.data());
     return framed + payload;
@@ -32,7 +32,7 @@ bool Unframe(const QByteArray& payload, TInstanceRequest& request)
     in >> magic;
     if (magic != RequestMagic)
         return false;
-    in >> request.SlideShow >> request.Files;
+    in >> request.SlideShow >> request.Show >> request.Files;
     return in.status() == QDataStream::Ok;
 }
 

@@ -19,7 +19,8 @@ class QLocalServer;
 class QLocalSocket;
 
 struct TInstanceRequest {
-    bool SlideShow = false;
+    bool SlideShow = false; // start the slide show at the first of the files
+    bool Show = false;      // show the first of the files
     QStringList Files;
 };
 

@@ -576,7 +576,8 @@ void TestPlaylist::commandLineFiles()
     std::optional<TCommandLine> parsed =
         ParseCommandLine({"lumivo", "--slideshow", "a.jpg", "list.TXT"}, exitCode);
     QVERIFY(parsed);
-    QVERIFY(parsed->SlideShow);
+    QVERIFY(parsed->SlideShow && !parsed->Show);
+    QVERIFY(ParseCommandLine({"lumivo", "--show", "a.jpg"}, exitCode)->Show);
     QCOMPARE(parsed->Files, (QStringList{"a.jpg", "list.TXT"}));
     QVERIFY(!ParseCommandLine({"lumivo", "--no-such-option"}, exitCode));
     QCOMPARE(exitCode, 2);

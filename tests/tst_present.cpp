@@ -67,6 +67,7 @@ private Q_SLOTS:
     void failedPictureHidesTheVideo();
     void playerShowsItsHintOverEveryButton();
     void keysAndFullScreen();
+    void filesFromTheDesktopAreShown();
 
 private:
     QString Path(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
@@ -551,6 +552,25 @@ void TestPresent::keysAndFullScreen()
     MainForm->PlayList->SetSelectedIndex(1);
     QTest::keyClick(MainForm->PlayList, Qt::Key_Delete);
     QCOMPARE(MainForm->PlayList->Lines(), QStringList{Path("small.bmp")});
+    QVERIFY(m_errors.isEmpty());
+}
+
+// Files opened from the desktop (or handed over by a second start) join the playlist and the
+// first is shown; with the slide show, it starts at the first of them.
+void TestPresent::filesFromTheDesktopAreShown()
+{
+    MainForm->PlayList->SetLines({Path("big.jpg")});
+    MainForm->TakeFiles({Path("small.bmp"), Path("tone.wav")}, true, false);
+    QCOMPARE(MainForm->PlayList->count(), 3);
+    QCOMPARE(MainForm->PlayList->SelectedIndex(), 1);
+    QVERIFY(DisplayWindow->isVisible());
+    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
+    QCOMPARE(DisplayWindow->Image->Picture().size(), QSize(40, 20));
+
+    MainForm->TakeFiles({Path("anim.gif")}, false, true);
+    QCOMPARE(MainForm->PlayList->SelectedIndex(), 3);
+    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Анимированная картинка"));
+    MainForm->StopSlideShowItem->trigger();
     QVERIFY(m_errors.isEmpty());
 }
 

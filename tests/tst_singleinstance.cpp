@@ -100,11 +100,13 @@ void TestSingleInstance::requestArrivesWhole()
 
     TInstanceRequest request;
     request.SlideShow = true;
+    request.Show = true;
     request.Files = QStringList{"/a b.jpg", "/кириллица.gif", QString(5000, 'x')};
     auto sent = std::async(std::launch::async, [&] { return TSingleInstance::SendToRunning(m_key, request); });
     QTRY_COMPARE_WITH_TIMEOUT(received.size(), 1, 10000);
     QCOMPARE(sent.get(), TSingleInstance::SendResult::Delivered);
     QCOMPARE(received[0].SlideShow, true);
+    QCOMPARE(received[0].Show, true);
     QCOMPARE(received[0].Files, request.Files);
 }
 

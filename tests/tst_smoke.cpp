@@ -61,6 +61,8 @@ private Q_SLOTS:
     void captionsShowExactlyAsStored();
     void waylandSessionRunsOnX11();
     void waylandPlatformKeepsTheStoredPosition();
+    void noDisplayIsOneLineAndStatusOne_data();
+    void noDisplayIsOneLineAndStatusOne();
 
 private:
     void Launch(const QStringList& arguments = {}, const QProcessEnvironment& extra = {});
@@ -517,6 +519,38 @@ void TestSmoke::waylandPlatformKeepsTheStoredPosition()
     QFile ini(m_ini);
     QVERIFY(ini.open(QIODevice::ReadOnly));
     QCOMPARE(ini.readAll(), QByteArray("[Form]\r\nTop=200\r\nLeft=300\r\nCaption=W\r\nInitMax=0\r\n"));
+}
+
+void TestSmoke::noDisplayIsOneLineAndStatusOne_data()
+{
+    QTest::addColumn<QString>("display");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("none set") << QString()
+                              << "lumivo: no display to show windows on (DISPLAY is not set); Lumivo runs in a "
+                                 "graphical desktop session\n";
+    QTest::newRow("one that refuses") << ":97"
+                                      << "lumivo: cannot open the display \":97\"; Lumivo runs in a graphical desktop "
+                                         "session\n";
+}
+
+void TestSmoke::noDisplayIsOneLineAndStatusOne()
+{
+    QFETCH(QString, display);
+    QFETCH(QString, line);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.remove("WAYLAND_DISPLAY");
+    if (display.isEmpty())
+        env.remove("DISPLAY");
+    else
+        env.insert("DISPLAY", display);
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(m_dir.filePath("lumivo"), {});
+    QVERIFY(program.waitForFinished(20000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+    QCOMPARE(QString::fromUtf8(program.readAllStandardError()), line);
 }
 
 QTEST_GUILESS_MAIN(TestSmoke)
