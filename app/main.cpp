@@ -8,6 +8,7 @@
 #include "platform/SettingsLocation.h"
 #include "platform/SingleInstance.h"
 #include "platform/StartupWarmUp.h"
+#include "platform/ToolkitTexts.h"
 #include "platform/UnixSignals.h"
 #include "platform/WindowGeometry.h"
 #include "presentation/PictureLoader.h"
@@ -16,10 +17,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QFileInfo>
-#include <QLibraryInfo>
 #include <QScreen>
 #include <QTimer>
-#include <QTranslator>
 
 #include <cstdio>
 #include <optional>
@@ -58,10 +57,7 @@ int main(int argc, char* argv[])
     // window may be hidden in the tray while the display window closes.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(ProgramIcon());
-    // The toolkit's own texts (file dialogs, message box buttons) in Russian, as the rest.
-    QTranslator toolkitTexts;
-    if (toolkitTexts.load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&toolkitTexts);
+    InstallToolkitTexts();
 
     const QString settingsFile = SettingsFilePath(QCoreApplication::applicationFilePath());
     // A program already running with these settings takes this start's request: its window

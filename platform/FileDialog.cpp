@@ -1,5 +1,7 @@
 #include "platform/FileDialog.h"
 
+#include "platform/WindowGeometry.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -39,6 +41,9 @@ std::optional<QString> RunRealDialog(const TFileDialog& d, QWidget* parent)
     dialog.setDirectory(QDir::currentPath());
     if (!d.FileName.isEmpty())
         dialog.selectFile(d.FileName);
+    // Over the window it was opened from, not wherever the window system puts a new window.
+    dialog.adjustSize();
+    CenterOverParent(&dialog, parent);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();

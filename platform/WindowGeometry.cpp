@@ -27,6 +27,24 @@ void CenterOnDesktop(QWidget* window)
     window->move(frame.topLeft());
 }
 
+void CenterOverParent(QWidget* dialog, const QWidget* parent)
+{
+    const QWidget* over = parent ? parent->window() : nullptr;
+    if (!over || !over->isVisible() || over->isMinimized()) {
+        CenterOnDesktop(dialog);
+        return;
+    }
+    QScreen* screen = over->screen() ? over->screen() : QGuiApplication::primaryScreen();
+    QRect frame = dialog->frameGeometry();
+    frame.moveCenter(over->frameGeometry().center());
+    if (screen) {
+        const QRect area = screen->availableGeometry();
+        frame.moveLeft(qBound(area.left(), frame.left(), qMax(area.left(), area.right() - frame.width() + 1)));
+        frame.moveTop(qBound(area.top(), frame.top(), qMax(area.top(), area.bottom() - frame.height() + 1)));
+    }
+    dialog->move(frame.topLeft());
+}
+
 bool WindowPositionsReported()
 {
     return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));

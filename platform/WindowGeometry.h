@@ -15,6 +15,10 @@ void SetOuterSize(QWidget* window, const QSize& outerSize);
 // Places a window in the centre of the available desktop of its screen.
 void CenterOnDesktop(QWidget* window);
 
+// Places a dialog over the centre of its parent's window, within that screen's available
+// desktop; with no visible parent, in the centre of the desktop.
+void CenterOverParent(QWidget* dialog, const QWidget* parent);
+
 // Whether the window system reports where windows are. A Wayland client can neither place
 // its windows nor learn their positions: there, a position read back is no position.
 bool WindowPositionsReported();

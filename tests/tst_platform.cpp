@@ -10,10 +10,13 @@
 #include "platform/Errors.h"
 #include "platform/FileDialog.h"
 #include "platform/HandlerGuard.h"
+#include "platform/ToolkitTexts.h"
 #include "platform/UnixSignals.h"
+#include "platform/WindowGeometry.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -32,6 +35,7 @@ private Q_SLOTS:
     void defaultExtension_data();
     void defaultExtension();
     void dialogSeamMovesCurrentDirectory();
+    void dialogsInRussianOverTheirWindow();
     void guardShowsEveryKindOfFailure();
     void terminationSignalsReachTheEventLoop();
     void animationFallsBackToAtOnce();
@@ -242,6 +246,26 @@ void TestPlatform::cursorAnimation()
     QTRY_VERIFY_WITH_TIMEOUT(!module.Timer->isActive(), 5000);
     QCOMPARE(module.State().FrameIndex, 0);
     QVERIFY(!QGuiApplication::overrideCursor());
+}
+
+// The toolkit's dialogs speak Russian, also where Qt's translations lack a text, and open
+// over the window they belong to, kept on the screen.
+void TestPlatform::dialogsInRussianOverTheirWindow()
+{
+    InstallToolkitTexts();
+    QCOMPARE(QCoreApplication::translate("QAbstractFileIconProvider", "Folder"), QStringLiteral("Папка"));
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Отмена"));
+
+    QWidget window;
+    window.setGeometry(300, 200, 400, 300);
+    window.show();
+    QWidget dialog(&window, Qt::Dialog);
+    dialog.resize(200, 100);
+    CenterOverParent(&dialog, &window);
+    QCOMPARE(dialog.frameGeometry().center(), window.frameGeometry().center());
+    window.move(-350, 200); // mostly off the screen: the dialog stays on it
+    CenterOverParent(&dialog, &window);
+    QCOMPARE(dialog.frameGeometry().left(), window.screen()->availableGeometry().left());
 }
 
 QTEST_MAIN(TestPlatform)
