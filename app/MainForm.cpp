@@ -550,6 +550,7 @@ void TMainForm::WMTrayNotify(QSystemTrayIcon::ActivationReason reason)
 
 void TMainForm::ComeBackClick()
 {
+    setWindowState(windowState() & ~Qt::WindowMinimized); // minimized where there was no tray
     show();
     raise();
     activateWindow();

@@ -123,8 +123,8 @@ void TMediaPlayer::Close()
     player->stop();
     if (m_video)
         m_video->hide();
-    m_audio.reset();
-    m_sink.reset();
+    m_video = nullptr;
+    m_audio = nullptr;
     m_videoSize = QSize();
     m_paused = false;
     // The backend may still deliver to the old player: let it go once the loop is free.
@@ -141,32 +141,34 @@ void TMediaPlayer::Open()
     } catch (const ESafeFileError& e) {
         throw EFOpenError(FileName, e.Reason);
     }
+    // The player owns what it plays through, so that nothing it still uses goes before it
+    // (an Open may run inside another's wait).
     auto player = std::make_unique<QMediaPlayer>(this);
-    m_audio = std::make_unique<QAudioOutput>();
-    player->setAudioOutput(m_audio.get());
-    ApplyVolume();
+    auto* audio = new QAudioOutput(player.get());
+    player->setAudioOutput(audio);
+    ApplyVolume(audio);
+    QVideoSink* sink = nullptr;
+    QVideoWidget* video = nullptr;
     if (Display) {
-        if (!m_video || m_video->parentWidget() != Display) {
-            delete m_video;
-            m_video = new QVideoWidget(Display);
-            m_video->setObjectName(QStringLiteral("VideoSurface"));
-            Display->installEventFilter(this);
-            connect(m_video->videoSink(), &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& frame) {
-                if (m_videoSize.isEmpty() && frame.isValid())
-                    m_videoSize = frame.size();
-            });
-        }
-        m_video->setGeometry(Display->rect());
-        m_video->hide();
-        player->setVideoOutput(m_video);
+        // A fresh video surface for every clip: a surface that was hidden with its window
+        // and used again stayed blank until the window was resized. It goes with its player.
+        video = new QVideoWidget(Display);
+        video->setObjectName(QStringLiteral("VideoSurface"));
+        connect(player.get(), &QObject::destroyed, video, &QObject::deleteLater);
+        Display->removeEventFilter(this);
+        Display->installEventFilter(this);
+        video->setGeometry(Display->rect());
+        video->hide();
+        player->setVideoOutput(video);
+        sink = video->videoSink();
     } else {
-        m_sink = std::make_unique<QVideoSink>();
-        player->setVideoOutput(m_sink.get());
-        connect(m_sink.get(), &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& frame) {
-            if (m_videoSize.isEmpty() && frame.isValid())
-                m_videoSize = frame.size();
-        });
+        sink = new QVideoSink(player.get());
+        player->setVideoOutput(sink);
     }
+    connect(sink, &QVideoSink::videoFrameChanged, player.get(), [this](const QVideoFrame& frame) {
+        if (m_videoSize.isEmpty() && frame.isValid())
+            m_videoSize = frame.size();
+    });
 
     // Loaded is success only when no error follows within a short settling time: the
     // backend may report a stream error just after it has reported the media loaded.
@@ -189,8 +191,6 @@ void TMediaPlayer::Open()
     if (!error.isEmpty() || !loadedFor.isValid()) {
         player->stop();
         player.release()->deleteLater();
-        m_audio.reset();
-        m_sink.reset();
         if (!error.isEmpty())
             throw EMCIDeviceError(error);
         throw EMCIDeviceError(QStringLiteral("The media device did not answer"));
@@ -199,6 +199,8 @@ void TMediaPlayer::Open()
     if (m_player)
         Close(); // should another clip have been opened meanwhile, this one replaces it
     m_player = std::move(player);
+    m_audio = audio;
+    m_video = video;
     connect(m_player.get(), &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
         if (status == QMediaPlayer::EndOfMedia && m_notifyPending) {
             m_notifyPending = false;
@@ -325,10 +327,10 @@ void TMediaPlayer::UpdateButtons()
     Buttons[btBack]->setEnabled(video);
 }
 
-void TMediaPlayer::ApplyVolume()
+void TMediaPlayer::ApplyVolume(QAudioOutput* audio)
 {
-    if (m_audio && WaveVolumeSet && !QMediaDevices::audioOutputs().isEmpty())
-        m_audio->setVolume(float((RequestedLeft + RequestedRight) / 2) / 65535.0f);
+    if (audio && WaveVolumeSet && !QMediaDevices::audioOutputs().isEmpty())
+        audio->setVolume(float((RequestedLeft + RequestedRight) / 2) / 65535.0f);
 }
 
 void TMediaPlayer::SetWaveVolume(quint16 left, quint16 right)
@@ -337,7 +339,7 @@ void TMediaPlayer::SetWaveVolume(quint16 left, quint16 right)
     RequestedRight = right;
     WaveVolumeSet = true;
     for (TMediaPlayer* player : Players())
-        player->ApplyVolume();
+        player->ApplyVolume(player->m_audio);
 }
 
 void TMediaPlayer::showEvent(QShowEvent* event)
@@ -357,7 +359,8 @@ void TMediaPlayer::showEvent(QShowEvent* event)
 
 bool TMediaPlayer::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Display && event->type() == QEvent::Resize && m_video)
-        m_video->setGeometry(Display->rect());
+    if (watched == Display && event->type() == QEvent::Resize)
+        for (QVideoWidget* video : Display->findChildren<QVideoWidget*>(Qt::FindDirectChildrenOnly))
+            video->setGeometry(Display->rect());
     return QWidget::eventFilter(watched, event);
 }

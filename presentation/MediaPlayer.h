@@ -83,12 +83,11 @@ private:
     void Report(int status);
     void RequireOpen() const;
     void UpdateButtons();
-    void ApplyVolume();
+    void ApplyVolume(QAudioOutput* audio);
 
     std::unique_ptr<QMediaPlayer> m_player;
-    std::unique_ptr<QAudioOutput> m_audio;
-    QVideoWidget* m_video = nullptr;
-    std::unique_ptr<QVideoSink> m_sink; // video without a display
+    QPointer<QAudioOutput> m_audio; // the open player's, owned by it
+    QPointer<QVideoWidget> m_video; // the open player's surface, which goes with it
     QSize m_videoSize;
     bool m_notifyPending = false;
     bool m_paused = false;

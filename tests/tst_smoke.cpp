@@ -9,9 +9,12 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include "GifStreams.h"
+#include "MediaFiles.h"
 
+#include <algorithm>
 #include <csignal>
 #include <sys/stat.h>
 
@@ -23,6 +26,29 @@ QString Xdotool(const QStringList& args)
     p.start(QStringLiteral("xdotool"), args);
     p.waitForFinished(10000);
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+// The colour of a pixel of the screen (0xRRGGBB), read from an X window dump (xwd) of the root window:
+// a header of big-endian 32-bit fields, a colour map, then rows of 24- or 32-bit pixels.
+quint32 ScreenPixel(int x, int y)
+{
+    QProcess xwd;
+    xwd.start(QStringLiteral("xwd"), {"-root", "-silent"});
+    if (!xwd.waitForFinished(10000))
+        return 0;
+    const QByteArray dump = xwd.readAllStandardOutput();
+    auto field = [&](int i) { return i * 4 + 4 <= dump.size() ? qFromBigEndian<quint32>(dump.constData() + i * 4) : 0u; };
+    const quint32 headerSize = field(0), byteOrder = field(7), bytesPerPixel = field(11) / 8, bytesPerLine = field(12),
+                  colours = field(19);
+    const qint64 at = qint64(headerSize) + qint64(colours) * 12 + qint64(y) * bytesPerLine + qint64(x) * bytesPerPixel;
+    if (bytesPerPixel < 3 || bytesPerPixel > 4 || at + bytesPerPixel > dump.size())
+        return 0;
+    quint32 pixel = 0;
+    for (quint32 i = 0; i < bytesPerPixel; ++i) {
+        const quint32 byte = quint8(dump[at + i]);
+        pixel |= byteOrder == 0 ? byte << (8 * i) : byte << (8 * (bytesPerPixel - 1 - i));
+    }
+    return pixel & 0xFFFFFF;
 }
 
 // The X window id of the visible window titled exactly title, or empty after the timeout.
@@ -62,6 +88,7 @@ private Q_SLOTS:
     void waylandSessionRunsOnX11();
     void waylandPlatformKeepsTheStoredPosition();
     void noDisplayIsOneLineAndStatusOne_data();
+    void videoIsSeenEveryTimeItIsShown();
     void noDisplayIsOneLineAndStatusOne();
 
 private:
@@ -272,8 +299,9 @@ void TestSmoke::trayUnderARealNotificationArea()
     trayer.waitForFinished();
 }
 
-// Where the desktop has no notification area, starting the program again brings the hidden
-// window back, with the new start's files in its playlist.
+// Where the desktop has no notification area, Ctrl+R does not make the window vanish (it is
+// minimized, where a window manager minimizes), and starting the program again brings it
+// back, with the new start's files in its playlist.
 void TestSmoke::secondStartBringsTheWindowBack()
 {
     Launch();
@@ -281,7 +309,8 @@ void TestSmoke::secondStartBringsTheWindowBack()
     QVERIFY(!window.isEmpty());
     Xdotool({"windowfocus", "--sync", window});
     Xdotool({"key", "ctrl+r"});
-    QTRY_VERIFY_WITH_TIMEOUT(Xdotool({"search", "--onlyvisible", "--name", "^Lumivo$"}).isEmpty(), 5000);
+    QTest::qWait(1000);
+    QVERIFY(!Xdotool({"search", "--onlyvisible", "--name", "^Lumivo$"}).isEmpty());
 
     QProcess second;
     second.start(m_dir.filePath("lumivo"), {m_dir.filePath("extra.mid")});
@@ -551,6 +580,39 @@ void TestSmoke::noDisplayIsOneLineAndStatusOne()
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 1);
     QCOMPARE(QString::fromUtf8(program.readAllStandardError()), line);
+}
+
+// A video played, its window closed, and the same line presented again (Enter): the picture
+// is drawn the second time too, not a blank panel.
+void TestSmoke::videoIsSeenEveryTimeItIsShown()
+{
+    const QString clip = m_dir.filePath("bars.avi");
+    QVERIFY(mediatest::Video(clip, false, 100));
+    Launch({"--show", clip});
+    const auto videoCentreIsColoured = [](const QString& window) {
+        // Test bars: the middle one is green, where a blank panel is grey.
+        const QStringList geometry = Xdotool({"getwindowgeometry", "--shell", window}).split('\n');
+        QHash<QString, int> g;
+        for (const QString& line : geometry)
+            g.insert(line.section('=', 0, 0), line.section('=', 1).toInt());
+        const quint32 c = ScreenPixel(g["X"] + g["WIDTH"] / 2, g["Y"] + (g["HEIGHT"] - 61) / 2);
+        const int r = int(c >> 16) & 0xFF, gr = int(c >> 8) & 0xFF, b = int(c) & 0xFF;
+        return std::max({r, gr, b}) - std::min({r, gr, b}) > 100;
+    };
+    QString display = WaitForWindow("Клип");
+    QVERIFY(!display.isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(videoCentreIsColoured(display), 5000);
+    // Escape closes the window (asked again until the window has taken the focus).
+    QTRY_VERIFY_WITH_TIMEOUT((Xdotool({"windowfocus", "--sync", display}), Xdotool({"key", "Escape"}),
+                              Xdotool({"search", "--onlyvisible", "--name", "^Клип$"}).isEmpty()),
+                             5000);
+    const QString main = WaitForWindow("Lumivo");
+    Xdotool({"windowfocus", "--sync", main});
+    Xdotool({"mousemove", "--window", main, "40", "57", "click", "1"}); // the line, and the focus
+    Xdotool({"key", "Return"});
+    display = WaitForWindow("Клип");
+    QVERIFY(!display.isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(videoCentreIsColoured(display), 5000);
 }
 
 QTEST_GUILESS_MAIN(TestSmoke)
