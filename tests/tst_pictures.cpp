@@ -283,13 +283,18 @@ void TestPictures::wmfAsWindowsProgramsWriteThem_data()
     QTest::addColumn<bool>("transparent"); // SetBkMode(TRANSPARENT)
     QTest::addColumn<QPoint>("origin");   // the window's origin
     QTest::addColumn<int>("unitsPerInch");
-    QTest::newRow("plain") << 0 << false << false << QPoint(0, 0) << 96;
-    QTest::newRow("transparent background") << 0 << false << true << QPoint(0, 0) << 96;
-    QTest::newRow("anisotropic") << 8 << false << true << QPoint(0, 0) << 96;
-    QTest::newRow("anisotropic, viewport") << 8 << true << true << QPoint(0, 0) << 96;
-    QTest::newRow("anisotropic, moved origin") << 8 << false << true << QPoint(1000, -500) << 96;
-    QTest::newRow("isotropic, twips") << 7 << false << false << QPoint(0, 0) << 1440;
-    QTest::newRow("anisotropic, twips, moved origin") << 8 << true << true << QPoint(-3000, 200) << 1440;
+    QTest::addColumn<bool>("penFirst"); // the pen made before the mapping is set
+    QTest::addColumn<int>("penWidth");  // pixels; 0 is the thinnest line the device draws
+    QTest::newRow("plain") << 0 << false << false << QPoint(0, 0) << 96 << false << 13;
+    QTest::newRow("transparent background") << 0 << false << true << QPoint(0, 0) << 96 << false << 13;
+    QTest::newRow("anisotropic") << 8 << false << true << QPoint(0, 0) << 96 << false << 13;
+    QTest::newRow("anisotropic, viewport") << 8 << true << true << QPoint(0, 0) << 96 << false << 13;
+    QTest::newRow("anisotropic, moved origin") << 8 << false << true << QPoint(1000, -500) << 96 << false << 13;
+    QTest::newRow("isotropic, twips") << 7 << false << false << QPoint(0, 0) << 1440 << false << 13;
+    QTest::newRow("anisotropic, twips, moved origin") << 8 << true << true << QPoint(-3000, 200) << 1440 << false << 13;
+    QTest::newRow("pen made before the mapping") << 8 << false << false << QPoint(0, 0) << 1440 << true << 13;
+    QTest::newRow("pen made before the mapping, viewport") << 8 << true << false << QPoint(0, 0) << 1440 << true << 13;
+    QTest::newRow("hairline pen") << 8 << false << false << QPoint(0, 0) << 1440 << false << 0;
 }
 
 // A circle drawn as a polygon, filled with a solid red brush and outlined with a black
@@ -304,8 +309,14 @@ void TestPictures::wmfAsWindowsProgramsWriteThem()
     QFETCH(bool, transparent);
     QFETCH(QPoint, origin);
     QFETCH(int, unitsPerInch);
+    QFETCH(bool, penFirst);
+    QFETCH(int, penWidth);
     const int k = unitsPerInch / 96; // logical units per pixel
-    QByteArray records;
+    QByteArray records, pen;
+    metatest::WmfRecord(pen, 0x02FA, {0x2200, penWidth * k, 0, 0, 0}); // black pen
+    metatest::WmfRecord(pen, 0x012D, {penFirst ? 0 : 1});
+    if (penFirst)
+        records += pen;
     if (mapMode != 0)
         metatest::WmfRecord(records, 0x0103, {mapMode});                       // SETMAPMODE
     metatest::WmfRecord(records, 0x020B, {origin.y(), origin.x()});            // SETWINDOWORG
@@ -315,9 +326,9 @@ void TestPictures::wmfAsWindowsProgramsWriteThem()
     if (transparent)
         metatest::WmfRecord(records, 0x0102, {1});                             // SETBKMODE
     metatest::WmfRecord(records, 0x02FC, {0, 0x00FF, 0, 0});                   // solid red brush
-    metatest::WmfRecord(records, 0x012D, {0});
-    metatest::WmfRecord(records, 0x02FA, {0x2200, 13 * k, 0, 0, 0});           // black pen, 13 px
-    metatest::WmfRecord(records, 0x012D, {1});
+    metatest::WmfRecord(records, 0x012D, {penFirst ? 1 : 0});
+    if (!penFirst)
+        records += pen;
     QList<int> polygon{64};
     for (int i = 0; i < 64; ++i) {
         const double angle = i * 2 * M_PI / 64;
@@ -352,8 +363,13 @@ void TestPictures::wmfAsWindowsProgramsWriteThem()
     QCOMPARE(picture.size(), QSize(400, 300));
     for (const QPoint p : {QPoint(200, 150), QPoint(140, 150), QPoint(200, 90), QPoint(260, 200)})
         QCOMPARE(QColor(picture.pixel(p)), QColor(Qt::red)); // opaque, whatever the background mode
-    for (const QPoint p : {QPoint(100, 150), QPoint(300, 150), QPoint(200, 50), QPoint(200, 250)})
-        QCOMPARE(QColor(picture.pixel(p)), QColor(Qt::black));
+    for (const QPoint p : {QPoint(100, 150), QPoint(300, 150), QPoint(200, 50), QPoint(200, 250)}) {
+        if (penWidth > 2)
+            QCOMPARE(QColor(picture.pixel(p)), QColor(Qt::black));
+        else // at least a pixel's line, however thin the pen
+            QVERIFY2(qAlpha(picture.pixel(p)) > 0 && qRed(picture.pixel(p)) < 160,
+                     qPrintable(QColor(picture.pixel(p)).name(QColor::HexArgb)));
+    }
     for (const QPoint p : {QPoint(5, 5), QPoint(80, 150), QPoint(320, 150), QPoint(200, 30), QPoint(395, 295)})
         QCOMPARE(qAlpha(picture.pixel(p)), 0);
 }

@@ -14,6 +14,7 @@
 #include "presentation/DisplayWindow.h"
 #include "presentation/MediaPlayer.h"
 #include "presentation/Present.h"
+#include "slideshow/SlideShow.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -543,6 +544,16 @@ void TestPresent::keysAndFullScreen()
     QVERIFY(MainForm->FullScreenBox->isChecked());
     QTest::keyClick(DisplayWindow, Qt::Key_F11);
     QVERIFY(!MainForm->FullScreenBox->isChecked());
+    // The slide show's keys work in the display window too; Ctrl+W closes it.
+    DisplayWindow->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(DisplayWindow));
+    QTest::keyClick(DisplayWindow, Qt::Key_F4);
+    QVERIFY(MainForm->SlideShow->TimerEnabled());
+    QTest::keyClick(DisplayWindow, Qt::Key_F5);
+    QVERIFY(!MainForm->SlideShow->TimerEnabled());
+    QTest::keyClick(DisplayWindow, Qt::Key_W, Qt::ControlModifier);
+    QVERIFY(!DisplayWindow->isVisible());
+    Present(Path("small.bmp"));
     QTest::keyClick(DisplayWindow, Qt::Key_Escape);
     QVERIFY(!DisplayWindow->isVisible());
 

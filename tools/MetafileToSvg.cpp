@@ -4,6 +4,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -154,6 +155,31 @@ QByteArray WithOpaqueBackground(const QByteArray& data)
     return out;
 }
 
+// The file with the mapping it sets up before drawing anything moved ahead of its other
+// records. Windows converts a pen's width (and a font's height) from logical units when it
+// draws; libwmf does so when the pen is made, under the mapping of that moment, so a pen
+// made before the file sets its window came out many times too thin or too thick. Making
+// pens and choosing colours do not depend on the mapping, so the order means nothing else.
+// A saved or restored state ends what is moved.
+QByteArray WithMappingFirst(const QByteArray& data)
+{
+    QByteArray mapping, rest;
+    qsizetype first = -1, end = -1;
+    bool moving = true;
+    ForEachRecord(data, [&](qsizetype at, quint32 words, quint16 function) {
+        if (first < 0)
+            first = at;
+        end = at + qsizetype(words) * 2;
+        if (IsDrawingRecord(function) || function == 0x001E || function == 0x0127) // SAVEDC, RESTOREDC
+            moving = false;
+        (moving && IsMappingRecord(function) ? mapping : rest) += data.mid(at, qsizetype(words) * 2);
+        return true;
+    });
+    if (first < 0 || mapping.isEmpty())
+        return data;
+    return data.left(first) + mapping + rest + data.mid(end);
+}
+
 // Where libwmf puts the declared frame among its own coordinates: the frame drawn as a
 // rectangle with no pen in a small metafile of the same header and window, and measured.
 bool FrameInDeviceUnits(const QByteArray& data, const WmfFrame& frame, wmfD_Rect& rect)
@@ -199,7 +225,7 @@ QByteArray WmfToSvg(const QByteArray& data, QString& error)
         error = QStringLiteral("Metafile support could not be started");
         return {};
     }
-    QByteArray input = WithOpaqueBackground(data); // also a writable buffer, as libwmf wants
+    QByteArray input = WithMappingFirst(WithOpaqueBackground(data)); // also a writable buffer, as libwmf wants
     QByteArray svg;
     wmfD_Rect bbox;
     if (wmf_mem_open(api, reinterpret_cast<unsigned char*>(input.data()), long(input.size())) == wmf_E_None &&
@@ -306,6 +332,29 @@ QByteArray EmfToSvg(const QByteArray& data, QString& error)
 }
 
 } // namespace
+
+QByteArray WithThinnestStroke(const QByteArray& svg, double minimum)
+{
+    // Both writers give widths as "stroke-width:N" in a style or as stroke-width="N".
+    QByteArray out;
+    out.reserve(svg.size());
+    qsizetype from = 0;
+    for (qsizetype at = svg.indexOf("stroke-width", from); at >= 0; at = svg.indexOf("stroke-width", from)) {
+        qsizetype number = at + 12;
+        while (number < svg.size() && (svg[number] == ':' || svg[number] == '=' || svg[number] == '"' || svg[number] == ' '))
+            ++number;
+        qsizetype after = number;
+        while (after < svg.size() && (std::isdigit(uchar(svg[after])) || svg[after] == '.' || svg[after] == '-' ||
+                                      svg[after] == 'e' || svg[after] == 'E' || svg[after] == '+'))
+            ++after;
+        bool ok = false;
+        const double width = svg.mid(number, after - number).toDouble(&ok);
+        out += svg.mid(from, number - from);
+        out += ok && width < minimum ? QByteArray::number(minimum, 'f', 6) : svg.mid(number, after - number);
+        from = after;
+    }
+    return out + svg.mid(from);
+}
 
 QByteArray MetafileToSvg(const QByteArray& data, TMetafileKind kind, QString& error)
 {

@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -55,6 +56,10 @@ int main(int argc, char* argv[])
     const QSize size = renderer.defaultSize().width() > maxSide || renderer.defaultSize().height() > maxSide
                            ? renderer.defaultSize().scaled(maxSide, maxSide, Qt::KeepAspectRatio).expandedTo({1, 1})
                            : renderer.defaultSize();
+    // A pen is never thinner than one pixel of the picture drawn.
+    const QRectF view = renderer.viewBoxF();
+    const double unitsPerPixel = std::max(view.width() / size.width(), view.height() / size.height());
+    renderer.load(WithThinnestStroke(svg, unitsPerPixel));
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
         return Fail(QStringLiteral("Out of memory"));
