@@ -5,6 +5,7 @@
 #include "platform/HandlerGuard.h"
 #include "platform/LinkLabel.h"
 #include "platform/WindowGeometry.h"
+#include "platform/AppTitle.h"
 
 #include <QDesktopServices>
 #include <QLabel>
@@ -61,7 +62,7 @@ TAboutDialog::TAboutDialog(QWidget* parent) : TRollingDialog(parent)
     Text(this, QStringLiteral("Программа: "), 48, 4, QStringLiteral("Название программы"));
     Text(this, QStringLiteral("Lumivo"), 144, 4);
     Text(this, QStringLiteral("Версия:"), 48, 20, QStringLiteral("Версия программы"));
-    Text(this, QStringLiteral("2.0"), 144, 20);
+    Text(this, QStringLiteral(LUMIVO_VERSION), 144, 20);
     Text(this, QStringLiteral("Автор:"), 48, 36, QStringLiteral("Автор программы"));
     Text(this, ProjectInfo::Author(), 144, 36);
     Text(this, QStringLiteral("Сайт:                "), 48, 52, QStringLiteral("Сайт разработчика"));

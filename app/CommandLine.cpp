@@ -3,6 +3,7 @@
 #include "playlist/PlayListBox.h"
 #include "playlist/PlaylistFile.h"
 #include "platform/Errors.h"
+#include "platform/AppTitle.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -12,7 +13,7 @@
 std::optional<TCommandLine> ParseCommandLine(const QStringList& arguments, int& exitCode)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Lumivo 2.0, a multimedia viewer: pictures, GIF animations, "
+    parser.setApplicationDescription(QStringLiteral("Lumivo " LUMIVO_VERSION ", a multimedia viewer: pictures, GIF animations, "
                                                     "sound and video clips, playlists and slide shows."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
@@ -26,6 +27,10 @@ std::optional<TCommandLine> ParseCommandLine(const QStringList& arguments, int& 
                                                  "the desktop opens a file with Lumivo)."));
     parser.addOption(slideShow);
     parser.addOption(show);
+    parser.addPositionalArgument(QStringLiteral("--"),
+                                 QStringLiteral("Every argument after this one is a file name, even one that begins "
+                                                "with a dash."),
+                                 QStringLiteral("[--]"));
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("Media files to add to the playlist; a .txt file is a playlist "
                                                 "whose lines are added."),
@@ -43,7 +48,7 @@ std::optional<TCommandLine> ParseCommandLine(const QStringList& arguments, int& 
         return std::nullopt;
     }
     if (parser.isSet(version)) {
-        std::printf("lumivo 2.0\n");
+        std::printf("lumivo %s\n", LUMIVO_VERSION);
         exitCode = 0;
         return std::nullopt;
     }

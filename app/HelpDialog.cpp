@@ -2,6 +2,7 @@
 
 #include "app/Icons.h"
 #include "platform/WindowGeometry.h"
+#include "platform/AppTitle.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -38,7 +39,7 @@ THelpDialog::THelpDialog(QWidget* parent) : TRollingDialog(parent)
     ProgramIcon->setPixmap(::ProgramIcon().pixmap(32, 32));
     ProgramIcon->setGeometry(4, 4, 32, 32);
 
-    TitleLabel = new QLabel(QStringLiteral("Lumivo 2.0"), this);
+    TitleLabel = new QLabel(ApplicationTitle(), this);
     QFont title(QStringLiteral("Arial"));
     title.setPixelSize(29);
     title.setBold(true);

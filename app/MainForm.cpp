@@ -24,6 +24,7 @@
 #include "presentation/PresentationGate.h"
 #include "slideshow/SlideIntervalDialog.h"
 #include "slideshow/SlideShow.h"
+#include "platform/AppTitle.h"
 
 #include <QAction>
 #include <QApplication>
@@ -76,7 +77,7 @@ TMainForm::TMainForm(QString settingsFile, QWidget* parent)
     : QMainWindow(parent), m_settingsFile(std::move(settingsFile))
 {
     setObjectName(QStringLiteral("MainForm"));
-    setWindowTitle(QStringLiteral("Lumivo 2.0"));
+    setWindowTitle(ApplicationTitle());
     setWindowIcon(ProgramIcon());
 
     // Arial, bold, 13 pixels, blue, for the window's own controls.
@@ -499,7 +500,7 @@ QString TMainForm::TrayTip(const QString& text) { return text.left(63); }
 bool TMainForm::AddTrayIcon()
 {
     TrayIcon->setIcon(windowIcon());
-    TrayIcon->setToolTip(TrayTip(QStringLiteral("Lumivo v 2.0")));
+    TrayIcon->setToolTip(TrayTip(QStringLiteral("Lumivo v " LUMIVO_VERSION)));
     TrayIcon->show();
     // Clicks act on the release over the icon, as a posted message (see the constructor).
     ActOnReleaseOnly(TrayIcon, [this](QSystemTrayIcon::ActivationReason reason) {

@@ -13,6 +13,7 @@
 #include "platform/WindowGeometry.h"
 #include "presentation/PictureLoader.h"
 #include "presentation/PresentationGate.h"
+#include "platform/AppTitle.h"
 
 #include <QAction>
 #include <QApplication>
@@ -52,7 +53,7 @@ int main(int argc, char* argv[])
     QApplication app(toolkitArgc, toolkitArgv);
     displayGuard.reset();
     QApplication::setApplicationName(QStringLiteral("lumivo"));
-    QApplication::setApplicationVersion(QStringLiteral("2.0"));
+    QApplication::setApplicationVersion(QStringLiteral(LUMIVO_VERSION));
     // The program ends when the main window closes, not when its last window does: the main
     // window may be hidden in the tray while the display window closes.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -10,6 +10,10 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 runs=${1:-7}
+# What only this benchmark needs: its X server and damage reports, feh, a JPEG encoder;
+# then the program built.
+"$here/scripts/install-packages" xvfb libxdamage-dev libxext-dev feh libjpeg-turbo-progs
+"$here/scripts/setup" >&2
 tools="$here/build/bench-tools"
 mkdir -p "$tools"
 cc -O2 -o "$tools/firstpaint" "$here/bench/firstpaint/firstpaint.c" -lX11 -lXext -lXdamage

@@ -8,6 +8,9 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 runs=${1:-7}
+# giflib, the reference; the benchmarks are built with the tests.
+"$here/scripts/install-packages" libgif-dev
+LUMIVO_TESTS=ON "$here/scripts/setup" >&2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 QT_QPA_PLATFORM=offscreen "$here/build/bench/bench_gif" --write "$work" >/dev/null
