@@ -3,7 +3,9 @@
 #include "app/Icons.h"
 #include "app/ProjectInfo.h"
 #include "platform/HandlerGuard.h"
+#include "platform/Accessibility.h"
 #include "platform/LinkLabel.h"
+#include "platform/ReadableColours.h"
 #include "platform/WindowGeometry.h"
 #include "platform/AppTitle.h"
 
@@ -18,9 +20,7 @@ namespace {
 QLabel* Text(QWidget* parent, const QString& text, int x, int y, const QString& tip = QString())
 {
     auto* label = new QLabel(text, parent);
-    QPalette blue = label->palette();
-    blue.setColor(QPalette::WindowText, Qt::blue);
-    label->setPalette(blue);
+    SetTextColour(label, Qt::blue);
     label->move(x, y);
     label->adjustSize();
     label->setToolTip(tip);
@@ -51,9 +51,7 @@ TAboutDialog::TAboutDialog(QWidget* parent) : TRollingDialog(parent)
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(13);
     setFont(font);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::WindowText, Qt::blue);
-    setPalette(palette);
+    SetTextColour(this, Qt::blue);
 
     ProgramIcon = new QLabel(this);
     ProgramIcon->setPixmap(::ProgramIcon().pixmap(32, 32));
@@ -80,6 +78,7 @@ TAboutDialog::TAboutDialog(QWidget* parent) : TRollingDialog(parent)
         line->adjustSize();
     }
 
+    NameControlsByTheirHints(this);
     ConnectGuarded(SiteLink, &TLinkLabel::clicked, this, [this] { SiteLinkClick(); });
     ConnectGuarded(MailLink, &TLinkLabel::clicked, this, [this] { MailLinkClick(); });
 }

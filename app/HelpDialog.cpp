@@ -3,6 +3,7 @@
 #include "app/Icons.h"
 #include "platform/WindowGeometry.h"
 #include "platform/AppTitle.h"
+#include "platform/ReadableColours.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -45,9 +46,7 @@ THelpDialog::THelpDialog(QWidget* parent) : TRollingDialog(parent)
     title.setBold(true);
     title.setItalic(true);
     TitleLabel->setFont(title);
-    QPalette blue = TitleLabel->palette();
-    blue.setColor(QPalette::WindowText, Qt::blue);
-    TitleLabel->setPalette(blue);
+    SetTextColour(TitleLabel, Qt::blue);
     TitleLabel->move(48, 4);
     TitleLabel->adjustSize();
 
@@ -59,9 +58,10 @@ THelpDialog::THelpDialog(QWidget* parent) : TRollingDialog(parent)
     HelpText->setFont(text);
     QPalette info = HelpText->palette();
     info.setColor(QPalette::Base, info.color(QPalette::ToolTipBase));
-    info.setColor(QPalette::Text, QColor(0, 0, 128)); // navy
     HelpText->setPalette(info);
+    SetTextColour(HelpText, QColor(0, 0, 128)); // navy, on the colour of tooltips
     HelpText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     HelpText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     HelpText->setPlainText(HelpLines.join(QLatin1Char('\n')));
+    HelpText->setAccessibleName(QStringLiteral("Справка"));
 }

@@ -3,6 +3,7 @@
 #include "app/ProjectInfo.h"
 #include "platform/HandlerGuard.h"
 #include "platform/LinkLabel.h"
+#include "platform/ReadableColours.h"
 #include "platform/WindowGeometry.h"
 
 #include <QDesktopServices>
@@ -39,9 +40,7 @@ TLinksDialog::TLinksDialog(QWidget* parent) : QDialog(parent)
         auto* label = new TLinkLabel(shown, this);
         label->setObjectName(QLatin1String(names[i]));
         label->setFont(font);
-        QPalette blue = label->palette();
-        blue.setColor(QPalette::WindowText, Qt::blue);
-        label->setPalette(blue);
+        SetTextColour(label, Qt::blue);
         label->setToolTip(Addresses[i]);
         label->setGeometry(4, 4 + 20 * i, ClientWidth - 8, 19);
         *labels[i] = label;

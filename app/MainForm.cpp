@@ -7,12 +7,14 @@
 #include "app/Icons.h"
 #include "app/LinksDialog.h"
 #include "decor/AnimatedPointer.h"
+#include "platform/Accessibility.h"
 #include "platform/AnimateWindow.h"
 #include "platform/EdgeSnap.h"
 #include "platform/HandlerGuard.h"
 #include "platform/IniFile.h"
 #include "platform/MciCommand.h"
 #include "platform/Quit.h"
+#include "platform/ReadableColours.h"
 #include "platform/TrayClicks.h"
 #include "platform/WindowCaption.h"
 #include "platform/WindowGeometry.h"
@@ -85,10 +87,7 @@ TMainForm::TMainForm(QString settingsFile, QWidget* parent)
     font.setPixelSize(13);
     font.setBold(true);
     setFont(font);
-    QPalette palette = this->palette();
-    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        palette.setColor(role, Qt::blue);
-    setPalette(palette);
+    SetTextColour(this, Qt::blue);
 
     ToolBarIcons = ToolbarImages();
     CreateMenus();
@@ -113,6 +112,8 @@ TMainForm::TMainForm(QString settingsFile, QWidget* parent)
 
     CreateNonVisual();
     SetUpStatusTexts();
+    PlayList->setAccessibleName(QStringLiteral("Плей-лист программы"));
+    NameControlsByTheirHints(this);
     SetOuterSize(this, {DesignWidth, DesignHeight});
     FormCreate();
 }

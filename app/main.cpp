@@ -2,6 +2,7 @@
 #include "app/CommandLine.h"
 #include "app/Icons.h"
 #include "app/MainForm.h"
+#include "platform/Accessibility.h"
 #include "platform/DisplayGuard.h"
 #include "platform/HandlerGuard.h"
 #include "platform/Quit.h"
@@ -59,6 +60,7 @@ int main(int argc, char* argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(ProgramIcon());
     InstallToolkitTexts();
+    InstallAccessibleRoles();
 
     const QString settingsFile = SettingsFilePath(QCoreApplication::applicationFilePath());
     // A program already running with these settings takes this start's request: its window

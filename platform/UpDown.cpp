@@ -8,6 +8,8 @@ TUpDown::TUpDown(QLineEdit* associate, QWidget* parent) : QWidget(parent), m_ass
 {
     UpButton = new QToolButton(this);
     DownButton = new QToolButton(this);
+    UpButton->setAccessibleName(QStringLiteral("Больше"));
+    DownButton->setAccessibleName(QStringLiteral("Меньше"));
     UpButton->setArrowType(Qt::UpArrow);
     DownButton->setArrowType(Qt::DownArrow);
     for (QToolButton* b : {UpButton, DownButton}) {

@@ -1,5 +1,6 @@
 #include "playlist/PlaylistWizard.h"
 
+#include "platform/ReadableColours.h"
 #include "platform/ApplicationCursor.h"
 #include "platform/Errors.h"
 #include "platform/HandlerGuard.h"
@@ -73,10 +74,7 @@ TPlaylistWizard::TPlaylistWizard(const QString& startFolder, QWidget* parent) : 
     QFont f(QStringLiteral("Arial"));
     f.setPixelSize(11);
     setFont(f);
-    QPalette palette = this->palette();
-    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        palette.setColor(role, Qt::blue);
-    setPalette(palette);
+    SetTextColour(this, Qt::blue);
 
     // Instructions.
     Frame(this, {4, 4, 433, 70});
@@ -119,13 +117,19 @@ TPlaylistWizard::TPlaylistWizard(const QString& startFolder, QWidget* parent) : 
                                     QStringLiteral("Навигация по файловой структуре устройства..."),
                                     QStringLiteral("Список мультимедиа-файлов..."), QStringLiteral("Это фильтр...")};
     const QList<QWidget*> browser = {DriveBox, FolderList, FileList, FilterBox};
-    for (int i = 0; i < browser.size(); ++i)
+    const QStringList spoken = {QStringLiteral("Устройство"), QStringLiteral("Папки"), QStringLiteral("Файлы"),
+                                QStringLiteral("Фильтр")};
+    for (int i = 0; i < browser.size(); ++i) {
         browser[i]->setProperty("hint", hiddenTips[i]);
+        browser[i]->setAccessibleName(spoken[i]);
+        browser[i]->setAccessibleDescription(hiddenTips[i]);
+    }
 
     // Collection.
     Frame(this, {4, 296, 433, 141});
     CollectionEdit = new QPlainTextEdit(this);
     CollectionEdit->setObjectName(QStringLiteral("CollectionEdit"));
+    CollectionEdit->setAccessibleName(QStringLiteral("Плей-лист"));
     CollectionEdit->setGeometry(12, 304, 301, 125);
     CollectionEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
     CollectionEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -275,6 +279,7 @@ void TPlaylistWizard::Refresh()
         auto* item = new QListWidgetItem(icons.icon(QFileIconProvider::Folder),
                                          QString(depth * 2, QLatin1Char(' ')) + text);
         item->setData(Qt::UserRole, full);
+        item->setData(Qt::AccessibleTextRole, text); // read without the indent
         if (open)
             item->setFont(openFont);
         FolderList->addItem(item);

@@ -1,7 +1,9 @@
 #include "presentation/DisplayWindow.h"
 
 #include "gif/GifImage.h"
+#include "platform/Accessibility.h"
 #include "platform/Dialogs.h"
+#include "platform/ReadableColours.h"
 #include "platform/HandlerGuard.h"
 #include "platform/WindowGeometry.h"
 #include "presentation/MediaPlayer.h"
@@ -184,6 +186,16 @@ TDisplayWindow::TDisplayWindow(QWidget* parent) : QWidget(parent, Qt::Window)
         addAction(action);
         ConnectGuarded(action, &QAction::triggered, this, [this, handler = key.handler] { (this->*handler)(); });
     }
+
+    // The strip's cream is fixed; the small flat buttons draw their text on it, so their
+    // text colour is fixed to read on it too (the default dark text stays as it is).
+    for (QToolButton* b : {StartSlideShowButton, StopSlideShowButton, CloseButton, SlideIntervalButton}) {
+        QPalette p = b->palette();
+        p.setColor(QPalette::ButtonText, ReadableOn(p.color(QPalette::ButtonText), cream.color(QPalette::Window)));
+        b->setPalette(p);
+    }
+    NameControlsByTheirHints(this);
+    MediaPlayer->setAccessibleName(QStringLiteral("Панель управления мультимедиа"));
 
     // The window is never narrower than its bottom strip's controls, whatever size a video
     // or the user gives it.

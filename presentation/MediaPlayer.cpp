@@ -68,9 +68,12 @@ TMediaPlayer::TMediaPlayer(QWidget* parent) : QWidget(parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     const char* names[] = {"Play", "Pause", "Stop", "Next", "Prev", "Step", "Back"};
+    const char* spoken[] = {"Воспроизвести", "Пауза", "Стоп", "В конец", "В начало", "Шаг вперёд", "Шаг назад"};
     for (int i = 0; i < 7; ++i) {
         Buttons[i] = new QToolButton(this);
         Buttons[i]->setObjectName(QLatin1String(names[i]));
+        Buttons[i]->setAccessibleName(QString::fromUtf8(spoken[i]));
+        Buttons[i]->setAccessibleDescription(QStringLiteral("Панель управления мультимедиа"));
         // No hint of their own: the control's hint shows over all of it. Their pictures
         // come when the control is first shown (see showEvent).
         Buttons[i]->setAutoRaise(false);

@@ -1,5 +1,6 @@
 #include "slideshow/SlideIntervalDialog.h"
 
+#include "platform/ReadableColours.h"
 #include "platform/HandlerGuard.h"
 #include "platform/UpDown.h"
 #include "platform/WindowGeometry.h"
@@ -20,10 +21,7 @@ TSlideIntervalDialog::TSlideIntervalDialog(QWidget* parent) : QDialog(parent)
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(13);
     setFont(font);
-    QPalette blue = palette();
-    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        blue.setColor(role, Qt::blue);
-    setPalette(blue);
+    SetTextColour(this, Qt::blue);
 
     auto label = [this](const QString& text, int y, int w) {
         auto* l = new QLabel(text, this);
@@ -39,6 +37,7 @@ TSlideIntervalDialog::TSlideIntervalDialog(QWidget* parent) : QDialog(parent)
 
     SecondsEdit = new QLineEdit(this);
     SecondsEdit->setObjectName(QStringLiteral("SecondsEdit"));
+    SecondsEdit->setAccessibleName(QStringLiteral("Задержка, секунды"));
     SecondsEdit->setGeometry(8, 68, 221, 27);
     SecondsEdit->setReadOnly(true); // the number changes with the arrows only
     QFont bold(QStringLiteral("Arial"));

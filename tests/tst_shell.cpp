@@ -7,13 +7,26 @@
 #include "app/LinksDialog.h"
 #include "app/MainForm.h"
 #include "decor/AnimatedPointer.h"
+#include "platform/Accessibility.h"
 #include "platform/Dialogs.h"
+#include "platform/ReadableColours.h"
+#include "playlist/PlaylistWizard.h"
+#include "presentation/DisplayWindow.h"
+#include "slideshow/SlideIntervalDialog.h"
 #include "platform/Quit.h"
 #include "platform/LinkLabel.h"
 #include "platform/ApplicationCursor.h"
 #include "playlist/PlayListBox.h"
 
+#include <QAbstractItemView>
+#include <QAccessible>
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QSlider>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -65,6 +78,8 @@ private Q_SLOTS:
     void cdItemsShowNothing();
     void trayHideAndComeBack();
     void settingsThatCannotBeWrittenAtExitAreTold();
+    void everyControlIsNamedAndReadable_data();
+    void everyControlIsNamedAndReadable();
     void animatedPointerItem();
 
 private:
@@ -314,6 +329,82 @@ void TestShell::settingsThatCannotBeWrittenAtExitAreTold()
     }
     QCOMPARE(m_messages, QStringList{"Unable to write to " + settings});
     CreateApplicationWindows(m_dir.filePath("lumivo.INI")); // for cleanup()
+}
+
+void TestShell::everyControlIsNamedAndReadable_data()
+{
+    QTest::addColumn<QPalette>("palette");
+    QTest::newRow("light") << QApplication::palette();
+    QPalette dark;
+    const QColor window(53, 53, 53), base(42, 42, 42);
+    for (auto [role, colour] : {std::pair{QPalette::Window, window}, {QPalette::WindowText, QColor(Qt::white)},
+                                {QPalette::Base, base}, {QPalette::AlternateBase, window},
+                                {QPalette::ToolTipBase, QColor(60, 60, 40)}, {QPalette::ToolTipText, QColor(Qt::white)},
+                                {QPalette::Text, QColor(Qt::white)}, {QPalette::Button, window},
+                                {QPalette::ButtonText, QColor(Qt::white)}, {QPalette::Highlight, QColor(42, 130, 218)},
+                                {QPalette::HighlightedText, QColor(Qt::black)}})
+        dark.setColor(role, colour);
+    QTest::newRow("dark") << dark;
+}
+
+// Every control a user reaches has a name a screen reader can read, and every text of the
+// program's own colours reads with a contrast of 4.5:1 or more, under a light and a dark
+// palette. Link entries are links that take the focus; the display window is a frame.
+void TestShell::everyControlIsNamedAndReadable()
+{
+    QFETCH(QPalette, palette);
+    const QPalette before = QApplication::palette();
+    DestroyApplicationWindows();
+    QApplication::setPalette(palette);
+    CreateApplicationWindows(m_dir.filePath("lumivo.INI"));
+    InstallAccessibleRoles();
+    QStringList unnamed, unreadable;
+    const auto check = [&](QWidget* window) {
+        for (QWidget* w : window->findChildren<QWidget*>()) {
+            if (!w->isVisibleTo(window) || w->objectName().startsWith(QLatin1String("qt_")) ||
+                qobject_cast<QScrollBar*>(w))
+                continue;
+            const QString where = window->objectName() + '/' + w->objectName() + '/' + w->metaObject()->className();
+            const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QAbstractSlider*>(w) ||
+                                 qobject_cast<QAbstractItemView*>(w) || qobject_cast<QLineEdit*>(w) ||
+                                 qobject_cast<QComboBox*>(w) || qobject_cast<QPlainTextEdit*>(w) ||
+                                 qobject_cast<QProgressBar*>(w) || qobject_cast<TLinkLabel*>(w);
+            if (control && qobject_cast<QComboBox*>(w->parentWidget()))
+                continue; // the parts of a combo box
+            if (control && QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name).trimmed().isEmpty())
+                unnamed << where;
+            double contrast = 21;
+            const QPalette& p = w->palette();
+            auto* tool = qobject_cast<QToolButton*>(w);
+            if (qobject_cast<QLabel*>(w) && !static_cast<QLabel*>(w)->text().isEmpty())
+                contrast = ContrastRatio(p.color(QPalette::WindowText), BackgroundBehind(w));
+            else if (qobject_cast<QCheckBox*>(w) || (tool && tool->autoRaise() && !tool->text().isEmpty()))
+                contrast = ContrastRatio(p.color(w->foregroundRole()), BackgroundBehind(w));
+            else if (qobject_cast<QAbstractButton*>(w) && !static_cast<QAbstractButton*>(w)->text().isEmpty())
+                contrast = ContrastRatio(p.color(QPalette::ButtonText), p.color(QPalette::Button));
+            else if (qobject_cast<QAbstractItemView*>(w) || qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QLineEdit*>(w))
+                contrast = ContrastRatio(p.color(QPalette::Text), p.color(QPalette::Base));
+            if (contrast < 4.5)
+                unreadable << where + QStringLiteral(" %1").arg(contrast, 0, 'f', 2);
+        }
+    };
+    check(MainForm);
+    DisplayWindow->ApplyClipLayout();
+    check(DisplayWindow);
+    DisplayWindow->ApplyAnimationLayout();
+    check(DisplayWindow);
+    for (QWidget* dialog : std::initializer_list<QWidget*>{&*AboutDialog, &*HelpDialog, &*LinksDialog,
+                                                            &*SlideIntervalDialog, &*PlaylistWizard})
+        check(dialog);
+    QApplication::setPalette(before);
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
+    QVERIFY2(unreadable.isEmpty(), qPrintable(unreadable.join(", ")));
+
+    QCOMPARE(QAccessible::queryAccessibleInterface(DisplayWindow)->role(), QAccessible::Window);
+    QAccessibleInterface* link = QAccessible::queryAccessibleInterface(AboutDialog->SiteLink);
+    QCOMPARE(link->role(), QAccessible::Link);
+    QVERIFY(link->actionInterface() && link->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    QVERIFY(AboutDialog->SiteLink->focusPolicy() & Qt::TabFocus);
 }
 
 QTEST_MAIN(TestShell)
