@@ -373,7 +373,14 @@ void TMainForm::FormCreate()
 {
     const TFormSettings settings = ReadFormSettings(TIniFile(m_settingsFile));
     m_settingsPos = QPoint(settings.Left, settings.Top);
-    move(m_settingsPos);
+    // A stored position that would leave the window out of reach (saved on a screen that is
+    // gone, or at another scale) is moved onto the nearest screen; the stored value is kept
+    // unless the user moves the window.
+    QList<QRect> workAreas;
+    for (const QScreen* s : QGuiApplication::screens())
+        workAreas << s->availableGeometry();
+    m_placedPos = PlaceOnScreens(QRect(m_settingsPos, size()), workAreas);
+    move(m_placedPos);
     SetExactCaption(this, settings.Caption);
     if (settings.InitMax)
         setWindowState(windowState() | Qt::WindowMaximized);
@@ -383,10 +390,10 @@ void TMainForm::FormCreate()
 void TMainForm::SetUpClock()
 {
     ClockGeometry = TClockGeometry::From(ClockFaceLabel->width(), ClockFaceLabel->height());
-    ClockFace = NewClockLayer(ClockGeometry);
+    ClockFace = NewClockLayer(ClockGeometry, devicePixelRatioF());
     DrawClockFace(ClockFace, ClockGeometry);
     ClockFaceLabel->setPixmap(LayerPixmap(ClockFace));
-    ClockHands = NewClockLayer(ClockGeometry);
+    ClockHands = NewClockLayer(ClockGeometry, devicePixelRatioF());
     ClockTimer();
 }
 
@@ -403,9 +410,13 @@ void TMainForm::ClockItemClick()
     const bool on = ClockItem->isChecked();
     ClockHandsLabel->setVisible(on);
     ClockFaceLabel->setVisible(on);
-    if (!on && ClockOffLabel->pixmap().isNull())
-        ClockOffLabel->setPixmap(
-            ClockOffPicture().scaled(ClockOffLabel->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    if (!on && ClockOffLabel->pixmap().isNull()) {
+        const qreal ratio = devicePixelRatioF();
+        QPixmap picture = ClockOffPicture().scaled(ClockOffLabel->size() * ratio, Qt::KeepAspectRatio,
+                                                   Qt::SmoothTransformation);
+        picture.setDevicePixelRatio(ratio);
+        ClockOffLabel->setPixmap(picture);
+    }
     ClockOffLabel->setVisible(!on);
 }
 
@@ -588,7 +599,7 @@ void TMainForm::FormDestroy()
     TIniFile ini(m_settingsFile);
     TFormSettings settings;
     // Where the window system reports no positions, the values read at start stay.
-    const QPoint position = WindowPositionsReported() ? pos() : m_settingsPos;
+    const QPoint position = WindowPositionsReported() && m_userMoved ? pos() : m_settingsPos;
     settings.Top = position.y();
     settings.Left = position.x();
     settings.Caption = ExactCaption(this);
@@ -728,9 +739,9 @@ void TMainForm::closeEvent(QCloseEvent* event)
 void TMainForm::moveEvent(QMoveEvent* event)
 {
     QMainWindow::moveEvent(event);
-    // The position from the settings file stands as it is, even off every screen; snapping
+    // The position the window was put at from the settings file stands as it is; snapping
     // starts with the first move away from it.
-    if (!m_userMoved && pos() == m_settingsPos)
+    if (!m_userMoved && pos() == m_placedPos)
         return;
     SnapToEdges();
 }

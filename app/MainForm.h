@@ -210,7 +210,8 @@ private:
     void FadeOut();
 
     QString m_settingsFile;
-    QPoint m_settingsPos;     // position applied from the settings file
+    QPoint m_settingsPos;     // position read from the settings file
+    QPoint m_placedPos;       // where it was put: there, or on the nearest screen
     bool m_userMoved = false; // the window has been moved since it was placed
     bool m_snapping = false;
     void SnapToEdges(); // the edges of every move or resize, onto the work area's

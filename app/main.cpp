@@ -87,7 +87,7 @@ int main(int argc, char* argv[])
     // thread while the windows are built.
     if (commandLine->SlideShow && !request.Files.isEmpty())
         if (const QScreen* screen = QGuiApplication::primaryScreen())
-            PreloadPicture(request.Files.first(), screen->size());
+            PreloadPicture(request.Files.first(), ScreenPixels(screen));
     TSingleInstance instance(settingsFile, [](const TInstanceRequest& requested) {
         presentation::RunWhenIdle(MainForm, [requested] {
             MainForm->ComeBackClick();

@@ -6,6 +6,8 @@
 
 #include <QBitmap>
 #include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTimer>
 
 TAnimatedPointer* AnimatedPointer = nullptr;
@@ -28,8 +30,17 @@ void TAnimatedPointer::LoadFrames()
         if (!QFile::exists(path))
             continue;
         QPixmap frame(path);
-        if (!frame.isNull())
-            RegisterApplicationCursor(n, QCursor(frame, 0, 0));
+        if (frame.isNull())
+            continue;
+        // As large as the system's own pointer on a high-density screen: scaled by the
+        // screen's ratio, pixel for pixel (the frames are two-colour drawings).
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        const qreal ratio = screen ? screen->devicePixelRatio() : 1.0;
+        if (ratio > 1) {
+            frame = frame.scaled(frame.size() * ratio, Qt::KeepAspectRatio, Qt::FastTransformation);
+            frame.setDevicePixelRatio(ratio);
+        }
+        RegisterApplicationCursor(n, QCursor(frame, 0, 0));
     }
     m_state.FrameIndex = 0;
 }

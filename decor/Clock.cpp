@@ -109,9 +109,11 @@ QPoint StopShort(const QPoint& from, const QPoint& to)
     return {from.x() + int(std::lround(double(y - from.y()) * dx / dy)), y};
 }
 
-QImage NewClockLayer(const TClockGeometry& g)
+QImage NewClockLayer(const TClockGeometry& g, qreal devicePixelRatio)
 {
-    QImage layer(g.Width, g.Height, QImage::Format_RGB32);
+    const qreal ratio = devicePixelRatio > 1 ? devicePixelRatio : 1.0;
+    QImage layer(qRound(g.Width * ratio), qRound(g.Height * ratio), QImage::Format_RGB32);
+    layer.setDevicePixelRatio(ratio);
     layer.fill(ClockColors::Transparent);
     return layer;
 }

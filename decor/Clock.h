@@ -60,7 +60,9 @@ QString ClockTimeFormat(const QString& localeFormat);
 QPoint StopShort(const QPoint& from, const QPoint& to);
 
 // A white layer of the geometry's size.
-QImage NewClockLayer(const TClockGeometry& g);
+// At a device pixel ratio above 1 the layer has that many pixels to the unit, and is drawn
+// in the same units: sharp on a high-density screen.
+QImage NewClockLayer(const TClockGeometry& g, qreal devicePixelRatio = 1.0);
 // The disc, its outline and the twelve tick marks. Drawn once.
 void DrawClockFace(QImage& layer, const TClockGeometry& g);
 // Sets the label to the long time text of t and repaints the three hands for it. Where the

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QPoint>
 #include <QRect>
 
@@ -10,3 +11,11 @@
 inline constexpr int SnapDistance = 10;
 
 QPoint SnapToWorkArea(const QRect& proposed, const QRect& workArea);
+
+// Where a window stored at frame is put among the screens' work areas: where it stands when
+// a usable part of it (UsableWidth x UsableHeight, or all of a smaller window) lies on one
+// of them; otherwise wholly on the nearest one (a window larger than it at its top left).
+// A position saved on another screen, or at another scale, never leaves the window out of
+// reach.
+inline constexpr int UsableWidth = 100, UsableHeight = 50;
+QPoint PlaceOnScreens(const QRect& frame, const QList<QRect>& workAreas);

@@ -9,6 +9,7 @@
 #include <QBuffer>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QScreen>
 
 #include <future>
 
@@ -121,4 +122,9 @@ QImage LoadPicture(const QString& fileName, const QSize& fitInto)
     if (slot.picture.valid() && slot.fileName == fileName && slot.fitInto == fitInto)
         return slot.picture.get(); // the result, or the error, of the load begun earlier
     return LoadNow(fileName, fitInto);
+}
+
+QSize ScreenPixels(const QScreen* screen)
+{
+    return screen ? (QSizeF(screen->size()) * screen->devicePixelRatio()).toSize() : QSize();
 }

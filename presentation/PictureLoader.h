@@ -6,6 +6,8 @@
 
 #include <QImage>
 #include <QSize>
+
+class QScreen;
 #include <QString>
 
 // Largest file read into memory for a picture.
@@ -15,6 +17,10 @@ inline constexpr qint64 MaxPictureFileSize = 512 * 1024 * 1024;
 // decoder's error when its contents are not a picture. fitInto: the largest area the
 // picture may be shown in (a JPEG may then be decoded at a reduced scale).
 QImage LoadPicture(const QString& fileName, const QSize& fitInto = QSize());
+
+// The size pictures shown on a screen are decoded for: its size in device pixels, so that a
+// picture on a high-density screen is as sharp as the screen.
+QSize ScreenPixels(const QScreen* screen);
 
 // Starts loading a picture on a worker thread, for a presentation expected soon (the
 // command line's first file while the windows are being built): the next LoadPicture of

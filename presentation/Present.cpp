@@ -42,7 +42,7 @@ void PresentPicture(TDisplayWindow& window, const QString& fileName, bool fullSc
     window.ApplyPictureLayout();
     QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
     const quint64 presentation = window.PresentationSerial;
-    QImage picture = LoadPicture(fileName, screen ? screen->size() : QSize());
+    QImage picture = LoadPicture(fileName, ScreenPixels(screen));
     if (presentation != window.PresentationSerial)
         return; // a newer presentation began meanwhile
     window.Image->SetPicture(std::move(picture));

@@ -31,6 +31,8 @@ class TestPlatform : public QObject {
 private Q_SLOTS:
     void snap_data();
     void snap();
+    void placedOnAScreen_data();
+    void placedOnAScreen();
     void nameFilters();
     void defaultExtension_data();
     void defaultExtension();
@@ -69,6 +71,27 @@ void TestPlatform::snap_data()
     QTest::newRow("near left and right") << QRect(55, 300, 990, 100) << QPoint(60, 300);
     QTest::newRow("near top and bottom") << QRect(300, 35, 200, 690) << QPoint(300, 40);
     QTest::newRow("far away untouched") << QRect(-5000, 9000, 200, 100) << QPoint(-5000, 9000);
+}
+
+// Two screens side by side, the right one lower; a 400 x 300 window.
+void TestPlatform::placedOnAScreen_data()
+{
+    QTest::addColumn<QPoint>("stored");
+    QTest::addColumn<QPoint>("placed");
+    QTest::newRow("on a screen") << QPoint(100, 100) << QPoint(100, 100);
+    QTest::newRow("mostly off, a usable part on") << QPoint(-290, 50) << QPoint(-290, 50);
+    QTest::newRow("a sliver on the left screen") << QPoint(-380, 50) << QPoint(0, 50);
+    QTest::newRow("above every screen") << QPoint(700, -3000) << QPoint(700, 0);
+    QTest::newRow("far right, saved at another scale") << QPoint(5000, 2000) << QPoint(2160, 968);
+    QTest::newRow("beside the lower screen") << QPoint(1500, 1400) << QPoint(1500, 968);
+}
+
+void TestPlatform::placedOnAScreen()
+{
+    QFETCH(QPoint, stored);
+    QFETCH(QPoint, placed);
+    const QList<QRect> screens{QRect(0, 0, 1280, 1024), QRect(1280, 200, 1280, 1068)};
+    QCOMPARE(PlaceOnScreens(QRect(stored, QSize(400, 300)), screens), placed);
 }
 
 void TestPlatform::snap()

@@ -14,6 +14,8 @@
 #include "presentation/DisplayWindow.h"
 #include "presentation/MediaPlayer.h"
 #include "presentation/Present.h"
+#include "presentation/PictureLoader.h"
+#include "platform/ApplicationCursor.h"
 #include "slideshow/SlideShow.h"
 
 #include <QAction>
@@ -69,6 +71,7 @@ private Q_SLOTS:
     void playerShowsItsHintOverEveryButton();
     void keysAndFullScreen();
     void filesFromTheDesktopAreShown();
+    void highDensityScreen();
 
 private:
     QString Path(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
@@ -583,6 +586,26 @@ void TestPresent::filesFromTheDesktopAreShown()
     QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Анимированная картинка"));
     MainForm->StopSlideShowItem->trigger();
     QVERIFY(m_errors.isEmpty());
+}
+
+// On a screen of two device pixels to the unit (run with QT_SCALE_FACTOR=2): a full-screen
+// picture is decoded for the screen's device pixels, the clock is drawn at that density and
+// the animated pointer is as large as the system's.
+void TestPresent::highDensityScreen()
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen->devicePixelRatio() < 2)
+        QSKIP("needs a screen of two device pixels to the unit (QT_SCALE_FACTOR=2)");
+    MainForm->FullScreenBox->setChecked(true);
+    PresentFile(*DisplayWindow, Path("big.jpg"), mkPicture, TAnimationSource::SelectedLine, true);
+    QCOMPARE(DisplayWindow->Image->Picture().size(), QSize(1600, 1200).scaled(ScreenPixels(screen), Qt::KeepAspectRatio));
+    QVERIFY(DisplayWindow->Image->Picture().width() > screen->size().width());
+    QCOMPARE(MainForm->ClockFace.devicePixelRatio(), 2.0);
+    QCOMPARE(MainForm->ClockFace.size(), QSize(106, 106));
+    MainForm->AnimateItem->trigger();
+    QCOMPARE(ApplicationCursorAt(1).pixmap().size(), QSize(64, 64));
+    MainForm->AnimateItem->trigger();
+    MainForm->FullScreenBox->setChecked(false);
 }
 
 QTEST_MAIN(TestPresent)
