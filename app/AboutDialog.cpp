@@ -4,6 +4,7 @@
 #include "app/ProjectInfo.h"
 #include "platform/HandlerGuard.h"
 #include "platform/Accessibility.h"
+#include "platform/FitCaptions.h"
 #include "platform/LinkLabel.h"
 #include "platform/ReadableColours.h"
 #include "platform/WindowGeometry.h"
@@ -79,6 +80,7 @@ TAboutDialog::TAboutDialog(QWidget* parent) : TRollingDialog(parent)
     }
 
     NameControlsByTheirHints(this);
+    FitCaptions(this);
     ConnectGuarded(SiteLink, &TLinkLabel::clicked, this, [this] { SiteLinkClick(); });
     ConnectGuarded(MailLink, &TLinkLabel::clicked, this, [this] { MailLinkClick(); });
 }

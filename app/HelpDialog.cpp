@@ -3,6 +3,7 @@
 #include "app/Icons.h"
 #include "platform/WindowGeometry.h"
 #include "platform/AppTitle.h"
+#include "platform/FitCaptions.h"
 #include "platform/ReadableColours.h"
 
 #include <QLabel>
@@ -64,4 +65,5 @@ THelpDialog::THelpDialog(QWidget* parent) : TRollingDialog(parent)
     HelpText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     HelpText->setPlainText(HelpLines.join(QLatin1Char('\n')));
     HelpText->setAccessibleName(QStringLiteral("Справка"));
+    FitCaptions(this);
 }

@@ -2,6 +2,7 @@
 
 #include "app/ProjectInfo.h"
 #include "platform/HandlerGuard.h"
+#include "platform/FitCaptions.h"
 #include "platform/LinkLabel.h"
 #include "platform/ReadableColours.h"
 #include "platform/WindowGeometry.h"
@@ -45,6 +46,7 @@ TLinksDialog::TLinksDialog(QWidget* parent) : QDialog(parent)
         label->setGeometry(4, 4 + 20 * i, ClientWidth - 8, 19);
         *labels[i] = label;
     }
+    FitCaptions(this);
     ConnectGuarded(ProjectSiteLink, &TLinkLabel::clicked, this, [this] { ProjectSiteLinkClick(); });
     ConnectGuarded(SearchLink, &TLinkLabel::clicked, this, [this] { SearchLinkClick(); });
     ConnectGuarded(ToolkitLink, &TLinkLabel::clicked, this, [this] { ToolkitLinkClick(); });

@@ -10,6 +10,7 @@
 #include "platform/Accessibility.h"
 #include "platform/AnimateWindow.h"
 #include "platform/EdgeSnap.h"
+#include "platform/FitCaptions.h"
 #include "platform/HandlerGuard.h"
 #include "platform/IniFile.h"
 #include "platform/MciCommand.h"
@@ -114,7 +115,12 @@ TMainForm::TMainForm(QString settingsFile, QWidget* parent)
     SetUpStatusTexts();
     PlayList->setAccessibleName(QStringLiteral("Плей-лист программы"));
     NameControlsByTheirHints(this);
+    FitCaptions(this);
     SetOuterSize(this, {DesignWidth, DesignHeight});
+    // A larger system font: the window widens to show every menu of the bar rather than
+    // folding the last ones away.
+    if (MainMenu->sizeHint().width() > width())
+        resize(MainMenu->sizeHint().width(), height());
     FormCreate();
 }
 
@@ -205,6 +211,11 @@ void TMainForm::CreateMenus()
     TrayMenu->addSeparator();
     GoAway = AddItem(TrayMenu, QStringLiteral("GoAway"), QStringLiteral("&Выход"), QString(), img[9]);
 
+    // F10 opens the menu bar from the keyboard, as on every desktop.
+    auto* menuKey = new QAction(this);
+    menuKey->setShortcut(QKeySequence(Qt::Key_F10));
+    addAction(menuKey);
+    connect(menuKey, &QAction::triggered, this, [this] { MainMenu->setActiveAction(FileMenu->menuAction()); });
     ConnectGuarded(Open, &QAction::triggered, this, [this] { OpenClick(); });
     ConnectGuarded(StartSlideShowItem, &QAction::triggered, this, [this] { StartSlideShowClick(); });
     ConnectGuarded(StopSlideShowItem, &QAction::triggered, this, [this] { StopSlideShowClick(); });
@@ -324,7 +335,7 @@ void TMainForm::CreateControlPanel()
     ClockOffLabel->hide(); // its picture is made when the clock is first switched off
     DigitalClock = new QLabel(ControlPanel);
     DigitalClock->setObjectName(QStringLiteral("DigitalClock"));
-    DigitalClock->move(332, 57);
+    DigitalClock->move(DigitalClockLeft, 57);
     DigitalClock->adjustSize();
     DigitalClock->setToolTip(QStringLiteral("Цифровые часы..."));
 }
@@ -399,8 +410,12 @@ void TMainForm::SetUpClock()
 
 void TMainForm::ClockTimer()
 {
-    DrawClockHands(ClockHands, DigitalClock, ClockGeometry, QDateTime::currentDateTime(), QLocale::system());
+    DrawClockHands(ClockHands, DigitalClock, ClockGeometry, QDateTime::currentDateTime(), ClockLocale);
     DigitalClock->adjustSize();
+    // Under the clock face, where the time fits; a longer one (a 12-hour time) moves left
+    // to show whole.
+    DigitalClock->move(qMax(0, qMin(DigitalClockLeft, width() - DigitalClock->width() - 2)),
+                       DigitalClock->y());
     ClockHandsLabel->setPixmap(LayerPixmap(ClockHands));
 }
 

@@ -5,6 +5,7 @@
 
 #include <QIcon>
 #include <QList>
+#include <QLocale>
 #include <QMainWindow>
 #include <QHash>
 #include <QImage>
@@ -73,6 +74,8 @@ public:
     void ClockItemClick();   // the analog clock on or off
     void AnimateItemClick(); // animated pointer on or off
     TClockGeometry ClockGeometry;
+    QLocale ClockLocale = QLocale::system(); // whose time format the digital clock shows
+    static constexpr int DigitalClockLeft = 332;
     QImage ClockFace;  // the face layer, painted once
     QImage ClockHands; // the hands layer, repainted every second
 

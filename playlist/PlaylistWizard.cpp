@@ -1,5 +1,6 @@
 #include "playlist/PlaylistWizard.h"
 
+#include "platform/FitCaptions.h"
 #include "platform/ReadableColours.h"
 #include "platform/ApplicationCursor.h"
 #include "platform/Errors.h"
@@ -150,7 +151,11 @@ TPlaylistWizard::TPlaylistWizard(const QString& startFolder, QWidget* parent) : 
     CancelButton = Button(this, QStringLiteral("CancelButton"), QStringLiteral("Отмена"), QString(),
                           QStyle::SP_DialogCancelButton, {8, 441, 205, 33});
     AddAndCloseButton->setDefault(true);
-    setTabOrder(AddAndCloseButton, DriveBox);
+    // Tab goes through the window from top left to bottom right.
+    const QList<QWidget*> tabOrder = {DriveBox,    FolderList, FileList,    FilterBox,   CollectionEdit,   AddAllButton,
+                                      LoadButton,  SaveButton, ClearButton, CancelButton, AddAndCloseButton};
+    for (qsizetype i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
     for (TFileDialog* d : {&LoadDialog, &SaveDialog}) {
         d->Filter = QStringLiteral("Стандартный плей-лист|*.txt");
@@ -183,6 +188,7 @@ TPlaylistWizard::TPlaylistWizard(const QString& startFolder, QWidget* parent) : 
     FolderList->installEventFilter(this);
 
     m_masks = FileMask.split(QLatin1Char(';'));
+    FitCaptions(this);
     FillDrives();
     // The start folder; one that has gone (or cannot be listed) quietly gives way to the
     // home folder, then the root. It is listed when the wizard is shown, not here: a

@@ -3,6 +3,7 @@
 #include "gif/GifImage.h"
 #include "platform/Accessibility.h"
 #include "platform/Dialogs.h"
+#include "platform/FitCaptions.h"
 #include "platform/ReadableColours.h"
 #include "platform/HandlerGuard.h"
 #include "platform/WindowGeometry.h"
@@ -15,6 +16,7 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -47,6 +49,24 @@ QSlider* Level(QWidget* parent, const char* name, int start)
     bar->hide();
     return bar;
 }
+
+// A small flat button whose keyboard focus shows as a frame in the highlight colour: the
+// style's own focus tint is too faint to see on so small a button.
+class TFocusFramedButton : public QToolButton {
+public:
+    using QToolButton::QToolButton;
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QToolButton::paintEvent(event);
+        if (!hasFocus())
+            return;
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::Highlight));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+};
 
 } // namespace
 
@@ -99,7 +119,7 @@ TDisplayWindow::TDisplayWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     AnimationPanel->hide();
 
     auto small = [this](const char* name, const QString& caption, int x, const QString& hint) {
-        auto* b = Place(new QToolButton(AdditionalPanel), name, x, 40, 13, 13, hint);
+        auto* b = Place(new TFocusFramedButton(AdditionalPanel), name, x, 40, 13, 13, hint);
         b->setText(caption);
         b->setAutoRaise(true);
         QFont f = b->font();
@@ -195,6 +215,7 @@ TDisplayWindow::TDisplayWindow(QWidget* parent) : QWidget(parent, Qt::Window)
         b->setPalette(p);
     }
     NameControlsByTheirHints(this);
+    FitCaptions(this);
     MediaPlayer->setAccessibleName(QStringLiteral("Панель управления мультимедиа"));
 
     // The window is never narrower than its bottom strip's controls, whatever size a video

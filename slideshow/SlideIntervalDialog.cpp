@@ -1,5 +1,6 @@
 #include "slideshow/SlideIntervalDialog.h"
 
+#include "platform/FitCaptions.h"
 #include "platform/ReadableColours.h"
 #include "platform/HandlerGuard.h"
 #include "platform/UpDown.h"
@@ -65,6 +66,7 @@ TSlideIntervalDialog::TSlideIntervalDialog(QWidget* parent) : QDialog(parent)
         b->setFont(buttons);
     ConnectGuarded(OkButton, &QPushButton::clicked, this, [this] { OkClick(); });
     ConnectGuarded(CancelButton, &QPushButton::clicked, this, [this] { CancelClick(); });
+    FitCaptions(this);
     SecondsEdit->setFocus();
 }
 

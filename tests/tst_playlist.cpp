@@ -414,6 +414,19 @@ void TestPlaylist::wizardKeys()
     PlaylistWizard->show();
     PlaylistWizard->close(); // the close box: nothing appended
     QCOMPARE(m_list->count(), 0);
+
+    // Tab goes from top left to bottom right.
+    const QList<QWidget*> expected = {PlaylistWizard->DriveBox,       PlaylistWizard->FolderList,
+                                      PlaylistWizard->FileList,       PlaylistWizard->FilterBox,
+                                      PlaylistWizard->CollectionEdit, PlaylistWizard->AddAllButton,
+                                      PlaylistWizard->LoadButton,     PlaylistWizard->SaveButton,
+                                      PlaylistWizard->ClearButton,    PlaylistWizard->CancelButton,
+                                      PlaylistWizard->AddAndCloseButton};
+    QList<QWidget*> order;
+    for (QWidget* w = expected.first(); order.size() < expected.size(); w = w->nextInFocusChain())
+        if (expected.contains(w))
+            order << w;
+    QCOMPARE(order, expected);
 }
 
 void TestPlaylist::wizardRefusesAnUnreadableFolder()

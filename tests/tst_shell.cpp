@@ -8,6 +8,7 @@
 #include "app/MainForm.h"
 #include "decor/AnimatedPointer.h"
 #include "platform/Accessibility.h"
+#include "platform/FitCaptions.h"
 #include "platform/Dialogs.h"
 #include "platform/ReadableColours.h"
 #include "playlist/PlaylistWizard.h"
@@ -80,6 +81,8 @@ private Q_SLOTS:
     void settingsThatCannotBeWrittenAtExitAreTold();
     void everyControlIsNamedAndReadable_data();
     void everyControlIsNamedAndReadable();
+    void captionsFitAtLargerFonts_data();
+    void captionsFitAtLargerFonts();
     void animatedPointerItem();
 
 private:
@@ -405,6 +408,51 @@ void TestShell::everyControlIsNamedAndReadable()
     QCOMPARE(link->role(), QAccessible::Link);
     QVERIFY(link->actionInterface() && link->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
     QVERIFY(AboutDialog->SiteLink->focusPolicy() & Qt::TabFocus);
+}
+
+void TestShell::captionsFitAtLargerFonts_data()
+{
+    QTest::addColumn<int>("points");
+    QTest::newRow("default font") << 0;
+    QTest::newRow("12-point font") << 12;
+}
+
+// No caption is cut, whatever the system font: each gets a font that fits its control; the
+// menu bar shows every menu; a 12-hour time shows whole.
+void TestShell::captionsFitAtLargerFonts()
+{
+    QFETCH(int, points);
+    const QFont before = QApplication::font();
+    DestroyApplicationWindows();
+    if (points > 0) {
+        QFont larger = before;
+        larger.setPointSize(points);
+        QApplication::setFont(larger);
+    }
+    CreateApplicationWindows(m_dir.filePath("lumivo.INI"));
+    MainForm->show();
+    QStringList cut;
+    for (QWidget* window : std::initializer_list<QWidget*>{MainForm, DisplayWindow, &*AboutDialog, &*HelpDialog,
+                                                            &*LinksDialog, &*SlideIntervalDialog, &*PlaylistWizard})
+        for (QWidget* w : window->findChildren<QWidget*>())
+            if (CaptionWidthNeeded(w) > w->width() && w->objectName() != QLatin1String("StatusLabel"))
+                cut << window->objectName() + '/' + w->objectName();
+    const QRect help = MainForm->MainMenu->actionGeometry(MainForm->HelpMenu->menuAction());
+    MainForm->ClockLocale = QLocale(QLocale::English, QLocale::UnitedStates);
+    MainForm->ClockTimer();
+    const QRect clock = MainForm->DigitalClock->geometry();
+    const int clockNeeds = MainForm->DigitalClock->sizeHint().width();
+    QApplication::setFont(before);
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(", ")));
+    QVERIFY(!help.isEmpty() && help.right() < MainForm->MainMenu->width());
+    QVERIFY(clock.width() >= clockNeeds && clock.right() < MainForm->ControlPanel->width());
+
+    // F10 opens the menu bar from the keyboard.
+    MainForm->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(MainForm));
+    QTest::keyClick(MainForm, Qt::Key_F10);
+    QCOMPARE(MainForm->MainMenu->activeAction(), MainForm->FileMenu->menuAction());
+    MainForm->FileMenu->close();
 }
 
 QTEST_MAIN(TestShell)
