@@ -7,7 +7,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <libgen.h>
+#include <climits>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace safefile {
@@ -77,6 +79,37 @@ mode_t CurrentUmask()
     return mask;
 }
 
+// The replacement keeps what the file was: its owner and group where the system lets the
+// user give them, its permissions, and its extended attributes (access control lists among
+// them) where they can be copied.
+void KeepIdentity(const QByteArray& original, const struct stat& st, int fd)
+{
+    if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
+        const int groupKept = ::fchown(fd, uid_t(-1), st.st_gid); // a group of the user's own
+        static_cast<void>(groupKept);
+    }
+    if (::fchmod(fd, st.st_mode & 07777) != 0)
+        Fail(errno);
+    const ssize_t size = ::llistxattr(original.constData(), nullptr, 0);
+    if (size <= 0)
+        return;
+    QByteArray names(size, '\0');
+    const ssize_t got = ::llistxattr(original.constData(), names.data(), size_t(names.size()));
+    for (qsizetype at = 0; got > 0 && at < got;) {
+        const char* name = names.constData() + at;
+        at += qsizetype(std::strlen(name)) + 1;
+        const ssize_t length = ::lgetxattr(original.constData(), name, nullptr, 0);
+        if (length < 0 || length > 65536)
+            continue;
+        QByteArray value(length, '\0');
+        if (::lgetxattr(original.constData(), name, value.data(), size_t(value.size())) == length)
+        {
+            const int copied = ::fsetxattr(fd, name, value.constData(), size_t(value.size()), 0);
+            static_cast<void>(copied); // as far as the system allows
+        }
+    }
+}
+
 void WriteAll(int fd, const QByteArray& bytes)
 {
     const char* p = bytes.constData();
@@ -93,6 +126,22 @@ void WriteAll(int fd, const QByteArray& bytes)
         p += n;
         left -= n;
     }
+}
+
+// Writes the bytes over the file itself, keeping its inode (and so its other names).
+void WriteInPlace(const QByteArray& target, const QByteArray& bytes)
+{
+    Fd fd(::open(target.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK));
+    if (fd.get() < 0)
+        Fail(errno);
+    struct stat st = {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        throw ESafeFileError(NotRegularReason(st.st_mode));
+    WriteAll(fd.get(), bytes);
+    if (::ftruncate(fd.get(), bytes.size()) != 0 || ::fsync(fd.get()) != 0)
+        Fail(errno);
+    if (fd.Close() != 0)
+        Fail(errno);
 }
 
 // A descriptor open for reading on a regular file, refused otherwise; st is its status.
@@ -202,22 +251,45 @@ void ReplaceFile(const QString& path, const QByteArray& bytes)
     if (exists && st.st_uid != ::geteuid() && OthersCanWrite(folder))
         throw ESafeFileError(QStringLiteral("The file belongs to another user"));
 
-    // mkostemp creates its file exclusively, so it cannot be a planted link either.
-    QByteArray temporary = folder + "/." + BaseNameOf(target) + ".XXXXXX";
+    // A file the user may not write is not replaced behind its back (renaming over it
+    // needs only the folder).
+    if (exists && ::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0)
+        Fail(errno);
+
+    // mkostemp creates its file exclusively, so it cannot be a planted link either. The
+    // name fits the system's limit however long the file's own name is.
+    QByteArray temporary = folder + "/." + BaseNameOf(target).left(NAME_MAX - 8) + ".XXXXXX";
     Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (fd.get() < 0)
         Fail(errno);
+    bool keepTemporary = false;
     try {
-        const mode_t mode = exists ? (st.st_mode & 07777) : (0666 & ~CurrentUmask());
-        if (::fchmod(fd.get(), mode) != 0)
+        if (exists)
+            KeepIdentity(target, st, fd.get());
+        else if (::fchmod(fd.get(), 0666 & ~CurrentUmask()) != 0)
             Fail(errno);
         WriteAll(fd.get(), bytes);
         if (::fsync(fd.get()) != 0)
             Fail(errno);
         if (fd.Close() != 0)
             Fail(errno);
+        if (exists && st.st_nlink > 1) {
+            // Other names share this file: it is written in place, now that the whole of it
+            // is safely in the temporary file, so that every name sees the new contents.
+            keepTemporary = true;
+            WriteInPlace(target, bytes);
+            keepTemporary = false;
+            ::unlink(temporary.constData());
+            return;
+        }
         if (::rename(temporary.constData(), target.constData()) != 0)
             Fail(errno);
+    } catch (const ESafeFileError& e) {
+        if (!keepTemporary) {
+            ::unlink(temporary.constData());
+            throw;
+        }
+        throw ESafeFileError(e.Reason + QStringLiteral("; the new contents are kept in ") + QFile::decodeName(temporary));
     } catch (...) {
         ::unlink(temporary.constData());
         throw;

@@ -5,6 +5,7 @@
 #include "app/FormSettings.h"
 #include "platform/Errors.h"
 #include "platform/IniFile.h"
+#include "platform/SafeFile.h"
 #include "platform/SettingsLocation.h"
 
 #include <QDir>
@@ -15,6 +16,8 @@
 
 #include <memory>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace {
@@ -62,6 +65,8 @@ private Q_SLOTS:
     void interruptedWriteLeavesOldFileIntact_data();
     void interruptedWriteLeavesOldFileIntact();
     void plantedFilesAreNeverWrittenThrough();
+    void savingKeepsWhatTheFileIs_data();
+    void savingKeepsWhatTheFileIs();
     void failingKeyStopsTheKeysAfterIt();
 
     void settingsLocation();
@@ -321,6 +326,79 @@ void TestSettings::plantedFilesAreNeverWrittenThrough()
     QCOMPARE(pipe.ReadInteger("Form", "Top", 77), 77);
     QVERIFY_THROWS_EXCEPTION(EIniFileException, pipe.WriteInteger("Form", "Top", 5));
     QVERIFY(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
+}
+
+void TestSettings::savingKeepsWhatTheFileIs_data()
+{
+    QTest::addColumn<QString>("kind");
+    for (const char* kind : {"read-only", "shared group", "hard-linked", "long name", "extended attribute"})
+        QTest::newRow(kind) << QString::fromLatin1(kind);
+}
+
+// A save replaces the contents and nothing else: a file the user may not write is refused,
+// the group and mode of a shared file stay, other names of the file see the new contents,
+// a name near the system's limit can be saved, extended attributes are copied.
+void TestSettings::savingKeepsWhatTheFileIs()
+{
+    QFETCH(QString, kind);
+    const QByteArray folder = QFile::encodeName(m_dir.path());
+    QByteArray name = folder + "/saved.txt";
+    if (kind == "long name")
+        name = folder + '/' + QByteArray(NAME_MAX - 2, 'n');
+    WriteAll(QFile::decodeName(name), "old\n");
+    const auto save = [&] { safefile::ReplaceFile(QFile::decodeName(name), "new\n"); };
+    struct stat st = {};
+    if (kind == "read-only") {
+        // As a user of its own (root may write anything): the save fails, the file stays.
+        if (::geteuid() != 0)
+            QSKIP("needs root to become another user");
+        QVERIFY(::chown(folder.constData(), 65534, 65534) == 0 && ::chown(name.constData(), 65534, 65534) == 0);
+        QVERIFY(::chmod(name.constData(), 0444) == 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            bool refused = false;
+            if (::setgid(65534) == 0 && ::setuid(65534) == 0) {
+                try {
+                    save();
+                } catch (const ESafeFileError&) {
+                    refused = true;
+                }
+            }
+            ::_exit(refused ? 0 : 1);
+        }
+        int status = -1;
+        ::waitpid(child, &status, 0);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        QCOMPARE(ReadAll(QFile::decodeName(name)), QByteArray("old\n"));
+        return;
+    }
+    if (kind == "shared group") {
+        QVERIFY(::chmod(name.constData(), 0660) == 0);
+        if (::geteuid() == 0)
+            QVERIFY(::chown(name.constData(), uid_t(-1), 100) == 0);
+        QVERIFY(::stat(name.constData(), &st) == 0);
+    }
+    const QByteArray other = folder + "/other-name.txt";
+    if (kind == "hard-linked")
+        QVERIFY(::link(name.constData(), other.constData()) == 0);
+    if (kind == "extended attribute" && ::setxattr(name.constData(), "user.lumivo", "kept", 4, 0) != 0)
+        QSKIP("the file system takes no extended attributes");
+    save();
+    QCOMPARE(ReadAll(QFile::decodeName(name)), QByteArray("new\n"));
+    struct stat after = {};
+    QVERIFY(::stat(name.constData(), &after) == 0);
+    if (kind == "shared group") {
+        QCOMPARE(after.st_gid, st.st_gid);
+        QCOMPARE(after.st_mode & 07777, mode_t(0660));
+    }
+    if (kind == "hard-linked")
+        QCOMPARE(ReadAll(QFile::decodeName(other)), QByteArray("new\n"));
+    if (kind == "extended attribute") {
+        char value[8] = {};
+        QCOMPARE(::getxattr(name.constData(), "user.lumivo", value, sizeof value), ssize_t(4));
+        QCOMPARE(QByteArray(value, 4), QByteArray("kept"));
+    }
+    QCOMPARE(m_dir.entryList(QDir::Files | QDir::Hidden).size(), kind == "hard-linked" ? 2 : 1); // no temporary left
 }
 
 void TestSettings::failingKeyStopsTheKeysAfterIt()
