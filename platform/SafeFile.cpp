@@ -301,10 +301,14 @@ QString PrivateRuntimeFolder()
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
     if (runtime.startsWith('/') && IsPrivateFolder(runtime))
         return QFile::decodeName(runtime);
-    // A folder of our own in the temporary folder, made 0700 by us. A name there that
-    // someone else took first is not used.
-    const QByteArray own = QFile::encodeName(QDir::tempPath()) + "/lumivo-" + QByteArray::number(::geteuid());
-    if (::mkdir(own.constData(), 0700) != 0 && errno != EEXIST)
+    // A folder of our own under the user's cache folder ($XDG_CACHE_HOME, by default
+    // ~/.cache), made 0700 by us: no other user can take its name first, as one could a
+    // guessable name in the shared temporary folder.
+    QByteArray cache = qgetenv("XDG_CACHE_HOME");
+    if (!cache.startsWith('/'))
+        cache = QFile::encodeName(QDir::homePath()) + "/.cache";
+    const QByteArray own = cache + "/lumivo-runtime";
+    if (!MakePrivatePath(QFile::decodeName(cache)) || (::mkdir(own.constData(), 0700) != 0 && errno != EEXIST))
         return QString();
     return IsPrivateFolder(own) ? QFile::decodeName(own) : QString();
 }

@@ -40,8 +40,8 @@ void ReplaceFile(const QString& path, const QByteArray& bytes);
 bool MakePrivatePath(const QString& path);
 
 // A folder only the user can enter, for sockets and links of the running program:
-// $XDG_RUNTIME_DIR when it is such a folder, else a 0700 folder of the user's own in the
-// temporary folder; empty when none can be had safely.
+// $XDG_RUNTIME_DIR when it is such a folder, else a 0700 folder of the user's own under
+// the user's cache folder; empty when none can be had safely.
 QString PrivateRuntimeFolder();
 
 } // namespace safefile

@@ -77,11 +77,13 @@ void TestSingleInstance::socketLivesInAPrivateFolder()
     QVERIFY(TSingleInstance::SocketPath(m_key) != TSingleInstance::SocketPath(m_key + "2"));
 
     // A runtime folder that others may enter, or a link to one, is not used: the socket
-    // goes to a 0700 folder of the user's own in the temporary folder.
+    // goes to a 0700 folder of the user's own under the user's cache folder, which no one
+    // else can take first (as one could a name in /tmp).
     QVERIFY(::chmod(QFile::encodeName(m_tmp->filePath("runtime")).constData(), 0777) == 0);
+    const QByteArray savedCache = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(m_tmp->filePath("cache")));
     const QString fallback = safefile::PrivateRuntimeFolder();
-    QVERIFY(!fallback.isEmpty());
-    QVERIFY(!fallback.startsWith(m_tmp->filePath("runtime")));
+    QCOMPARE(fallback, m_tmp->filePath("cache/lumivo-runtime"));
     struct stat st = {};
     QVERIFY(::lstat(QFile::encodeName(fallback).constData(), &st) == 0);
     QVERIFY(S_ISDIR(st.st_mode));
@@ -90,6 +92,7 @@ void TestSingleInstance::socketLivesInAPrivateFolder()
     QVERIFY(QFile::link(m_tmp->filePath("runtime"), m_tmp->filePath("link")));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_tmp->filePath("link")));
     QCOMPARE(safefile::PrivateRuntimeFolder(), fallback);
+    qputenv("XDG_CACHE_HOME", savedCache);
 }
 
 void TestSingleInstance::requestArrivesWhole()
