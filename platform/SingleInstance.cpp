@@ -6,6 +6,7 @@
 #include <QDataStream>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QTimer>
 #include <QtEndian>
 
 #include <sys/socket.h>
@@ -60,29 +61,45 @@ TSingleInstance::TSingleInstance(const QString& key, std::function<void(const TI
                                  QObject* parent)
     : QObject(parent), m_onRequest(std::move(onRequest))
 {
-    const QString path = SocketPath(key);
-    if (path.isEmpty())
+    m_path = SocketPath(key);
+    if (m_path.isEmpty())
         return;
     m_server = new QLocalServer(this);
-    // No socket options: with them Qt binds in a temporary folder and renames the socket
-    // into place, which silently replaces the socket of a program that is running. The
-    // private folder already keeps other users out.
-    if (!m_server->listen(path)) {
-        // A socket left behind by a program that crashed answers nobody: replace it. One
-        // that somebody still listens on belongs to a running program and stays.
-        QLocalSocket probe;
-        probe.connectToServer(path);
-        if (probe.waitForConnected(1000))
-            return;
-        QLocalServer::removeServer(path);
-        if (!m_server->listen(path))
-            return;
-    }
-    m_listening = true;
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server->nextPendingConnection())
             TakeConnection(socket);
     });
+    Listen();
+    if (!m_listening)
+        return;
+    // The toolkit stops listening, and removes the socket, when accepting a connection
+    // fails (with no file left to open, say): listening starts again at once.
+    auto* watch = new QTimer(this);
+    connect(watch, &QTimer::timeout, this, [this] {
+        if (!m_server->isListening())
+            Listen();
+    });
+    watch->start(1000);
+}
+
+void TSingleInstance::Listen()
+{
+    // No socket options: with them Qt binds in a temporary folder and renames the socket
+    // into place, which silently replaces the socket of a program that is running. The
+    // private folder already keeps other users out.
+    if (!m_server->listen(m_path)) {
+        // A socket left behind by a program that crashed refuses connections: replace it.
+        // One that somebody listens on belongs to a running program and stays, also when
+        // that program is too busy to take the probe.
+        QLocalSocket probe;
+        probe.connectToServer(m_path);
+        if (probe.waitForConnected(1000) || probe.error() != QLocalSocket::ConnectionRefusedError)
+            return;
+        QLocalServer::removeServer(m_path);
+        if (!m_server->listen(m_path))
+            return;
+    }
+    m_listening = true;
 }
 
 void TSingleInstance::TakeConnection(QLocalSocket* socket)
@@ -93,6 +110,13 @@ void TSingleInstance::TakeConnection(QLocalSocket* socket)
         socket->deleteLater();
         return;
     }
+    // Beyond the connections served at once, the oldest goes; none stays idle for long.
+    m_connections.removeAll(nullptr);
+    while (m_connections.size() >= MaxConnections)
+        if (QLocalSocket* oldest = m_connections.takeFirst())
+            oldest->abort();
+    m_connections.append(socket);
+    QTimer::singleShot(IdleTimeoutMs, socket, [socket] { socket->abort(); });
     connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
         if (socket->bytesAvailable() < 4)
             return;
@@ -126,8 +150,14 @@ TSingleInstance::SendResult TSingleInstance::SendToRunning(const QString& key, c
         return SendResult::Unavailable;
     QLocalSocket socket;
     socket.connectToServer(path);
-    if (!socket.waitForConnected(2000))
-        return SendResult::NoServer;
+    if (!socket.waitForConnected(2000)) {
+        // Nobody there, or a socket nobody listens on: this start is the first. Anything
+        // else (a program too busy to take the connection) is a program that runs.
+        const auto error = socket.error();
+        return error == QLocalSocket::ServerNotFoundError || error == QLocalSocket::ConnectionRefusedError
+                   ? SendResult::NoServer
+                   : SendResult::NotAnswering;
+    }
     // A socket whose server is another user's is never talked to.
     if (PeerUserId(socket) != long(::geteuid()))
         return SendResult::NoServer;

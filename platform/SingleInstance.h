@@ -10,7 +10,9 @@
 // user before anything is sent or taken, and a request has a size limit. A running program
 // that does not answer (busy, stopped) is never replaced: only a socket nobody listens on is.
 
+#include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 
 #include <functional>
@@ -29,6 +31,11 @@ class TSingleInstance : public QObject {
 public:
     // Largest request taken, in bytes.
     static constexpr qint64 MaxRequestSize = 16 * 1024 * 1024;
+    // Connections served at once (a new one ends the oldest beyond it), and how long one
+    // may stay without delivering its whole request: a flood of idle connections can
+    // neither use up the program's open files nor keep a real start out.
+    static constexpr int MaxConnections = 32;
+    static constexpr int IdleTimeoutMs = 2000;
 
     enum class SendResult {
         Delivered,    // the running program took the request
@@ -52,11 +59,14 @@ public:
     static QString SocketPath(const QString& key);
 
 private:
+    void Listen();
     void TakeConnection(QLocalSocket* socket);
 
     std::function<void(const TInstanceRequest&)> m_onRequest;
+    QString m_path;
     QLocalServer* m_server = nullptr;
     bool m_listening = false;
+    QList<QPointer<QLocalSocket>> m_connections; // oldest first
 };
 
 // The user id of the process at the other end of a connected local socket, or -1.

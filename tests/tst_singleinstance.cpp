@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstring>
 #include <future>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -51,6 +52,7 @@ private Q_SLOTS:
     void busyProgramIsNeverReplaced();
     void anotherUsersSocketIsNeverTrusted();
     void oversizedRequestIsDropped();
+    void floodOfIdleConnections();
 
 private:
     std::unique_ptr<QTemporaryDir> m_tmp;
@@ -111,6 +113,58 @@ void TestSingleInstance::requestArrivesWhole()
     QCOMPARE(received[0].SlideShow, true);
     QCOMPARE(received[0].Show, true);
     QCOMPARE(received[0].Files, request.Files);
+}
+
+// A flood of idle connections, more than a desktop session's 1024 open files, neither
+// makes the program stop listening nor keeps a real start out.
+void TestSingleInstance::floodOfIdleConnections()
+{
+    struct rlimit saved = {};
+    QVERIFY(::getrlimit(RLIMIT_NOFILE, &saved) == 0);
+    struct rlimit limited = {std::min<rlim_t>(1024, saved.rlim_max), saved.rlim_max};
+    QVERIFY(::setrlimit(RLIMIT_NOFILE, &limited) == 0);
+    QList<TInstanceRequest> received;
+    TSingleInstance running(m_key, [&](const TInstanceRequest& r) { received << r; });
+    QVERIFY(running.IsListening());
+    const QByteArray path = QFile::encodeName(TSingleInstance::SocketPath(m_key));
+    const pid_t flooder = ::fork();
+    if (flooder == 0) {
+        struct rlimit many = {4096, 4096};
+        ::setrlimit(RLIMIT_NOFILE, &many); // as far as allowed
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.constData(), sizeof address.sun_path - 1);
+        // As fast as the program takes them (its queue is short), for at most 10 seconds.
+        for (int connected = 0, tries = 0; connected < 1100 && tries < 10000; ++tries) {
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+                ++connected;
+                continue;
+            }
+            ::close(fd);
+            ::usleep(1000);
+        }
+        ::pause();
+        ::_exit(0);
+    }
+    struct Stop { // the flood, and this process's limit, end with the test whatever it finds
+        pid_t flooder;
+        struct rlimit saved;
+        ~Stop()
+        {
+            ::kill(flooder, SIGKILL);
+            ::waitpid(flooder, nullptr, 0);
+            ::setrlimit(RLIMIT_NOFILE, &saved);
+        }
+    } stop{flooder, saved};
+    QTest::qWait(5000); // the program serves the flood meanwhile
+    TInstanceRequest request;
+    request.Files = QStringList{"/after-the-flood.jpg"};
+    auto sent = std::async(std::launch::async, [&] { return TSingleInstance::SendToRunning(m_key, request); });
+    QTRY_COMPARE_WITH_TIMEOUT(received.size(), 1, 15000);
+    QCOMPARE(sent.get(), TSingleInstance::SendResult::Delivered);
+    QCOMPARE(received[0].Files, request.Files);
+    QVERIFY(QFile::exists(QFile::decodeName(path)));
 }
 
 // A program that crashed leaves its socket behind; nobody listens on it, so a later start
