@@ -12,6 +12,7 @@
 #include "platform/ToolkitTexts.h"
 #include "platform/UnixSignals.h"
 #include "platform/WindowGeometry.h"
+#include "playlist/PlaylistFile.h"
 #include "presentation/PictureLoader.h"
 #include "presentation/PresentationGate.h"
 #include "platform/AppTitle.h"
@@ -83,6 +84,7 @@ int main(int argc, char* argv[])
         break;
     }
     WarmUpSessionBus();
+    RemoveLinksOfEndedPrograms();
     // The slide show will begin with the first file: its picture is decoded on a worker
     // thread while the windows are built.
     if (commandLine->SlideShow && !request.Files.isEmpty())

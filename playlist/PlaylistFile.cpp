@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <cerrno>
+#include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,12 +43,16 @@ QString FromCp1251(const QByteArray& line)
 // Links made for lines whose bytes are not UTF-8: the newest few stay (a clip may still
 // be playing through one), and all go when the program ends.
 struct LineLinks {
-    QStringList paths;
+    struct Link {
+        QByteArray target; // the file's bytes, as the link names it
+        QString path, text; // the link, and the line as the user sees it
+    };
+    QList<Link> made; // oldest first
     int counter = 0;
     ~LineLinks()
     {
-        for (const QString& path : paths)
-            QFile::remove(path);
+        for (const Link& link : made)
+            QFile::remove(link.path);
     }
 };
 
@@ -81,6 +87,10 @@ QString LineFilePath(const QByteArray& line)
     if (::stat(raw.constData(), &st) != 0 || folder.isEmpty())
         return text; // no file under those bytes: the name as Windows-1251 text
     LineLinks& links = Links();
+    // The same line reached again (the double-click, then the GIF it shows) keeps its link.
+    for (const LineLinks::Link& made : std::as_const(links.made))
+        if (made.target == raw && QFileInfo(made.path).isSymLink())
+            return made.path;
     const QString suffix = QFileInfo(text).suffix();
     const QString link = QStringLiteral("%1/lumivo-line-%2-%3%4")
                              .arg(folder)
@@ -90,10 +100,30 @@ QString LineFilePath(const QByteArray& line)
     QFile::remove(link);
     if (::symlink(raw.constData(), QFile::encodeName(link).constData()) != 0)
         return text;
-    links.paths << link;
-    while (links.paths.size() > 4)
-        QFile::remove(links.paths.takeFirst());
+    links.made.append({raw, link, text});
+    while (links.made.size() > 4)
+        QFile::remove(links.made.takeFirst().path);
     return link;
+}
+
+void RemoveLinksOfEndedPrograms()
+{
+    const QString folder = safefile::PrivateRuntimeFolder();
+    if (folder.isEmpty())
+        return;
+    const QStringList names = QDir(folder).entryList({QStringLiteral("lumivo-line-*")}, QDir::System | QDir::Files);
+    for (const QString& name : names) {
+        const pid_t pid = pid_t(name.section(QLatin1Char('-'), 2, 2).toLongLong());
+        if (pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH)
+            QFile::remove(folder + QLatin1Char('/') + name);
+    }
+}
+
+QString WithLinesForLinks(QString message)
+{
+    for (const LineLinks::Link& link : std::as_const(Links().made))
+        message.replace(link.path, link.text);
+    return message;
 }
 
 QList<QByteArray> ParsePlaylistLines(const QByteArray& text)

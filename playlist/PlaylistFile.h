@@ -30,6 +30,13 @@ bool IsUtf8(const QByteArray& line);
 // since Qt names files in UTF-8), else its Windows-1251 text.
 QString LineFilePath(const QByteArray& line);
 
+// Removes the links that programs which no longer run left behind (killed before they could
+// remove them). Run at start.
+void RemoveLinksOfEndedPrograms();
+
+// A message with every link LineFilePath made replaced by the line the user sees.
+QString WithLinesForLinks(QString message);
+
 // Lines as text (LineText), and text written as UTF-8.
 QStringList ParsePlaylistText(const QByteArray& text);
 QByteArray FormatPlaylistText(const QStringList& entries);

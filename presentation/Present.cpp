@@ -5,6 +5,7 @@
 #include "presentation/DisplayWindow.h"
 #include "presentation/MediaPlayer.h"
 #include "presentation/PictureLoader.h"
+#include "playlist/PlaylistFile.h"
 
 #include <QGuiApplication>
 #include <QFrame>
@@ -26,6 +27,13 @@ QSize PictureClientMinimum(const QSize& client)
 }
 
 namespace {
+
+QString ErrorText(const std::exception& e)
+{
+    if (const auto* own = dynamic_cast<const ELumivoError*>(&e))
+        return own->Message;
+    return QString::fromUtf8(e.what());
+}
 
 void ShowDisplayWindow(TDisplayWindow& window, bool activate)
 {
@@ -96,18 +104,30 @@ void PresentFile(TDisplayWindow& window, const QString& fileName, TMediaKind kin
 {
     if (kind != mkNone)
         ++window.PresentationSerial;
-    switch (kind) {
-    case mkPicture:
-        PresentPicture(window, fileName, fullScreen, activate);
-        break;
-    case mkAnimatedPicture:
-        PresentAnimation(window, source, activate);
-        break;
-    case mkClip:
-        PresentClip(window, fileName, activate);
-        break;
-    case mkNone:
-        break; // nothing happens, and nothing is said
+    try {
+        switch (kind) {
+        case mkPicture:
+            PresentPicture(window, fileName, fullScreen, activate);
+            break;
+        case mkAnimatedPicture:
+            PresentAnimation(window, source, activate);
+            break;
+        case mkClip:
+            PresentClip(window, fileName, activate);
+            break;
+        case mkNone:
+            break; // nothing happens, and nothing is said
+        }
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception& e) {
+        // A file reached through a link (a line that is not UTF-8) is named in an error as
+        // the line the user sees, not as the link.
+        const QString message = ErrorText(e);
+        const QString named = WithLinesForLinks(message);
+        if (named == message)
+            throw;
+        throw ELumivoError(named);
     }
 }
 

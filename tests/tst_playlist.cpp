@@ -15,6 +15,7 @@
 #include "playlist/PlaylistWizard.h"
 #include "playlist/PlayListBox.h"
 #include "playlist/PlaylistFile.h"
+#include "platform/SafeFile.h"
 #include "presentation/DisplayWindow.h"
 #include "gif/GifImage.h"
 #include "platform/Errors.h"
@@ -581,6 +582,24 @@ void TestPlaylist::windows1251LinesOpenTheirFiles()
         QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
         QCOMPARE(DisplayWindow->Image->Picture().size(), c.size);
     }
+
+    // The same line reached again keeps its one link; a link left by a program that ended
+    // goes; an error names the line the user sees, not the link.
+    const QString folder = safefile::PrivateRuntimeFolder();
+    const QString stale = folder + QStringLiteral("/lumivo-line-999999999-1.bmp");
+    QFile::remove(stale);
+    QVERIFY(QFile::link(QStringLiteral("/nonexistent"), stale));
+    const QString link = LineFilePath(rawName);
+    QCOMPARE(LineFilePath(rawName), link);
+    RemoveLinksOfEndedPrograms();
+    QVERIFY(!QFileInfo(stale).isSymLink());
+    QVERIFY(QFileInfo(link).isSymLink());
+    QVERIFY(::truncate(rawName.constData(), 10) == 0); // no longer a picture
+    m_list->SetLineBytes({rawName});
+    m_list->SetSelectedIndex(0);
+    Q_EMIT m_list->DblClick();
+    QCOMPARE(m_errors.size(), 1);
+    QVERIFY2(!m_errors[0].contains(QLatin1String("lumivo-line-")), qPrintable(m_errors[0]));
 }
 
 void TestPlaylist::commandLineFiles()
