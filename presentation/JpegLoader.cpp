@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace {
 
@@ -19,9 +20,10 @@ struct ErrorManager {
     // Written between setjmp and longjmp, read after: volatile.
     volatile int ownError; // 0, or one of the errors below
     volatile int width, height;
+    volatile qint64 blocks; // 8 x 8 blocks of all components, once the header is read
 };
 
-enum OwnError { TooManyPixels = 1, TooManyScans = 2, OutOfMemory = 3, Stopped = 4 };
+enum OwnError { TooManyPixels = 1, TooManyScans = 2, OutOfMemory = 3, Stopped = 4, TooMuchWork = 5 };
 
 [[noreturn]] void OnError(j_common_ptr cinfo)
 {
@@ -33,8 +35,13 @@ void OnMessage(j_common_ptr, int) {} // warnings of damaged files are not shown
 void OnProgress(j_common_ptr cinfo)
 {
     auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    auto* errors = reinterpret_cast<ErrorManager*>(cinfo->err);
     if (d->input_scan_number > Jpeg::MaxScans) {
-        reinterpret_cast<ErrorManager*>(cinfo->err)->ownError = TooManyScans;
+        errors->ownError = TooManyScans;
+        OnError(cinfo);
+    }
+    if (qint64(d->input_scan_number) * errors->blocks > Jpeg::MaxBlockScans) {
+        errors->ownError = TooMuchWork;
         OnError(cinfo);
     }
     if (QuitRequested()) { // the program is ending: stop decoding
@@ -63,6 +70,7 @@ Outcome Decode(const QByteArray& data, const QSize& fitInto, QImage& image)
     errors.ownError = 0;
     errors.width = 0;
     errors.height = 0;
+    errors.blocks = 0;
     if (setjmp(errors.jump)) {
         outcome.libjpegCode = errors.base.msg_code;
         outcome.ownError = errors.ownError;
@@ -72,6 +80,8 @@ Outcome Decode(const QByteArray& data, const QSize& fitInto, QImage& image)
         return outcome;
     }
     jpeg_create_decompress(&cinfo);
+    // Beyond this libjpeg fails (it has no backing store) rather than take more memory.
+    cinfo.mem->max_memory_to_use = Jpeg::MaxMemory;
     progress.progress_monitor = OnProgress;
     cinfo.progress = &progress;
     jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(data.constData()), static_cast<unsigned long>(data.size()));
@@ -83,6 +93,10 @@ Outcome Decode(const QByteArray& data, const QSize& fitInto, QImage& image)
         errors.height = int(cinfo.image_height);
         OnError(reinterpret_cast<j_common_ptr>(&cinfo));
     }
+    qint64 blocks = 0;
+    for (int c = 0; c < cinfo.num_components; ++c)
+        blocks += qint64(cinfo.comp_info[c].width_in_blocks) * cinfo.comp_info[c].height_in_blocks;
+    errors.blocks = blocks;
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRX;
     cinfo.scale_num = 1;
@@ -151,9 +165,13 @@ QImage DecodeJpeg(const QByteArray& data, const QSize& fitInto)
         throw ELumivoError(QStringLiteral("Out of memory"));
     case Stopped: // the picture is only partly decoded: never shown as if it were whole
         throw ELumivoError(QStringLiteral("Loading the picture was stopped"));
+    case TooMuchWork:
+        throw ELumivoError(QStringLiteral("The picture has too many scans for its size and is not read further"));
     default:
         break;
     }
+    if (outcome.libjpegCode == JERR_NO_BACKING_STORE || outcome.libjpegCode == JERR_OUT_OF_MEMORY)
+        throw ELumivoError(QStringLiteral("The picture needs more memory than this program allows"));
     if (outcome.libjpegCode != 0)
         throw ELumivoError(QStringLiteral("JPEG error #%1").arg(outcome.libjpegCode));
     return image;

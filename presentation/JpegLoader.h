@@ -4,7 +4,9 @@
 // reduced scale (libjpeg's DCT scaling by 1/2, 1/4 or 1/8): the smallest scale whose
 // result is still no smaller than the picture fitted proportionally into fitInto, so what
 // the user sees is the same and a huge photo appears quickly. Against hostile files, the
-// picture's declared size and the number of progressive scans are capped.
+// picture's declared size and the number of progressive scans are capped, and so are the
+// memory libjpeg may take (a progressive picture keeps all its coefficients) and the work
+// (scans x blocks: a small file of many scans over a huge picture).
 
 #include <QByteArray>
 #include <QImage>
@@ -13,6 +15,8 @@
 namespace Jpeg {
 inline constexpr qint64 MaxPixels = 250'000'000; // declared width x height
 inline constexpr int MaxScans = 1000;            // progressive scans read before giving up
+inline constexpr long MaxMemory = 512L * 1024 * 1024; // what libjpeg may take, coefficients among it
+inline constexpr qint64 MaxBlockScans = qint64(1) << 28; // scans x 8 x 8 blocks of all components
 
 // The denominator (1, 2, 4 or 8) for a picture of size shown within fitInto (empty: 1).
 int ScaleDenominator(const QSize& size, const QSize& fitInto);

@@ -5,13 +5,19 @@
 #include "presentation/ExifOrientation.h"
 #include "presentation/JpegLoader.h"
 #include "presentation/MetafileLoader.h"
+#include "presentation/PresentationGate.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QScreen>
 
+#include <exception>
 #include <future>
+#include <memory>
 
 namespace {
 
@@ -121,7 +127,34 @@ QImage LoadPicture(const QString& fileName, const QSize& fitInto)
     Preloaded& slot = PreloadSlot();
     if (slot.picture.valid() && slot.fileName == fileName && slot.fitInto == fitInto)
         return slot.picture.get(); // the result, or the error, of the load begun earlier
-    return LoadNow(fileName, fitInto);
+    const QCoreApplication* application = QCoreApplication::instance();
+    if (!application || QThread::currentThread() != application->thread())
+        return LoadNow(fileName, fitInto);
+    // On the user interface's thread the load runs on a worker while the window goes on
+    // answering (painting, a second start, a termination signal); the presentation is busy
+    // meanwhile, so nothing else is presented in its middle. A load stops at once when the
+    // program ends, so the wait for the worker is short.
+    QImage picture;
+    std::exception_ptr error;
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        try {
+            picture = LoadNow(fileName, fitInto);
+        } catch (...) {
+            error = std::current_exception();
+        }
+    }));
+    {
+        presentation::TBusyScope busy;
+        QEventLoop loop;
+        QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+        worker->start();
+        if (!worker->isFinished())
+            loop.exec(QEventLoop::ExcludeUserInputEvents);
+        worker->wait();
+    }
+    if (error)
+        std::rethrow_exception(error);
+    return picture;
 }
 
 QSize ScreenPixels(const QScreen* screen)

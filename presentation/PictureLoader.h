@@ -6,16 +6,17 @@
 
 #include <QImage>
 #include <QSize>
+#include <QString>
 
 class QScreen;
-#include <QString>
 
 // Largest file read into memory for a picture.
 inline constexpr qint64 MaxPictureFileSize = 512 * 1024 * 1024;
 
 // Throws EFOpenError ("Cannot open file "%s". %s") when the file cannot be read, and the
 // decoder's error when its contents are not a picture. fitInto: the largest area the
-// picture may be shown in (a JPEG may then be decoded at a reduced scale).
+// picture may be shown in (a JPEG may then be decoded at a reduced scale). Called on the
+// user interface's thread, the decoding runs on a worker while the windows go on answering.
 QImage LoadPicture(const QString& fileName, const QSize& fitInto = QSize());
 
 // The size pictures shown on a screen are decoded for: its size in device pixels, so that a

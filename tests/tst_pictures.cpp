@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImageWriter>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
@@ -176,6 +177,54 @@ void TestPictures::jpegPixelCap()
         QFAIL("the picture should be refused");
     } catch (const ELumivoError& e) {
         QCOMPARE(e.Message, QStringLiteral("The picture is too large to show (60000 x 60000 pixels)"));
+    }
+
+    // Budgets of memory and of work: a small progressive file that declares a huge picture
+    // needs more coefficient memory than allowed; one of many scans over a large picture
+    // needs too much work. Both are refused with their reasons.
+    const auto declare = [](QByteArray jpeg, int width, int height) {
+        const qsizetype sof = jpeg.indexOf(QByteArray("\xFF\xC2", 2)); // progressive frame
+        jpeg[sof + 5] = char(height >> 8);
+        jpeg[sof + 6] = char(height & 0xFF);
+        jpeg[sof + 7] = char(width >> 8);
+        jpeg[sof + 8] = char(width & 0xFF);
+        return jpeg;
+    };
+    QString script;
+    script += QStringLiteral("0: 0 0 0 0;\n");
+    for (int k = 1; k < 64; ++k)
+        script += QStringLiteral("0: %1 %1 0 1;\n").arg(k);
+    for (int k = 1; k <= 36; ++k) // 100 scans in all, as many as jpegtran writes
+        script += QStringLiteral("0: %1 %1 1 0;\n").arg(k);
+    QImage grey(16, 16, QImage::Format_Grayscale8);
+    grey.fill(128);
+    QVERIFY(QImageWriter(Write("grey.jpg", QByteArray()), "jpg").write(grey));
+    Write("scans.txt", script.toLatin1());
+    QProcess jpegtran;
+    jpegtran.start(QStringLiteral("jpegtran"), {"-scans", m_dir.filePath("scans.txt"), "-outfile", m_dir.filePath("many.jpg"),
+                                                m_dir.filePath("grey.jpg")});
+    QVERIFY(jpegtran.waitForFinished(30000) && jpegtran.exitCode() == 0);
+    QFile many(m_dir.filePath("many.jpg"));
+    QVERIFY(many.open(QIODevice::ReadOnly));
+    const QByteArray manyScans = many.readAll();
+    QBuffer colourBuffer;
+    colourBuffer.open(QIODevice::WriteOnly);
+    QImageWriter colourWriter(&colourBuffer, "jpg");
+    colourWriter.setProgressiveScanWrite(true);
+    QVERIFY(colourWriter.write(Halves(16, 16)));
+    const struct {
+        QByteArray file;
+        int width, height;
+        const char* message;
+    } budgets[] = {{colourBuffer.data(), 15800, 15800, "The picture needs more memory than this program allows"},
+                   {manyScans, 14000, 14000, "The picture has too many scans for its size and is not read further"}};
+    for (const auto& b : budgets) {
+        try {
+            DecodeJpeg(declare(b.file, b.width, b.height));
+            QFAIL("the picture should be refused");
+        } catch (const ELumivoError& e) {
+            QCOMPARE(e.Message, QString::fromLatin1(b.message));
+        }
     }
 
     // A decode that the program's end stops fails: half a picture is never shown as whole.

@@ -14,6 +14,7 @@
 #include "presentation/DisplayWindow.h"
 #include "presentation/MediaPlayer.h"
 #include "presentation/Present.h"
+#include "presentation/PresentationGate.h"
 #include "presentation/PictureLoader.h"
 #include "platform/ApplicationCursor.h"
 #include "slideshow/SlideShow.h"
@@ -72,6 +73,7 @@ private Q_SLOTS:
     void keysAndFullScreen();
     void filesFromTheDesktopAreShown();
     void highDensityScreen();
+    void windowAnswersWhileAPictureLoads();
 
 private:
     QString Path(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
@@ -606,6 +608,26 @@ void TestPresent::highDensityScreen()
     QCOMPARE(ApplicationCursorAt(1).pixmap().size(), QSize(64, 64));
     MainForm->AnimateItem->trigger();
     MainForm->FullScreenBox->setChecked(false);
+}
+
+// A picture decodes on a worker: the program's events (timers, a second start, painting) go
+// on meanwhile, while a slide tick waits for the presentation to return.
+void TestPresent::windowAnswersWhileAPictureLoads()
+{
+    bool answered = false, returned = false, waited = false;
+    QTimer::singleShot(0, DisplayWindow, [&] {
+        answered = true;
+        // What would present something waits until this presentation has returned.
+        presentation::RunWhenIdle(DisplayWindow, [&] { waited = returned; });
+    });
+    QImage large(6000, 4000, QImage::Format_RGB32);
+    large.fill(Qt::darkBlue);
+    QVERIFY(QImageWriter(Path("large.jpg"), "jpg").write(large));
+    Present(Path("large.jpg"));
+    returned = true;
+    QVERIFY(answered);
+    QTRY_VERIFY(waited);
+    QVERIFY(m_errors.isEmpty());
 }
 
 QTEST_MAIN(TestPresent)
