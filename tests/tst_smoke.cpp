@@ -442,14 +442,19 @@ void TestSmoke::metafileHelperDiesWithTheProgram()
     extra.insert("LUMIVO_METAFILE_HELPER", helper);
     Launch({"--slideshow", picture}, extra);
     const qint64 pid = m_program.processId();
-    // The helper runs as a child of the program once the show presents the picture.
+    // The helper runs as a child of the program (of the thread that loads the picture) once
+    // the show presents the picture.
     qint64 child = -1;
     QTRY_VERIFY_WITH_TIMEOUT(([&] {
-        QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
-        if (!children.open(QIODevice::ReadOnly))
-            return false;
-        const QByteArray list = children.readAll().trimmed();
-        child = list.isEmpty() ? -1 : list.split(' ').first().toLongLong();
+        const QStringList tasks = QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString& task : tasks) {
+            QFile children(QStringLiteral("/proc/%1/task/%2/children").arg(pid).arg(task));
+            if (!children.open(QIODevice::ReadOnly))
+                continue;
+            const QByteArray list = children.readAll().trimmed();
+            if (!list.isEmpty())
+                child = list.split(' ').first().toLongLong();
+        }
         return child > 0;
     }()), 20000);
     ::kill(pid, SIGKILL);
