@@ -19,6 +19,8 @@
 #include <QtEndian>
 
 #include <cmath>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -67,6 +69,7 @@ private Q_SLOTS:
     void wmfAsWindowsProgramsWriteThem_data();
     void wmfAsWindowsProgramsWriteThem();
     void metafileHelperThatCrashesOrHangs();
+    void metafileHelperIsConfined();
     void metafileFuzzFindingsAreContained();
     void preloadedPictureIsTheSame();
 
@@ -421,6 +424,23 @@ void TestPictures::wmfAsWindowsProgramsWriteThem()
     }
     for (const QPoint p : {QPoint(5, 5), QPoint(80, 150), QPoint(320, 150), QPoint(200, 30), QPoint(395, 295)})
         QCOMPARE(qAlpha(picture.pixel(p)), 0);
+}
+
+// The helper keeps none of the descriptors it was started with, can gain no privileges,
+// and runs under a seccomp filter that refuses to write a file.
+void TestPictures::metafileHelperIsConfined()
+{
+    const int leaked = ::open(QFile::encodeName(Write("leaked", "x")).constData(), O_RDONLY); // no close-on-exec
+    QVERIFY(leaked >= 3);
+    QProcess helper;
+    helper.start(QString::fromLocal8Bit(qgetenv("LUMIVO_METAFILE_HELPER")), {"--confinement"});
+    QVERIFY(helper.waitForFinished(10000));
+    ::close(leaked);
+    const QString report = QString::fromUtf8(helper.readAllStandardOutput());
+    // 3: the folder the helper lists its descriptors from.
+    for (const char* line : {"confined: yes\n", "descriptors: 0 1 2 3\n", "NoNewPrivs:\t1\n", "Seccomp:\t2\n",
+                             "writing a file: refused\n"})
+        QVERIFY2(report.contains(QLatin1String(line)), qPrintable(report));
 }
 
 void TestPictures::metafileHelperThatCrashesOrHangs()

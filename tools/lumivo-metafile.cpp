@@ -5,8 +5,10 @@
 // exit status 1. Lumivo's picture loader runs this helper with memory, time and output
 // limits, since the metafile libraries can crash or hang on damaged files.
 
+#include "Confinement.h"
 #include "MetafileToSvg.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -16,6 +18,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -25,10 +28,32 @@ int Fail(const QString& message)
     return 1;
 }
 
+// What the helper runs with once confined: its open descriptors and the kernel's own words
+// on privileges and seccomp. For tests and package checks.
+int ReportConfinement(bool confined)
+{
+    std::printf("confined: %s\n", confined ? "yes" : "no");
+    QDir fds(QStringLiteral("/proc/self/fd"));
+    std::printf("descriptors: %s\n", qPrintable(fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name).join(' ')));
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("NoNewPrivs:") || line.startsWith("Seccomp:"))
+                std::printf("%s\n", line.constData());
+    // A write anywhere is refused.
+    QFile probe(QDir::tempPath() + QStringLiteral("/lumivo-metafile-probe"));
+    std::printf("writing a file: %s\n", probe.open(QIODevice::WriteOnly) ? "allowed" : "refused");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    // Confined before anything else runs; --confinement only says how.
+    const bool confined = ConfineHelper();
+    if (argc == 2 && std::strcmp(argv[1], "--confinement") == 0)
+        return ReportConfinement(confined);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     if (argc != 3)
