@@ -124,14 +124,17 @@ void TMediaPlayer::Close()
     auto player = std::move(m_player);
     player->disconnect(this);
     player->stop();
-    if (m_video)
-        m_video->hide();
-    m_video = nullptr;
     m_audio = nullptr;
     m_videoSize = QSize();
     m_paused = false;
-    // The backend may still deliver to the old player: let it go once the loop is free.
+    // The backend may still deliver to the old player: let it go once the loop is free,
+    // and its surface after it.
     player.release()->deleteLater();
+    if (m_video) {
+        m_video->hide();
+        m_video->deleteLater();
+    }
+    m_video = nullptr;
     UpdateButtons();
 }
 
@@ -154,10 +157,10 @@ void TMediaPlayer::Open()
     QVideoWidget* video = nullptr;
     if (Display) {
         // A fresh video surface for every clip: a surface that was hidden with its window
-        // and used again stayed blank until the window was resized. It goes with its player.
+        // and used again stayed blank until the window was resized. It goes with its player
+        // (deleted after it, so the player never draws on a surface that is gone).
         video = new QVideoWidget(Display);
         video->setObjectName(QStringLiteral("VideoSurface"));
-        connect(player.get(), &QObject::destroyed, video, &QObject::deleteLater);
         Display->removeEventFilter(this);
         Display->installEventFilter(this);
         video->setGeometry(Display->rect());
@@ -194,6 +197,8 @@ void TMediaPlayer::Open()
     if (!error.isEmpty() || !loadedFor.isValid()) {
         player->stop();
         player.release()->deleteLater();
+        if (video)
+            video->deleteLater();
         if (!error.isEmpty())
             throw EMCIDeviceError(error);
         throw EMCIDeviceError(QStringLiteral("The media device did not answer"));

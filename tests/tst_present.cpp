@@ -74,6 +74,7 @@ private Q_SLOTS:
     void filesFromTheDesktopAreShown();
     void highDensityScreen();
     void windowAnswersWhileAPictureLoads();
+    void clipAfterClipLeavesNothingBehind();
 
 private:
     QString Path(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
@@ -628,6 +629,23 @@ void TestPresent::windowAnswersWhileAPictureLoads()
     QVERIFY(answered);
     QTRY_VERIFY(waited);
     QVERIFY(m_errors.isEmpty());
+}
+
+// Clip after clip, as a long slide show plays them: every player, audio output and video
+// surface of a clip that was replaced goes.
+void TestPresent::clipAfterClipLeavesNothingBehind()
+{
+    for (int i = 0; i < 4; ++i) {
+        Present(Path(i % 2 ? "tone.wav" : "clip.avi"));
+        QSignalSpy reports(DisplayWindow->MediaPlayer, &TMediaPlayer::Notify);
+        QCOMPARE(WaitForReport(reports), int(TMediaPlayer::nvSuccessful));
+    }
+    for (int i = 0; i < 3; ++i) {
+        QTest::qWait(100);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    QCOMPARE(DisplayWindow->MediaPlayer->findChildren<QMediaPlayer*>().size(), 1);
+    QCOMPARE(DisplayWindow->ViewPanel->findChildren<QVideoWidget*>().size(), 1);
 }
 
 QTEST_MAIN(TestPresent)
