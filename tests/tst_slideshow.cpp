@@ -384,32 +384,39 @@ void TestSlideShow::tickDuringAClipOpenWaitsForIt()
     QFETCH(QString, next);
     QFETCH(bool, atFirstFrame);
     Lines({"a.jpg", "v.avi", next});
-    // The video surface exists once a video has been opened.
-    MainForm->PlayList->SetSelectedIndex(1);
-    MainForm->PlayListDblClick();
-    auto* surface = DisplayWindow->findChild<QVideoWidget*>("VideoSurface");
-    QVERIFY(surface);
-    DisplayWindow->MediaPlayer->Close();
-
     MainForm->PlayList->SetSelectedIndex(0);
     MainForm->StartSlideShowItem->trigger(); // the show holds the picture, its timer running
     QVERIFY(Show()->TimerEnabled());
     MainForm->PlayList->SetSelectedIndex(1);
     // The slide timer is made to fire at once, either as soon as the loop runs (inside the
-    // open) or when the video's first frame arrives (inside the first-frame wait).
-    QMetaObject::Connection firstFrame;
+    // open) or when the video's first frame arrives (inside the first-frame wait) on the
+    // surface made for this clip.
+    struct TFirstFrame : QObject {
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::ChildAdded)
+                if (auto* video = qobject_cast<QVideoWidget*>(static_cast<QChildEvent*>(event)->child()))
+                    connection = connect(video->videoSink(), &QVideoSink::videoFrameChanged, MainForm, [this] {
+                        MainForm->SlideTimer->start(0);
+                        disconnect(connection);
+                    });
+            return false;
+        }
+        QMetaObject::Connection connection;
+    } firstFrame;
     if (atFirstFrame)
-        firstFrame = connect(surface->videoSink(), &QVideoSink::videoFrameChanged, MainForm,
-                             [&] { MainForm->SlideTimer->start(0); disconnect(firstFrame); });
+        DisplayWindow->ViewPanel->installEventFilter(&firstFrame);
     else
         MainForm->SlideTimer->start(0);
     MainForm->PlayListDblClick(); // the user's double-click on the video
-    disconnect(firstFrame);
+    DisplayWindow->ViewPanel->removeEventFilter(&firstFrame);
+    disconnect(firstFrame.connection);
     QTRY_COMPARE_WITH_TIMEOUT(Selected(), 2, 10000); // the deferred tick stepped on from the clip
     QTest::qWait(200);
     if (next == "b.bmp") {
         QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
-        QVERIFY(!surface->isVisible()); // no video under the picture
+        for (const QVideoWidget* surface : DisplayWindow->findChildren<QVideoWidget*>())
+            QVERIFY(!surface->isVisible()); // no video under the picture
         QVERIFY(m_messages.isEmpty());
     } else {
         QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Клип"));
