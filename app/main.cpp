@@ -24,10 +24,16 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <malloc.h>
 #include <optional>
 
 int main(int argc, char* argv[])
 {
+    // Few malloc arenas: every clip's pipeline runs on new threads, and with an arena for
+    // each (up to eight a core) the memory they free stayed spread over them, so a long show
+    // of clips kept growing.
+    mallopt(M_ARENA_MAX, 2);
+
     // Clips play through GStreamer, which also plays MIDI; the user may choose otherwise.
     if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
         qputenv("QT_MEDIA_BACKEND", "gstreamer");

@@ -20,6 +20,8 @@
 #include <QVideoSink>
 #include <QVideoWidget>
 
+#include <malloc.h>
+
 int TMediaPlayer::OpenTimeoutMs = 10000;
 int TMediaPlayer::SettleMs = 100;
 quint16 TMediaPlayer::RequestedLeft = 0;
@@ -128,8 +130,11 @@ void TMediaPlayer::Close()
     m_videoSize = QSize();
     m_paused = false;
     // The backend may still deliver to the old player: let it go once the loop is free,
-    // and its surface after it.
-    player.release()->deleteLater();
+    // and its surface after it. What its pipeline freed (a MIDI sound font, decoder
+    // buffers) goes back to the system then, so that clip after clip the program stays flat.
+    QMediaPlayer* old = player.release();
+    connect(old, &QObject::destroyed, [] { ::malloc_trim(0); });
+    old->deleteLater();
     if (m_video) {
         m_video->hide();
         m_video->deleteLater();
