@@ -83,6 +83,7 @@ private Q_SLOTS:
     void endsAtOnceInTheMiddleOfALoad_data();
     void endsAtOnceInTheMiddleOfALoad();
     void metafileHelperDiesWithTheProgram();
+    void secondStartIsAnsweredDuringALoad();
     void captionsShowExactlyAsStored_data();
     void captionsShowExactlyAsStored();
     void waylandSessionRunsOnX11();
@@ -468,6 +469,39 @@ void TestSmoke::metafileHelperDiesWithTheProgram()
         return text.contains("\nState:\tZ") || !text.contains("sleep");
     };
     QTRY_VERIFY_WITH_TIMEOUT(gone(), 5000);
+}
+
+// While a picture loads (here a metafile whose helper takes 4 seconds), the program goes on
+// answering: a second start hands its file over at once instead of being told that the
+// program does not answer.
+void TestSmoke::secondStartIsAnsweredDuringALoad()
+{
+    const QString helper = m_dir.filePath("slow-helper");
+    {
+        QFile f(helper);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/sh\nsleep 4\nexit 1\n");
+    }
+    QFile::setPermissions(helper, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString picture = m_dir.filePath("slow.wmf");
+    {
+        QFile f(picture);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(64, 'x'));
+    }
+    QProcessEnvironment extra;
+    extra.insert("LUMIVO_METAFILE_HELPER", helper);
+    Launch({"--show", picture}, extra);
+    QVERIFY(!WaitForWindow("Lumivo").isEmpty());
+    QTest::qWait(500); // the load is under way
+    QElapsedTimer clock;
+    clock.start();
+    QProcess second;
+    second.setProcessEnvironment(m_program.processEnvironment());
+    second.start(m_dir.filePath("lumivo"), {m_dir.filePath("other.jpg")});
+    QVERIFY(second.waitForFinished(15000));
+    QCOMPARE(second.exitCode(), 0);
+    QVERIFY2(clock.elapsed() < 2500, qPrintable(QString::number(clock.elapsed()) + " ms"));
 }
 
 // A stored caption is the window's title as it stands: an empty one stays empty (not the
