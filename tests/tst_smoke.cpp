@@ -94,6 +94,9 @@ private Q_SLOTS:
 
 private:
     void Launch(const QStringList& arguments = {}, const QProcessEnvironment& extra = {});
+    // A metafile at picture, drawn by a helper that runs script instead of drawing; the
+    // environment that makes the program use that helper.
+    QProcessEnvironment SlowMetafile(const QString& picture, const QByteArray& script);
     QTemporaryDir m_dir;
     QString m_ini;
     QProcess m_program;
@@ -138,6 +141,22 @@ void TestSmoke::Launch(const QStringList& arguments, const QProcessEnvironment& 
     m_program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_program.start(m_dir.filePath("lumivo"), arguments);
     QVERIFY(m_program.waitForStarted());
+}
+
+QProcessEnvironment TestSmoke::SlowMetafile(const QString& picture, const QByteArray& script)
+{
+    const QString helper = m_dir.filePath("slow-helper");
+    QFile h(helper);
+    if (h.open(QIODevice::WriteOnly))
+        h.write("#!/bin/sh\n" + script + "\n");
+    h.close();
+    QFile::setPermissions(helper, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile p(picture);
+    if (p.open(QIODevice::WriteOnly))
+        p.write(QByteArray(64, 'x'));
+    QProcessEnvironment extra;
+    extra.insert("LUMIVO_METAFILE_HELPER", helper);
+    return extra;
 }
 
 void TestSmoke::endsOnSignalsWithSettingsWritten_data()
@@ -426,22 +445,8 @@ void TestSmoke::endsAtOnceInTheMiddleOfALoad()
 // program ends, even by SIGKILL.
 void TestSmoke::metafileHelperDiesWithTheProgram()
 {
-    const QString helper = m_dir.filePath("slow-helper");
-    {
-        QFile f(helper);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("#!/bin/sh\nexec sleep 60\n");
-    }
-    QFile::setPermissions(helper, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QString picture = m_dir.filePath("slow.wmf");
-    {
-        QFile f(picture);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(64, 'x'));
-    }
-    QProcessEnvironment extra;
-    extra.insert("LUMIVO_METAFILE_HELPER", helper);
-    Launch({"--slideshow", picture}, extra);
+    Launch({"--slideshow", picture}, SlowMetafile(picture, "exec sleep 60"));
     const qint64 pid = m_program.processId();
     // The helper runs as a child of the program (of the thread that loads the picture) once
     // the show presents the picture.
@@ -476,22 +481,8 @@ void TestSmoke::metafileHelperDiesWithTheProgram()
 // program does not answer.
 void TestSmoke::secondStartIsAnsweredDuringALoad()
 {
-    const QString helper = m_dir.filePath("slow-helper");
-    {
-        QFile f(helper);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("#!/bin/sh\nsleep 4\nexit 1\n");
-    }
-    QFile::setPermissions(helper, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QString picture = m_dir.filePath("slow.wmf");
-    {
-        QFile f(picture);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(64, 'x'));
-    }
-    QProcessEnvironment extra;
-    extra.insert("LUMIVO_METAFILE_HELPER", helper);
-    Launch({"--show", picture}, extra);
+    Launch({"--show", picture}, SlowMetafile(picture, "sleep 4\nexit 1"));
     QVERIFY(!WaitForWindow("Lumivo").isEmpty());
     QTest::qWait(500); // the load is under way
     QElapsedTimer clock;
