@@ -21,15 +21,11 @@ cmake -S "$here/bench/firstpaint/qt-floor" -B "$tools/qt-floor" -G Ninja -DCMAKE
 cmake --build "$tools/qt-floor" >/dev/null
 
 work=$(mktemp -d)
-xvfb=
-cleanup() { [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null; rm -rf "$work"; }
+xvfb_pid=
+cleanup() { [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
-if [ -z "${DISPLAY:-}" ]; then
-  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
-  xvfb=$!
-  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-  export DISPLAY=":$(head -n1 "$work/display")"
-fi
+source "$here/scripts/xvfb.sh"
+[ -n "${DISPLAY:-}" ] || start_xvfb "$work" 1920x1080x24
 mkdir -m 700 "$work/runtime"
 export XDG_RUNTIME_DIR="$work/runtime"
 

@@ -15,20 +15,16 @@ minutes=${2:-20}
 "$here/scripts/setup" >&2
 
 work=$(mktemp -d)
-xvfb=
+xvfb_pid=
 program=
 cleanup() {
   [ -n "$program" ] && kill "$program" 2>/dev/null && wait "$program" 2>/dev/null
-  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
-if [ -z "${DISPLAY:-}" ]; then
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
-  xvfb=$!
-  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-  export DISPLAY=":$(head -n1 "$work/display")"
-fi
+source "$here/scripts/xvfb.sh"
+[ -n "${DISPLAY:-}" ] || start_xvfb "$work" 1280x1024x24
 mkdir -m 700 "$work/runtime"
 export XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb
 
