@@ -34,10 +34,6 @@ int main(int argc, char* argv[])
     // of clips kept growing.
     mallopt(M_ARENA_MAX, 2);
 
-    // Clips play through GStreamer, which also plays MIDI; the user may choose otherwise.
-    if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
-        qputenv("QT_MEDIA_BACKEND", "gstreamer");
-
     PreferX11WhereWindowsHavePositions();
 
     // --help and --version answer without a display.

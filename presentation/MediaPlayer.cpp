@@ -4,26 +4,18 @@
 #include "platform/SafeFile.h"
 #include "presentation/PresentationGate.h"
 
-#include <QAudioDevice>
-#include <QAudioOutput>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QEventLoop>
 #include <QHBoxLayout>
-#include <QMediaDevices>
-#include <QMediaPlayer>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
-#include <QUrl>
-#include <QVideoFrame>
-#include <QVideoSink>
-#include <QVideoWidget>
 
 #include <malloc.h>
 
 int TMediaPlayer::OpenTimeoutMs = 10000;
-int TMediaPlayer::SettleMs = 100;
+QList<QPair<QByteArray, QByteArray>> TMediaPlayer::EngineOptions;
 quint16 TMediaPlayer::RequestedLeft = 0;
 quint16 TMediaPlayer::RequestedRight = 0;
 bool TMediaPlayer::WaveVolumeSet = false;
@@ -95,17 +87,15 @@ TMediaPlayer::TMediaPlayer(QWidget* parent) : QWidget(parent)
 TMediaPlayer::~TMediaPlayer()
 {
     Players().removeAll(this);
-    if (m_player)
-        m_player->stop();
 }
 
-bool TMediaPlayer::IsOpen() const { return bool(m_player); }
+bool TMediaPlayer::IsOpen() const { return bool(m_engine); }
 
-bool TMediaPlayer::HasVideo() const { return m_player && m_player->hasVideo(); }
+bool TMediaPlayer::HasVideo() const { return m_engine && !m_engine->VideoSize().isEmpty(); }
 
 void TMediaPlayer::RequireOpen() const
 {
-    if (!m_player)
+    if (!m_engine)
         throw EMCIDeviceError(QStringLiteral("No MCI device open"));
 }
 
@@ -117,133 +107,98 @@ void TMediaPlayer::Report(int status)
 
 void TMediaPlayer::Close()
 {
-    if (!m_player)
+    if (!m_engine)
         return;
     if (m_notifyPending) {
         m_notifyPending = false;
         Report(nvAborted);
     }
-    auto player = std::move(m_player);
-    player->disconnect(this);
-    player->stop();
-    m_audio = nullptr;
-    m_videoSize = QSize();
+    m_engine.reset(); // the clip stops, and its surface goes with it
     m_paused = false;
-    // The backend may still deliver to the old player: let it go once the loop is free,
-    // and its surface after it. What its pipeline freed (a MIDI sound font, decoder
-    // buffers) goes back to the system then, so that clip after clip the program stays flat.
-    QMediaPlayer* old = player.release();
-    connect(old, &QObject::destroyed, [] { ::malloc_trim(0); });
-    old->deleteLater();
-    if (m_video) {
-        m_video->hide();
-        m_video->deleteLater();
-    }
-    m_video = nullptr;
+    m_playing = false;
+    // What the engine freed (decoders, a MIDI sound font) goes back to the system, so that
+    // clip after clip the program stays flat.
+    ::malloc_trim(0);
     UpdateButtons();
 }
 
 void TMediaPlayer::Open()
 {
     Close();
-    // Only regular files: the backend would wait on a FIFO for good.
+    // Only regular files: the engine would wait on a FIFO for good.
     try {
         safefile::RequireRegularFileOrMissing(FileName);
     } catch (const ESafeFileError& e) {
         throw EFOpenError(FileName, e.Reason);
     }
-    // The player owns what it plays through, so that nothing it still uses goes before it
-    // (an Open may run inside another's wait).
-    auto player = std::make_unique<QMediaPlayer>(this);
-    auto* audio = new QAudioOutput(player.get());
-    player->setAudioOutput(audio);
-    ApplyVolume(audio);
-    QVideoSink* sink = nullptr;
-    QVideoWidget* video = nullptr;
+    // What the engine reports while it opens is kept here; once the clip is open, its
+    // reports go to OnEvent. An Open may run inside another's wait: each has its own.
+    struct TOpening {
+        bool Loaded = false;
+        bool Adopted = false;
+        QString Error;
+    };
+    auto opening = std::make_shared<TOpening>();
+    TClipEngineSetup setup;
+    setup.Options = EngineOptions;
+    setup.OnEvent = [this, opening](const TClipEvent& event) {
+        if (opening->Adopted)
+            OnEvent(event);
+        else if (event.What == TClipEvent::Loaded)
+            opening->Loaded = true;
+        else if (event.What == TClipEvent::Failed && opening->Error.isEmpty())
+            opening->Error = event.Text;
+    };
+    std::unique_ptr<TClipEngine> engine;
+    try {
+        engine = CreateClipEngine(std::move(setup));
+    } catch (const ELumivoError& e) {
+        throw EMCIDeviceError(e.Message);
+    }
     if (Display) {
-        // A fresh video surface for every clip: a surface that was hidden with its window
-        // and used again stayed blank until the window was resized. It goes with its player
-        // (deleted after it, so the player never draws on a surface that is gone).
-        video = new QVideoWidget(Display);
-        video->setObjectName(QStringLiteral("VideoSurface"));
         Display->removeEventFilter(this);
         Display->installEventFilter(this);
-        video->setGeometry(Display->rect());
-        video->hide();
-        player->setVideoOutput(video);
-        sink = video->videoSink();
-    } else {
-        sink = new QVideoSink(player.get());
-        player->setVideoOutput(sink);
     }
-    connect(sink, &QVideoSink::videoFrameChanged, player.get(), [this](const QVideoFrame& frame) {
-        if (m_videoSize.isEmpty() && frame.isValid())
-            m_videoSize = frame.size();
-    });
-
-    // Loaded is success only when no error follows within a short settling time: the
-    // backend may report a stream error just after it has reported the media loaded.
-    QString error;
-    QElapsedTimer loadedFor;
-    connect(player.get(), &QMediaPlayer::errorOccurred, this, [&error](QMediaPlayer::Error, const QString& text) {
-        if (error.isEmpty())
-            error = text.isEmpty() ? QStringLiteral("Unknown error code") : text;
-    });
-    connect(player.get(), &QMediaPlayer::mediaStatusChanged, this, [&](QMediaPlayer::MediaStatus status) {
-        if ((status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia) && !loadedFor.isValid())
-            loadedFor.start();
-        else if (status == QMediaPlayer::InvalidMedia && error.isEmpty())
-            error = QStringLiteral("Unknown error code");
-    });
-    player->setSource(QUrl::fromLocalFile(FileName));
-    WaitUntil([&] { return !error.isEmpty() || (loadedFor.isValid() && loadedFor.elapsed() >= SettleMs); },
-              OpenTimeoutMs);
-    player->disconnect(this);
-    if (!error.isEmpty() || !loadedFor.isValid()) {
-        player->stop();
-        player.release()->deleteLater();
-        if (video)
-            video->deleteLater();
-        if (!error.isEmpty())
-            throw EMCIDeviceError(error);
+    engine->Load(FileName, Display);
+    WaitUntil([&] { return opening->Loaded || !opening->Error.isEmpty(); }, OpenTimeoutMs);
+    if (!opening->Error.isEmpty())
+        throw EMCIDeviceError(opening->Error);
+    if (!opening->Loaded)
         throw EMCIDeviceError(QStringLiteral("The media device did not answer"));
-    }
 
-    if (m_player)
-        Close(); // should another clip have been opened meanwhile, this one replaces it
-    m_player = std::move(player);
-    m_audio = audio;
-    m_video = video;
-    connect(m_player.get(), &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
-        if (status == QMediaPlayer::EndOfMedia && m_notifyPending) {
-            m_notifyPending = false;
-            Report(nvSuccessful);
-        }
-        UpdateButtons();
-    });
-    connect(m_player.get(), &QMediaPlayer::errorOccurred, this, [this] {
-        if (m_notifyPending) {
-            m_notifyPending = false;
-            Report(nvFailure);
-        }
-    });
-    connect(m_player.get(), &QMediaPlayer::playbackStateChanged, this, [this] { UpdateButtons(); });
-    if (m_video && m_player->hasVideo())
-        m_video->show();
+    Close(); // should another clip have been opened meanwhile, this one replaces it
+    opening->Adopted = true;
+    m_engine = std::move(engine);
+    ApplyVolume();
+    ShowVideo();
+    UpdateButtons();
+}
+
+void TMediaPlayer::OnEvent(const TClipEvent& event)
+{
+    if (event.What == TClipEvent::Loaded)
+        return;
+    m_playing = false;
+    if (m_notifyPending) {
+        m_notifyPending = false;
+        Report(event.What == TClipEvent::Ended ? nvSuccessful : nvFailure);
+    }
     UpdateButtons();
 }
 
 QRect TMediaPlayer::DisplayRect()
 {
     RequireOpen();
-    if (m_videoSize.isEmpty() && m_player->hasVideo()) {
-        // The size is known once a frame has been decoded: show the first one, paused.
-        m_player->pause();
-        WaitUntil([this] { return !m_player || !m_videoSize.isEmpty(); }, 3000);
-        RequireOpen(); // the player may have gone while the loop ran
-        m_player->setPosition(0);
+    return QRect(QPoint(0, 0), m_engine->VideoSize());
+}
+
+void TMediaPlayer::ShowVideo()
+{
+    QWidget* surface = m_engine ? m_engine->Surface() : nullptr;
+    if (surface && Display && HasVideo()) {
+        surface->setGeometry(Display->rect());
+        surface->show();
     }
-    return QRect(QPoint(0, 0), m_videoSize);
 }
 
 void TMediaPlayer::Play()
@@ -253,9 +208,12 @@ void TMediaPlayer::Play()
         Report(nvSuperseded);
     m_notifyPending = true;
     m_paused = false;
-    if (m_video && m_player->hasVideo())
-        m_video->show();
-    m_player->play();
+    m_playing = true;
+    ShowVideo();
+    if (m_engine->AtEnd())
+        m_engine->Seek(0); // played again from the start
+    m_engine->SetPaused(false);
+    UpdateButtons();
 }
 
 void TMediaPlayer::Pause()
@@ -270,7 +228,9 @@ void TMediaPlayer::Pause()
         Report(nvAborted);
     }
     m_paused = true;
-    m_player->pause();
+    m_playing = false;
+    m_engine->SetPaused(true);
+    UpdateButtons();
 }
 
 void TMediaPlayer::Stop()
@@ -281,56 +241,59 @@ void TMediaPlayer::Stop()
         Report(nvAborted);
     }
     m_paused = false;
-    m_player->pause(); // stopped where it is: nothing rewinds
+    m_playing = false;
+    m_engine->SetPaused(true); // stopped where it is: nothing rewinds
+    UpdateButtons();
 }
 
 void TMediaPlayer::Next()
 {
     RequireOpen();
-    m_player->setPosition(m_player->duration());
+    m_engine->Seek(m_engine->Duration());
 }
 
 void TMediaPlayer::Previous()
 {
     RequireOpen();
-    m_player->setPosition(0);
+    m_engine->Seek(0);
 }
 
 void TMediaPlayer::Step()
 {
     RequireOpen();
-    m_player->setPosition(qMin(m_player->duration(), m_player->position() + m_player->duration() / 10));
+    const qint64 length = m_engine->Duration();
+    m_engine->Seek(qMin(length, m_engine->Position() + length / 10));
 }
 
 void TMediaPlayer::Back()
 {
     RequireOpen();
-    m_player->setPosition(qMax<qint64>(0, m_player->position() - m_player->duration() / 10));
+    m_engine->Seek(qMax<qint64>(0, m_engine->Position() - m_engine->Duration() / 10));
 }
 
 qint64 TMediaPlayer::Position() const
 {
     RequireOpen();
-    return m_player->position();
+    return m_engine->Position();
 }
 
 qint64 TMediaPlayer::Length() const
 {
     RequireOpen();
-    return m_player->duration();
+    return m_engine->Duration();
 }
 
 void TMediaPlayer::HideVideo()
 {
-    if (m_video)
-        m_video->hide();
+    if (QWidget* surface = m_engine ? m_engine->Surface() : nullptr)
+        surface->hide();
 }
 
 void TMediaPlayer::UpdateButtons()
 {
-    const bool open = bool(m_player);
-    const bool playing = open && m_player->playbackState() == QMediaPlayer::PlayingState;
-    const bool video = open && m_player->hasVideo();
+    const bool open = bool(m_engine);
+    const bool playing = open && m_playing;
+    const bool video = HasVideo();
     Buttons[btPlay]->setEnabled(open && !playing);
     Buttons[btPause]->setEnabled(playing || m_paused);
     Buttons[btStop]->setEnabled(playing || m_paused);
@@ -340,10 +303,10 @@ void TMediaPlayer::UpdateButtons()
     Buttons[btBack]->setEnabled(video);
 }
 
-void TMediaPlayer::ApplyVolume(QAudioOutput* audio)
+void TMediaPlayer::ApplyVolume()
 {
-    if (audio && WaveVolumeSet && !QMediaDevices::audioOutputs().isEmpty())
-        audio->setVolume(float((RequestedLeft + RequestedRight) / 2) / 65535.0f);
+    if (m_engine && WaveVolumeSet)
+        m_engine->SetVolume(double((RequestedLeft + RequestedRight) / 2) / 65535.0);
 }
 
 void TMediaPlayer::SetWaveVolume(quint16 left, quint16 right)
@@ -352,7 +315,7 @@ void TMediaPlayer::SetWaveVolume(quint16 left, quint16 right)
     RequestedRight = right;
     WaveVolumeSet = true;
     for (TMediaPlayer* player : Players())
-        player->ApplyVolume(player->m_audio);
+        player->ApplyVolume();
 }
 
 void TMediaPlayer::showEvent(QShowEvent* event)
@@ -372,8 +335,8 @@ void TMediaPlayer::showEvent(QShowEvent* event)
 
 bool TMediaPlayer::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Display && event->type() == QEvent::Resize)
-        for (QVideoWidget* video : Display->findChildren<QVideoWidget*>(Qt::FindDirectChildrenOnly))
-            video->setGeometry(Display->rect());
+    QWidget* surface = m_engine ? m_engine->Surface() : nullptr;
+    if (watched == Display && event->type() == QEvent::Resize && surface)
+        surface->setGeometry(Display->rect());
     return QWidget::eventFilter(watched, event);
 }

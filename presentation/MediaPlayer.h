@@ -1,14 +1,15 @@
 #pragma once
 
 // The media player control: a bar of seven buttons (Play, Pause, Stop, Next, Prev, Step,
-// Back) over Qt Multimedia, and the commands the program gives it. Open waits until the
-// clip is loaded or has failed; Play reports its end through Notify: successful only when
-// playback reached the end, aborted when stopped, closed or replaced by another clip,
-// superseded by a later Play, failure on a playback error. A fresh backend player is made
-// at every Open. The waits let the event loop run without user input; while they do, the
+// Back) over the clip engine (clips/ClipEngine.h), and the commands the program gives it.
+// Open waits until the clip is loaded, paused at its start with its first picture decoded,
+// or has failed; Play reports its end through Notify: successful only when playback
+// reached the end, aborted when stopped, closed or replaced by another clip, superseded by
+// a later Play, failure on a playback error. A fresh engine is made at every Open. The waits let the event loop run without user input; while they do, the
 // program is busy presenting (presentation/PresentationGate.h), and once the application
 // is quitting a wait returns at once.
 
+#include "clips/ClipEngine.h"
 #include "platform/Errors.h"
 
 #include <QPointer>
@@ -17,11 +18,7 @@
 
 #include <memory>
 
-class QAudioOutput;
-class QMediaPlayer;
 class QToolButton;
-class QVideoSink;
-class QVideoWidget;
 
 // An error of the media device: the backend's text, or "Unknown error code".
 class EMCIDeviceError : public ELumivoError {
@@ -41,8 +38,9 @@ public:
     QPointer<QWidget> Display; // video is drawn on it
     QString FileName;
     bool AutoRewind = false;
-    static int OpenTimeoutMs;  // a backend that does not answer is given up on
-    static int SettleMs;       // after "loaded", how long an error may still make Open fail
+    static int OpenTimeoutMs; // an engine that does not answer is given up on
+    // Options for every engine made after they are set: where the tests send the sound.
+    static QList<QPair<QByteArray, QByteArray>> EngineOptions;
 
     void Open();
     void Close();
@@ -83,13 +81,16 @@ private:
     void Report(int status);
     void RequireOpen() const;
     void UpdateButtons();
-    void ApplyVolume(QAudioOutput* audio);
+    void ApplyVolume();
+    void OnEvent(const TClipEvent& event);
+    void ShowVideo();
 
-    std::unique_ptr<QMediaPlayer> m_player;
-    QPointer<QAudioOutput> m_audio; // the open player's, owned by it
-    QPointer<QVideoWidget> m_video; // the open player's surface, which goes with it
-    QSize m_videoSize;
+    std::unique_ptr<TClipEngine> m_engine; // the open clip's
+    std::unique_ptr<TClipEngine> m_opening; // the clip being opened
+    bool m_loaded = false;
+    QString m_error;
     bool m_notifyPending = false;
     bool m_paused = false;
+    bool m_playing = false;
     bool m_iconsSet = false;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
 // Small media files made by the tests themselves: a WAV tone written sample by sample, a
-// MIDI file written byte by byte, and video clips made with GStreamer's command-line tool.
+// MIDI file written byte by byte, and clips made with FFmpeg's command-line tool.
 
 #include <QByteArray>
 #include <QFile>
@@ -38,10 +38,11 @@ inline QByteArray Wav(int milliseconds)
     return wav + pcm;
 }
 
-// One note for half a second (480 ticks a quarter at 120 beats a minute).
-inline QByteArray Midi()
+// One note for half a second (480 ticks a quarter at 120 beats a minute), or the events
+// given (before the end of the track).
+inline QByteArray Midi(const QByteArray& events = QByteArray("\x00\x90\x3C\x64\x83\x60\x80\x3C\x00", 9))
 {
-    const QByteArray track("\x00\x90\x3C\x64\x83\x60\x80\x3C\x00\x00\xFF\x2F\x00", 13);
+    const QByteArray track = events + QByteArray("\x00\xFF\x2F\x00", 4);
     QByteArray header("MThd\x00\x00\x00\x06\x00\x00\x00\x01\x01\xE0", 14);
     QByteArray length(4, '\0');
     qToBigEndian(quint32(track.size()), length.data());
@@ -54,29 +55,28 @@ inline bool Write(const QString& path, const QByteArray& bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-// A 320 x 240 test picture clip of `frames` frames at 10 (AVI) or 25 (MPEG) a second.
-inline bool Video(const QString& path, bool mpeg, int frames)
+// A clip made by FFmpeg from its arguments (inputs, codecs), written to `path`.
+inline bool Ffmpeg(const QString& path, const QStringList& arguments)
 {
-    const QString caps = mpeg ? QStringLiteral("video/x-raw,width=320,height=240,framerate=25/1")
-                              : QStringLiteral("video/x-raw,width=320,height=240,framerate=10/1");
-    QStringList pipeline = {"-q", "videotestsrc", QStringLiteral("num-buffers=%1").arg(frames), "!", caps, "!"};
-    if (mpeg)
-        pipeline << "videoconvert" << "!" << "mpeg2enc" << "!" << "mpegvideoparse" << "!" << "mpegpsmux";
-    else
-        pipeline << "jpegenc" << "!" << "avimux";
-    pipeline << "!" << "filesink" << "location=" + path;
-    QProcess gst;
-    gst.start(QStringLiteral("gst-launch-1.0"), pipeline);
-    return gst.waitForFinished(30000) && gst.exitCode() == 0 && QFile(path).size() > 0;
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-y"} + arguments + QStringList{path});
+    return ffmpeg.waitForFinished(30000) && ffmpeg.exitCode() == 0 && QFile(path).size() > 0;
 }
 
-// About half a second of a tone, MP3-encoded by GStreamer.
+// A 320 x 240 test picture clip of `frames` frames at 10 (AVI, Motion JPEG) or 25 (MPEG-2
+// programme stream) a second.
+inline bool Video(const QString& path, bool mpeg, int frames)
+{
+    const QString source = QStringLiteral("testsrc=size=320x240:rate=%1").arg(mpeg ? 25 : 10);
+    return Ffmpeg(path, {"-f", "lavfi", "-i", source, "-frames:v", QString::number(frames), "-c:v",
+                         mpeg ? "mpeg2video" : "mjpeg", "-f", mpeg ? "vob" : "avi"});
+}
+
+// About half a second of a tone, MP3-encoded, with an ID3 tag.
 inline bool Mp3(const QString& path)
 {
-    QProcess gst;
-    gst.start(QStringLiteral("gst-launch-1.0"), {"-q", "audiotestsrc", "num-buffers=20", "!", "audioconvert", "!",
-                                                 "lamemp3enc", "!", "id3v2mux", "!", "filesink", "location=" + path});
-    return gst.waitForFinished(30000) && gst.exitCode() == 0 && QFile(path).size() > 0;
+    return Ffmpeg(path, {"-f", "lavfi", "-i", "sine=frequency=440:duration=0.5", "-c:a", "libmp3lame",
+                         "-metadata", "title=tone", "-f", "mp3"});
 }
 
 } // namespace mediatest

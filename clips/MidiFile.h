@@ -1,0 +1,35 @@
+#pragma once
+
+// A Standard MIDI File's timing: where its music is (a RIFF MIDI file wraps it), how long it
+// plays and which tick a moment falls on. Every read is length-checked; a file that is
+// not MIDI or is cut short is refused.
+
+#include <QByteArray>
+
+#include <optional>
+#include <vector>
+
+namespace midi {
+
+struct TTempoChange {
+    qint64 Tick;
+    qint64 MicrosPerQuarter;
+};
+
+struct TTiming {
+    QByteArray Music;                 // the Standard MIDI File itself
+    qint64 TicksPerQuarter = 0;       // 0 with SMPTE time
+    qint64 TicksPerSecond = 0;        // SMPTE time only
+    qint64 EndTick = 0;               // the last track's end
+    std::vector<TTempoChange> Tempos; // in tick order
+
+    double SecondsAt(qint64 tick) const;
+    qint64 TickAt(double seconds) const;
+    double Seconds() const { return SecondsAt(EndTick); }
+};
+
+// True when the bytes begin as a MIDI file (plain or RIFF).
+bool LooksLikeMidi(const QByteArray& head);
+std::optional<TTiming> ReadTiming(const QByteArray& file);
+
+} // namespace midi

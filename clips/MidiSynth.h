@@ -1,0 +1,51 @@
+#pragma once
+
+// MIDI made into sound as it is read: 16-bit stereo samples at 44.1 kHz from fluidsynth,
+// whose player is timed by the samples it renders, so that the music starts with the first
+// sample and no note is lost to a device starting up. The clip engine plays it as raw audio.
+
+#include "clips/MidiFile.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+
+typedef struct _fluid_hashtable_t fluid_settings_t;
+typedef struct _fluid_synth_t fluid_synth_t;
+typedef struct _fluid_player_t fluid_player_t;
+
+namespace midi {
+
+constexpr int SampleRate = 44100;
+constexpr int BytesPerFrame = 4;
+
+// The General MIDI sound fonts looked for, the system's choice first.
+QStringList SoundFonts();
+
+class TSynthStream {
+public:
+    // Null when no sound font could be loaded.
+    static std::unique_ptr<TSynthStream> Open(const TTiming& timing);
+    ~TSynthStream();
+    TSynthStream(const TSynthStream&) = delete;
+    TSynthStream& operator=(const TSynthStream&) = delete;
+
+    int64_t Size() const { return m_frames * BytesPerFrame; }
+    int64_t Read(char* buffer, uint64_t bytes);
+    int64_t Seek(int64_t offset);
+
+private:
+    TSynthStream() = default;
+    bool StartAt(int64_t frame);
+
+    TTiming m_timing;
+    fluid_settings_t* m_settings = nullptr;
+    fluid_synth_t* m_synth = nullptr;
+    fluid_player_t* m_player = nullptr;
+    int64_t m_frames = 0;
+    int64_t m_at = 0;
+};
+
+} // namespace midi
