@@ -178,6 +178,9 @@ public:
             {"sub-auto", "no"},
             {"cover-art-auto", "no"},
             {"hwdec", "no"},
+            // Colours as they were encoded: zimg would also convert the guessed primaries of
+            // a clip that names none (pure red came out orange).
+            {"sws-allow-zimg", "no"},
             {"osc", "no"},
             {"ytdl", "no"},
             {"load-scripts", "no"},

@@ -213,27 +213,30 @@ void TestPresent::clipsPlayWhole_data()
     QTest::addColumn<QStringList>("make"); // FFmpeg's inputs and codecs; none: made already
     QTest::addColumn<double>("seconds");   // of sound
     QTest::addColumn<QSize>("video");
+    QTest::addColumn<QColor>("colour"); // of the first picture
     const QStringList tone = {"-f", "lavfi", "-i", "sine=frequency=440:duration=1:sample_rate=22050"};
     const QStringList yellow = {"-f", "lavfi", "-i", "color=c=yellow:size=160x120:rate=25:duration=1"};
-    const QSize none, picture(160, 120);
-    QTest::newRow("MIDI") << "note.mid" << QStringList() << 0.5 << none;
-    QTest::newRow("MIDI, drums after a GM reset") << "drums.mid" << QStringList() << 0.5 << none;
-    QTest::newRow("MP3 with a tag") << "tone.mp3" << QStringList() << 0.5 << none;
-    QTest::newRow("WAV, MS ADPCM") << "ms.wav" << tone + QStringList{"-c:a", "adpcm_ms"} << 1.0 << none;
-    QTest::newRow("WAV, IMA ADPCM") << "ima.wav" << tone + QStringList{"-c:a", "adpcm_ima_wav"} << 1.0 << none;
+    const QStringList red = {"-f", "lavfi", "-i", "color=c=red:size=640x480:rate=25:duration=1"};
+    const QSize none, picture(160, 120), large(640, 480);
+    QTest::newRow("MIDI") << "note.mid" << QStringList() << 0.5 << none << QColor();
+    QTest::newRow("MIDI, drums after a GM reset") << "drums.mid" << QStringList() << 0.5 << none << QColor();
+    QTest::newRow("MP3 with a tag") << "tone.mp3" << QStringList() << 0.5 << none << QColor();
+    QTest::newRow("WAV, MS ADPCM") << "ms.wav" << tone + QStringList{"-c:a", "adpcm_ms"} << 1.0 << none << QColor();
+    QTest::newRow("WAV, IMA ADPCM") << "ima.wav" << tone + QStringList{"-c:a", "adpcm_ima_wav"} << 1.0 << none << QColor();
     QTest::newRow("WAV, GSM 6.10") << "gsm.wav"
                                    << QStringList{"-f", "lavfi", "-i", "sine=duration=1:sample_rate=8000", "-c:a", "gsm_ms"}
-                                   << 1.0 << none;
-    QTest::newRow("WAV holding MP3") << "mp3.wav" << tone + QStringList{"-c:a", "libmp3lame", "-f", "wav"} << 1.0 << none;
+                                   << 1.0 << none << QColor();
+    QTest::newRow("WAV holding MP3") << "mp3.wav" << tone + QStringList{"-c:a", "libmp3lame", "-f", "wav"} << 1.0 << none << QColor();
     QTest::newRow("AVI, Motion JPEG") << "mjpeg.avi" << yellow + tone + QStringList{"-c:v", "mjpeg", "-c:a", "pcm_s16le"}
-                                      << 1.0 << picture;
+                                      << 1.0 << picture << QColor(Qt::yellow);
     QTest::newRow("AVI, 8-bit palette, ADPCM")
         << "pal8.avi" << yellow + tone + QStringList{"-c:v", "rawvideo", "-pix_fmt", "pal8", "-c:a", "adpcm_ms"} << 1.0
-        << picture;
-    QTest::newRow("AVI, H.264") << "h264.avi" << yellow + tone + QStringList{"-c:v", "libx264", "-c:a", "libmp3lame"}
-                                << 1.0 << picture;
+        << picture << QColor(Qt::yellow);
+    QTest::newRow("AVI, H.264") << "h264.avi" << red + tone + QStringList{"-c:v", "libx264", "-c:a", "libmp3lame"}
+                                << 1.0 << large << QColor(Qt::red);
     QTest::newRow("MPEG-1 programme stream")
-        << "mpeg1.mpg" << yellow + tone + QStringList{"-c:v", "mpeg1video", "-c:a", "mp2", "-f", "mpeg"} << 1.0 << picture;
+        << "mpeg1.mpg" << red + tone + QStringList{"-c:v", "mpeg1video", "-c:a", "mp2", "-f", "mpeg"} << 1.0 << large
+        << QColor(Qt::red);
 }
 
 void TestPresent::clipsPlayWhole()
@@ -242,6 +245,7 @@ void TestPresent::clipsPlayWhole()
     QFETCH(QStringList, make);
     QFETCH(double, seconds);
     QFETCH(QSize, video);
+    QFETCH(QColor, colour);
     const QString path = m_dir.filePath(file);
     if (file == QLatin1String("drums.mid")) // a GM reset, then a bass drum on channel 10 at once
         QVERIFY(Write(path, Midi(QByteArray("\x00\xF0\x05\x7E\x7F\x09\x01\xF7\x00\x99\x24\x7F\x83\x60\x89\x24\x00", 17))));
@@ -249,7 +253,7 @@ void TestPresent::clipsPlayWhole()
         QVERIFY(Ffmpeg(path, make));
 
     QWidget display;
-    display.resize(160, 120);
+    display.resize(200, 150); // the picture is scaled, as in a window of another size
     display.show();
     TMediaPlayer player;
     player.Display = &display;
@@ -266,8 +270,9 @@ void TestPresent::clipsPlayWhole()
         auto* surface = display.findChild<QWidget*>("VideoSurface");
         QVERIFY(surface && surface->isVisible());
         QRgb centre = 0;
-        QTRY_VERIFY((centre = surface->grab().toImage().pixel(80, 60)) != qRgb(0, 0, 0));
-        QVERIFY2(qRed(centre) > 240 && qGreen(centre) > 240 && qBlue(centre) < 40,
+        QTRY_VERIFY((centre = surface->grab().toImage().pixel(100, 75)) != qRgb(0, 0, 0));
+        QVERIFY2(qAbs(qRed(centre) - colour.red()) < 24 && qAbs(qGreen(centre) - colour.green()) < 24 &&
+                     qAbs(qBlue(centre) - colour.blue()) < 24,
                  qPrintable(QColor(centre).name()));
     }
     player.Play();

@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# Clips against mpv, in alternating runs on one X server and one PulseAudio null sink:
+#  - first frame: from starting the program with a clip to its first picture on the X server
+#    (bench/firstpaint/firstpaint.c, a red clip), for AVI (H.264, MS Video 1 with ADPCM) and
+#    an MPEG-2 programme stream;
+#  - CPU while a 640 x 480 video plays (seconds 2 to 8 of a 10-second clip);
+#  - sound: the null sink's monitor recorded while each program plays a 3-second clip, and
+#    the length of what was heard.
+# Prints best and median of RUNS (default 5) for each, and the ratios of the medians.
+#   bench/clips.sh [RUNS]      (needs DISPLAY, or starts an Xvfb of its own)
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+runs=${1:-5}
+"$here/scripts/install-packages" xvfb libxdamage-dev libxext-dev mpv ffmpeg pulseaudio pulseaudio-utils python3
+"$here/scripts/setup" >&2
+tools="$here/build/bench-tools"
+mkdir -p "$tools"
+cc -O2 -o "$tools/firstpaint" "$here/bench/firstpaint/firstpaint.c" -lX11 -lXext -lXdamage
+
+work=$(mktemp -d)
+xvfb_pid=
+cleanup() {
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  PULSE_RUNTIME_PATH="$work/pulse" pulseaudio --kill 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+source "$here/scripts/xvfb.sh"
+[ -n "${DISPLAY:-}" ] || start_xvfb "$work" 1920x1080x24
+mkdir -m 700 "$work/runtime" "$work/pulse"
+export XDG_RUNTIME_DIR="$work/runtime" PULSE_RUNTIME_PATH="$work/pulse"
+pulseaudio --start -n --exit-idle-time=-1 --load="module-null-sink sink_name=null" \
+  --load="module-native-protocol-unix" 2>/dev/null
+pactl set-default-sink null
+
+mk() { ffmpeg -v error -y "$@"; }
+red="-f lavfi -i color=c=red:size=640x480:rate=25:duration=3"
+tone="-f lavfi -i sine=frequency=440:duration=3:sample_rate=22050"
+mk $red $tone -c:v libx264 -c:a libmp3lame "$work/h264.avi"
+mk $red $tone -c:v msvideo1 -c:a adpcm_ms "$work/msvideo1.avi"
+mk $red $tone -c:v mpeg2video -c:a mp2 -f vob "$work/mpeg2.mpg"
+mk -f lavfi -i testsrc=size=640x480:rate=25:duration=10 -f lavfi -i sine=duration=10 -c:v libx264 -c:a libmp3lame "$work/moving.avi"
+mk $tone -c:a adpcm_ms "$work/adpcm.wav"
+cp "$here/build/lumivo" "$here/build/lumivo-clipengine.so" "$work/"
+lumivo=("$work/lumivo" --show)
+player=(mpv --no-config --really-quiet)
+
+# First frame of a red clip, in ms.
+first() { (cd "$work" && rm -f lumivo.INI && "$tools/firstpaint" 255 0 0 20000 "$@" | sed -n 's/.*paint_ms=\([0-9.-]*\).*/\1/p'); }
+# CPU seconds used between seconds 2 and 8 of playing the moving clip.
+cpu() {
+  (cd "$work" && rm -f lumivo.INI && exec "$@" "$work/moving.avi" >/dev/null 2>&1) &
+  local pid=$!
+  sleep 2
+  local a b
+  a=$(awk '{print $14 + $15}' "/proc/$pid/stat")
+  sleep 6
+  b=$(awk '{print $14 + $15}' "/proc/$pid/stat")
+  kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true
+  awk -v a="$a" -v b="$b" -v hz="$(getconf CLK_TCK)" 'BEGIN {printf "%.0f", (b - a) * 1000 / hz / 6}'
+}
+# Seconds of sound heard from a 3-second clip.
+heard() {
+  parec -d null.monitor --file-format=wav "$work/heard.wav" &
+  local rec=$!
+  sleep 0.3
+  (cd "$work" && rm -f lumivo.INI && exec "$@" "$work/adpcm.wav" >/dev/null 2>&1) &
+  local pid=$!
+  sleep 5
+  kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true
+  kill "$rec"; wait "$rec" 2>/dev/null || true
+  python3 - "$work/heard.wav" <<'PY'
+import sys, wave, array
+w = wave.open(sys.argv[1]); rate, ch = w.getframerate(), w.getnchannels()
+s = array.array('h', w.readframes(w.getnframes()))
+block = rate // 100 * ch  # 10 ms
+loud = [max(map(abs, s[i:i + block]), default=0) > 500 for i in range(0, len(s), block)]
+on = [i for i, l in enumerate(loud) if l]
+print("%.2f" % ((on[-1] - on[0] + 1) / 100 if on else 0))
+PY
+}
+
+declare -A results
+for r in $(seq "$runs"); do
+  for clip in h264.avi msvideo1.avi mpeg2.mpg; do
+    results[mpv_$clip]+="$(first "${player[@]}" "$work/$clip") "
+    results[lumivo_$clip]+="$(first "${lumivo[@]}" "$work/$clip") "
+  done
+  results[mpv_cpu]+="$(cpu "${player[@]}") "
+  results[lumivo_cpu]+="$(cpu "${lumivo[@]}") "
+  results[mpv_sound]+="$(heard "${player[@]}") "
+  results[lumivo_sound]+="$(heard "${lumivo[@]}") "
+done
+
+stats() { tr ' ' '\n' | grep -v '^$' | sort -n | awk '{a[NR]=$1} END {printf "best %s, median %s", a[1], a[int((NR+1)/2)]}'; }
+median() { tr ' ' '\n' <<<"${results[$1]}" | grep -v '^$' | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+echo "clips, $runs alternating runs each (load: $(cut -d' ' -f1-3 /proc/loadavg))"
+for clip in h264.avi msvideo1.avi mpeg2.mpg; do
+  for p in mpv lumivo; do
+    printf '%-45s %s\n' "$p, first frame of $clip (ms)" "$(stats <<<"${results[${p}_$clip]}")"
+  done
+done
+for p in mpv lumivo; do
+  printf '%-45s %s\n' "$p, CPU while 640 x 480 H.264 plays (ms/s)" "$(stats <<<"${results[${p}_cpu]}")"
+  printf '%-45s %s\n' "$p, sound heard of a 3 s ADPCM WAV (s)" "$(stats <<<"${results[${p}_sound]}")"
+done
+ratio() { awk -v a="$(median "$1")" -v b="$(median "$2")" 'BEGIN {printf "%.2f", a / b}'; }
+echo "medians, lumivo / mpv: first frame H.264 AVI $(ratio lumivo_h264.avi mpv_h264.avi)," \
+  "MS Video 1 AVI $(ratio lumivo_msvideo1.avi mpv_msvideo1.avi), MPEG-2 $(ratio lumivo_mpeg2.mpg mpv_mpeg2.mpg);" \
+  "CPU $(ratio lumivo_cpu mpv_cpu)"
