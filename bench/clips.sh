@@ -38,7 +38,7 @@ red="-f lavfi -i color=c=red:size=640x480:rate=25:duration=3"
 tone="-f lavfi -i sine=frequency=440:duration=3:sample_rate=22050"
 mk $red $tone -c:v libx264 -c:a libmp3lame "$work/h264.avi"
 mk $red $tone -c:v msvideo1 -c:a adpcm_ms "$work/msvideo1.avi"
-mk $red $tone -c:v mpeg2video -c:a mp2 -f vob "$work/mpeg2.mpg"
+mk $red $tone -c:v mpeg2video -c:a mp2 -f vob "$work/mpeg2.mpeg"
 mk -f lavfi -i testsrc=size=640x480:rate=25:duration=10 -f lavfi -i sine=duration=10 -c:v libx264 -c:a libmp3lame "$work/moving.avi"
 mk $tone -c:a adpcm_ms "$work/adpcm.wav"
 cp "$here/build/lumivo" "$here/build/lumivo-clipengine.so" "$work/"
@@ -82,7 +82,7 @@ PY
 
 declare -A results
 for r in $(seq "$runs"); do
-  for clip in h264.avi msvideo1.avi mpeg2.mpg; do
+  for clip in h264.avi msvideo1.avi mpeg2.mpeg; do
     results[mpv_$clip]+="$(first "${player[@]}" "$work/$clip") "
     results[lumivo_$clip]+="$(first "${lumivo[@]}" "$work/$clip") "
   done
@@ -95,7 +95,7 @@ done
 stats() { tr ' ' '\n' | grep -v '^$' | sort -n | awk '{a[NR]=$1} END {printf "best %s, median %s", a[1], a[int((NR+1)/2)]}'; }
 median() { tr ' ' '\n' <<<"${results[$1]}" | grep -v '^$' | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 echo "clips, $runs alternating runs each (load: $(cut -d' ' -f1-3 /proc/loadavg))"
-for clip in h264.avi msvideo1.avi mpeg2.mpg; do
+for clip in h264.avi msvideo1.avi mpeg2.mpeg; do
   for p in mpv lumivo; do
     printf '%-45s %s\n' "$p, first frame of $clip (ms)" "$(stats <<<"${results[${p}_$clip]}")"
   done
@@ -106,5 +106,5 @@ for p in mpv lumivo; do
 done
 ratio() { awk -v a="$(median "$1")" -v b="$(median "$2")" 'BEGIN {printf "%.2f", a / b}'; }
 echo "medians, lumivo / mpv: first frame H.264 AVI $(ratio lumivo_h264.avi mpv_h264.avi)," \
-  "MS Video 1 AVI $(ratio lumivo_msvideo1.avi mpv_msvideo1.avi), MPEG-2 $(ratio lumivo_mpeg2.mpg mpv_mpeg2.mpg);" \
+  "MS Video 1 AVI $(ratio lumivo_msvideo1.avi mpv_msvideo1.avi), MPEG-2 $(ratio lumivo_mpeg2.mpeg mpv_mpeg2.mpeg);" \
   "CPU $(ratio lumivo_cpu mpv_cpu)"

@@ -11,7 +11,7 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 warmup=${1:-5}
 minutes=${2:-20}
-"$here/scripts/install-packages" xvfb xdotool gstreamer1.0-tools python3
+"$here/scripts/install-packages" xvfb xdotool ffmpeg python3
 "$here/scripts/setup" >&2
 
 work=$(mktemp -d)
@@ -28,7 +28,7 @@ source "$here/scripts/xvfb.sh"
 mkdir -m 700 "$work/runtime"
 export XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb
 
-# The items: pictures and sounds written here, clips made with GStreamer, GIFs from the tests.
+# The items: pictures and sounds written here, photos and clips made with FFmpeg, GIFs from the tests.
 media="$work/media"
 mkdir "$media"
 python3 - "$media" <<'PY'
@@ -54,13 +54,12 @@ for i in range(4):
     wav(f'{out}/tone{i}.wav', 1500)
     midi(f'{out}/note{i}.mid')
 PY
+sources=(testsrc smptebars rgbtestsrc testsrc2 smptehdbars yuvtestsrc pal75bars mandelbrot)
 for i in 0 1 2 3 4 5 6 7; do
-  gst-launch-1.0 -q videotestsrc num-buffers=1 pattern=$i ! video/x-raw,width=3000,height=2000 ! jpegenc ! \
-    filesink location="$media/photo$i.jpg"
+  ffmpeg -v error -y -f lavfi -i "${sources[$i]}=size=3000x2000" -frames:v 1 "$media/photo$i.jpg"
 done
 for i in 0 1 2 3; do
-  gst-launch-1.0 -q videotestsrc num-buffers=20 pattern=$i ! video/x-raw,width=320,height=240,framerate=10/1 ! \
-    jpegenc ! avimux ! filesink location="$media/clip$i.avi"
+  ffmpeg -v error -y -f lavfi -i "${sources[$i]}=size=320x240:rate=10:duration=2" -c:v mjpeg "$media/clip$i.avi"
 done
 gifs=("$here"/tests/data/gif/pillow/Tests/images/dispose_*.gif "$here"/tests/data/gif/wuffs/test/data/*.gif)
 playlist="$work/show.txt"

@@ -268,8 +268,13 @@ public:
         m_atEnd = false;
         m_fromMs = ms;
         m_playedMs = 0;
-        if (m_running)
+        if (m_running) {
+            // Told to play: it plays on from there, also if mpv had paused itself at the end
+            // while the report of that end was still waiting.
+            int flag = 0;
+            mpv_set_property(m_mpv, "pause", MPV_FORMAT_FLAG, &flag);
             m_clock.start();
+        }
     }
     qint64 Position() const override
     {
@@ -368,13 +373,18 @@ private:
         const qint64 played = m_playedMs + (m_running ? m_clock.elapsed() : 0);
         const qint64 remaining = Duration() - m_fromMs - played;
         if (!m_running || remaining <= 10) {
-            Emit({TClipEvent::Ended, {}});
+            Ended();
             return;
         }
         QTimer::singleShot(int(qMin<qint64>(remaining, 10000)), &m_context, [this] {
             if (m_atEnd)
-                Emit({TClipEvent::Ended, {}});
+                Ended();
         });
+    }
+    void Ended()
+    {
+        m_running = false; // mpv has paused at the end
+        Emit({TClipEvent::Ended, {}});
     }
 
     void ReadVideoSize()

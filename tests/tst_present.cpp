@@ -139,6 +139,10 @@ void TestPresent::playerReports()
     QVERIFY(player.IsOpen());
     player.Play();
     QCOMPARE(WaitForReport(reports), int(TMediaPlayer::nvSuccessful)); // played to its end
+    player.Play(); // again from the start
+    QTest::qWait(100);
+    player.Previous(); // back to the start while it plays: it plays on to the end
+    QCOMPARE(WaitForReport(reports), int(TMediaPlayer::nvSuccessful));
 
     player.Open(); // the same clip again
     player.Play();
@@ -174,9 +178,22 @@ void TestPresent::playerErrors()
         QVERIFY(!e.Message.isEmpty());
     }
     QVERIFY(!player.IsOpen());
-    player.FileName = Path("broken.wav");
-    QVERIFY_THROWS_EXCEPTION(EMCIDeviceError, player.Open());
-    QVERIFY(!player.IsOpen());
+    // Nothing in it can be played: a damaged header, a video of a codec nobody knows. It is
+    // refused at once, never "played" in silence, and the message names the file.
+    QVERIFY(Ffmpeg(Path("known.avi"), {"-f", "lavfi", "-i", "color=size=64x48:duration=1", "-c:v", "mjpeg"}));
+    QFile known(Path("known.avi"));
+    QVERIFY(known.open(QIODevice::ReadOnly));
+    QVERIFY(Write(Path("unknown.avi"), known.readAll().replace("MJPG", "QQQQ")));
+    for (const char* file : {"broken.wav", "unknown.avi"}) {
+        player.FileName = Path(file);
+        try {
+            player.Open();
+            QFAIL(file);
+        } catch (const EMCIDeviceError& e) {
+            QVERIFY2(e.Message.contains(player.FileName), qPrintable(e.Message));
+        }
+        QVERIFY(!player.IsOpen());
+    }
 }
 
 void TestPresent::playerPositionAndVideoSize_data()
