@@ -187,8 +187,9 @@ void TGifImage::NextFrame()
         Compose();
         return;
     }
-    DrawFrame(m_currentFrame);
-    update();
+    // Only what the frame changed is painted again: a small animation in a big window
+    // costs the X server no more than the animation itself.
+    update(PlacedRect(DrawFrame(m_currentFrame)));
 }
 
 namespace {
@@ -248,12 +249,14 @@ QImage NewCanvas(const QSize& size)
 
 } // namespace
 
-void TGifImage::DrawFrame(int n)
+QRect TGifImage::DrawFrame(int n)
 {
     const gif::TGifFile& file = *m_gifFile;
     const gif::TGifRect canvas = file.Canvas();
     const gif::TGifSubImage& frame = file.SubImage(n);
+    QRect changed = CanvasRect(frame, canvas);
     if (n == 1) {
+        changed = QRect(0, 0, canvas.Width, canvas.Height);
         // The animation starts afresh on a clear canvas; one of that size is reused.
         const QSize size(canvas.Width, canvas.Height);
         if (m_picture.size() != size || m_picture.format() != QImage::Format_ARGB32_Premultiplied)
@@ -264,6 +267,8 @@ void TGifImage::DrawFrame(int n)
         const gif::TGifSubImage& previous = file.SubImage(n - 1);
         const QRect rect = CanvasRect(previous, canvas);
         const int disposal = previous.Disposal();
+        if (disposal == 2 || disposal == 3)
+            changed |= rect;
         if (disposal == 2) {
             for (int y = rect.top(); y <= rect.bottom(); ++y)
                 std::fill_n(reinterpret_cast<QRgb*>(m_picture.scanLine(y)) + rect.left(), rect.width(), 0);
@@ -272,13 +277,14 @@ void TGifImage::DrawFrame(int n)
         }
     }
     if (m_picture.isNull())
-        return;
+        return changed;
     if (frame.Disposal() == 3) {
         if (m_saved.size() != m_picture.size())
             m_saved = NewCanvas(m_picture.size());
         CopyRect(m_picture, m_saved, CanvasRect(frame, canvas));
     }
     PaintIndices(m_picture, frame, frame.Left - canvas.Left, frame.Top - canvas.Top);
+    return changed;
 }
 
 void TGifImage::Compose()
@@ -355,6 +361,18 @@ void TImage::SetStretch(bool value)
 {
     m_stretch = value;
     update();
+}
+
+QRect TImage::PlacedRect(const QRect& part) const
+{
+    if (m_picture.isNull() || part.isEmpty())
+        return QRect();
+    const QRect placed = ImagePlacement(m_picture.size(), size(), m_stretch, m_proportional, m_center);
+    const qreal sx = qreal(placed.width()) / m_picture.width(), sy = qreal(placed.height()) / m_picture.height();
+    // A pixel more on every side: smooth scaling blends each pixel with its neighbours.
+    return QRectF(placed.x() + part.x() * sx, placed.y() + part.y() * sy, part.width() * sx, part.height() * sy)
+        .toAlignedRect()
+        .adjusted(-1, -1, 1, 1);
 }
 
 void TImage::paintEvent(QPaintEvent*)

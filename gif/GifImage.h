@@ -36,6 +36,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // Where a part of the picture is drawn in this control.
+    QRect PlacedRect(const QRect& part) const;
     QImage m_picture;
 
 private:
@@ -87,7 +89,7 @@ protected:
 
 private:
     void TimerTick();
-    void DrawFrame(int n);
+    QRect DrawFrame(int n); // the part of the canvas it changed
     void Compose();
     void SyncTimer();
 

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QPointer>
 #include <QTemporaryDir>
+#include <QPaintEvent>
 #include <QTest>
 #include <QTimer>
 
@@ -228,6 +229,26 @@ void TestGifImage::laterFramesDrawnOverFrameOne()
     QCOMPARE(control.Picture().pixel(10, 4), Colour(1));
     control.NextFrame(); // back to frame 1: the build-up is discarded
     QCOMPARE(control.Picture().pixel(15, 7), Colour(1));
+
+    // In sight, a frame paints again only what it changed (here drawn ten times larger).
+    struct TPaints : QObject {
+        QRegion region;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint)
+                region += static_cast<QPaintEvent*>(event)->region();
+            return false;
+        }
+    } paints;
+    control.SetStretch(true);
+    control.resize(160, 80);
+    control.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&control));
+    QCoreApplication::processEvents();
+    control.installEventFilter(&paints);
+    control.NextFrame();
+    QTRY_VERIFY(!paints.region.isEmpty());
+    QCOMPARE(paints.region.boundingRect(), QRect(99, 49, 61, 31));
 }
 
 void TestGifImage::noDelays()
