@@ -11,6 +11,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QMouseEvent>
 #include <QTextDocument>
 #include <QFileIconProvider>
@@ -20,9 +21,13 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStorageInfo>
 #include <QStyle>
 
+#include <algorithm>
+
+#include <malloc.h>
 #include <unistd.h>
 
 TOnFirstUse<TPlaylistWizard> PlaylistWizard;
@@ -108,8 +113,11 @@ TPlaylistWizard::TPlaylistWizard(const QString& startFolder, QWidget* parent) : 
     FileList->setObjectName(QStringLiteral("FileList"));
     FileList->setGeometry(225, 104, 201, 141);
     FileList->setSelectionMode(QAbstractItemView::SingleSelection);
-    for (QListWidget* list : {FolderList, FileList})
+    for (QListWidget* list : {FolderList, FileList}) {
         list->setIconSize({16, 16});
+        // Every line is as high as the first: a list of 100 000 files is laid out at once.
+        list->setUniformItemSizes(true);
+    }
     FilterBox = new QComboBox(this);
     FilterBox->setObjectName(QStringLiteral("FilterBox"));
     FilterBox->setGeometry(224, 248, 206, 19);
@@ -269,6 +277,41 @@ bool TPlaylistWizard::SetDirectory(const QString& folder)
     return true;
 }
 
+const TPlaylistWizard::TListing& TPlaylistWizard::List(const QString& path)
+{
+    // A folder that has not changed since it was read (its entries change its time) is not
+    // read again: opening the wizard again on a folder of many files costs no reading.
+    const QDateTime modified = QFileInfo(path).lastModified();
+    if (m_listing.Path == path && m_listing.Masks == m_masks && m_listing.Modified == modified && modified.isValid())
+        return m_listing;
+    m_listing = TListing{path, m_masks, modified, {}, {}};
+    // One read of the folder for its subfolders and its files of the mask (names of any
+    // case), each sorted by name without regard to case.
+    QStringList patterns;
+    for (const QString& mask : m_masks)
+        patterns << QRegularExpression::wildcardToRegularExpression(mask.trimmed());
+    const QRegularExpression match(patterns.join(QLatin1Char('|')), QRegularExpression::CaseInsensitiveOption);
+    QDirIterator entries(path, QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    while (entries.hasNext()) {
+        entries.next();
+        const QFileInfo info = entries.fileInfo();
+        const QString name = info.fileName();
+        if (info.isDir()) {
+            if (!info.isHidden())
+                m_listing.Folders << name;
+        } else if (info.isFile() && !info.isHidden() && match.match(name).hasMatch()) {
+            m_listing.Files << name;
+        }
+    }
+    const auto byName = [](const QString& a, const QString& b) {
+        const int c = a.compare(b, Qt::CaseInsensitive);
+        return c ? c < 0 : a < b;
+    };
+    std::sort(m_listing.Folders.begin(), m_listing.Folders.end(), byName);
+    std::sort(m_listing.Files.begin(), m_listing.Files.end(), byName);
+    return m_listing;
+}
+
 void TPlaylistWizard::Refresh()
 {
     SetApplicationWideCursor(crHourGlass);
@@ -296,9 +339,8 @@ void TPlaylistWizard::Refresh()
         walked = Join(walked, parts[i]);
         current = addFolder(parts[i], walked, i + 1, true);
     }
-    const QDir dir(path);
-    const QStringList folders = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
-    for (const QString& name : folders)
+    const TListing& listing = List(path);
+    for (const QString& name : listing.Folders)
         addFolder(name, Join(path, name), int(parts.size()) + 1, false);
     FolderList->setCurrentItem(current);
 
@@ -308,17 +350,13 @@ void TPlaylistWizard::Refresh()
     // Files of the mask, without regard to case, sorted by name.
     const QString selected = FileList->currentItem() ? FileList->currentItem()->text() : QString();
     FileList->clear();
-    QDir files(path);
-    files.setNameFilters(m_masks);
-    files.setFilter(QDir::Files); // name filters ignore case without QDir::CaseSensitive
-    files.setSorting(QDir::Name | QDir::IgnoreCase);
     const QIcon fileIcon = icons.icon(QFileIconProvider::File);
     // Items made apart from the list and added to it one by one: an item made with the
     // list as its parent is looked up in the whole list, which made large folders take
     // quadratic time.
     FileList->setUpdatesEnabled(false);
     QListWidgetItem* reselected = nullptr;
-    for (const QString& name : files.entryList()) {
+    for (const QString& name : listing.Files) {
         auto* item = new QListWidgetItem(fileIcon, name);
         FileList->addItem(item);
         if (name == selected)
@@ -421,4 +459,14 @@ void TPlaylistWizard::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     CenterOnDesktop(this);
     Refresh();
+}
+
+void TPlaylistWizard::hideEvent(QHideEvent* event)
+{
+    QDialog::hideEvent(event);
+    // The lists' items go while the wizard is closed (a folder of 100 000 files makes
+    // tens of megabytes of them); the names read stay, for the next opening.
+    FileList->clear();
+    FolderList->clear();
+    ::malloc_trim(0);
 }

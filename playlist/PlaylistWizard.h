@@ -4,6 +4,7 @@
 #include "platform/FileDialog.h"
 
 #include <QDialog>
+#include <QDateTime>
 #include <QDir>
 #include <QHash>
 
@@ -74,8 +75,18 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
+    // What a folder holds: its subfolders and its files of the mask, as last read.
+    struct TListing {
+        QString Path;
+        QStringList Masks;
+        QDateTime Modified;
+        QStringList Folders, Files;
+    };
+    const TListing& List(const QString& path);
+    TListing m_listing;
     QHash<QString, QByteArray> m_lineBytes; // loaded lines that are not UTF-8, by their text
     void FillDrives();
     void DriveBoxChange();

@@ -511,6 +511,11 @@ void TestPlaylist::wizardListsItsFolderWhenShown()
     PlaylistWizard->show();
     QCOMPARE(PlaylistWizard->FileList->count(), 1);
     PlaylistWizard->hide();
+    QCOMPARE(PlaylistWizard->FileList->count(), 0); // its lines go while it is closed
+    Write("two.JPG", "x"); // a file that came meanwhile is there at the next opening
+    PlaylistWizard->show();
+    QCOMPARE(PlaylistWizard->FileList->count(), 2);
+    PlaylistWizard->hide();
     QDir::setCurrent(m_dir.path());
 }
 
