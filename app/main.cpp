@@ -14,6 +14,7 @@
 #include "platform/WindowGeometry.h"
 #include "playlist/PlaylistFile.h"
 #include "presentation/PictureLoader.h"
+#include "presentation/Present.h"
 #include "presentation/PresentationGate.h"
 #include "platform/AppTitle.h"
 
@@ -91,7 +92,7 @@ int main(int argc, char* argv[])
     // thread while the windows are built.
     if (commandLine->SlideShow && !request.Files.isEmpty())
         if (const QScreen* screen = QGuiApplication::primaryScreen())
-            PreloadPicture(request.Files.first(), ScreenPixels(screen));
+            PreloadPicture(request.Files.first(), PictureDecodeSize(screen, false));
     TSingleInstance instance(settingsFile, [](const TInstanceRequest& requested) {
         presentation::RunWhenIdle(MainForm, [requested] {
             MainForm->ComeBackClick();

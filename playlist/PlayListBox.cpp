@@ -47,6 +47,14 @@ QString TPlayListBox::SelectedLine() const { return SelectedItem()->text(); }
 
 QString TPlayListBox::SelectedFilePath() const { return LineFilePath(BytesOf(SelectedItem())); }
 
+QString TPlayListBox::FilePathAt(int index) const
+{
+    const QListWidgetItem* line = item(index);
+    if (!line)
+        throw EListIndexError(index);
+    return LineFilePath(BytesOf(line));
+}
+
 QByteArray TPlayListBox::BytesOf(const QListWidgetItem* line)
 {
     // Only a line whose bytes its text does not give back carries them.

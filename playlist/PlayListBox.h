@@ -20,6 +20,8 @@ public:
     QString SelectedLine() const;
     // The path of the file the selected line names (LineFilePath), or the same error.
     QString SelectedFilePath() const;
+    // The path of the file line `index` names (LineFilePath).
+    QString FilePathAt(int index) const;
 
     // Lines as text; text given is kept as UTF-8.
     QStringList Lines() const;

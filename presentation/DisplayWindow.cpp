@@ -8,6 +8,8 @@
 #include "platform/HandlerGuard.h"
 #include "platform/WindowGeometry.h"
 #include "presentation/MediaPlayer.h"
+#include "presentation/Present.h"
+#include "presentation/PresentationGate.h"
 #include "presentation/QtGifHost.h"
 
 #include <QAction>
@@ -234,10 +236,21 @@ void TDisplayWindow::resizeEvent(QResizeEvent* event)
     AdditionalPanel->setGeometry(0, height() - StripHeight, width(), StripHeight);
     if (m_gifFills)
         GifImage->setGeometry(DisplayArea());
+    // Larger than the picture was decoded for: decoded again once nothing else is presented.
+    if (!PictureFile.isEmpty() && !m_sharpenPending) {
+        m_sharpenPending = true;
+        QTimer::singleShot(0, this, [this] {
+            presentation::RunGuardedWhenIdle(this, [this] {
+                m_sharpenPending = false;
+                SharpenPicture(*this);
+            });
+        });
+    }
 }
 
 void TDisplayWindow::ApplyPictureLayout()
 {
+    PictureFile.clear();
     ViewPanel->show();
     AnimationPanel->hide();
     VolumeBar->hide();
@@ -251,6 +264,7 @@ void TDisplayWindow::ApplyPictureLayout()
 
 void TDisplayWindow::ApplyAnimationLayout()
 {
+    PictureFile.clear();
     ViewPanel->hide();
     AnimationPanel->show();
     VolumeBar->hide();
@@ -262,6 +276,7 @@ void TDisplayWindow::ApplyAnimationLayout()
 
 void TDisplayWindow::ApplyClipLayout()
 {
+    PictureFile.clear();
     ViewPanel->show();
     AnimationPanel->hide();
     VolumeBar->show();

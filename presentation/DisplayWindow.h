@@ -72,6 +72,10 @@ public:
     // newer one has begun (a GIF whose decode let messages run) does not show itself.
     quint64 PresentationSerial = 0;
 
+    // The picture shown, and the size it was decoded for (empty while none is shown).
+    QString PictureFile;
+    QSize PictureFit;
+
     // The client area above the bottom strip, which the animation control fills.
     QRect DisplayArea() const;
 
@@ -111,6 +115,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    bool m_sharpenPending = false;
     void LoadGif(const QString& fileName);
     void FormClose(bool& allowed);
     void PlaceOnScreen();

@@ -11,13 +11,16 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
+#include <QThreadPool>
+#include <QTimer>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QScreen>
 
+#include <atomic>
 #include <exception>
-#include <future>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -96,16 +99,37 @@ QImage LoadNow(const QString& fileName, const QSize& fitInto)
     throw ELumivoError(QStringLiteral("Unknown picture file extension (.%1)").arg(extension));
 }
 
-struct Preloaded {
-    QString fileName;
-    QSize fitInto;
-    std::future<QImage> picture;
+// One load on a worker of the thread pool; whoever holds it may take its result when done.
+struct TLoad {
+    QString FileName;
+    QSize FitInto;
+    std::atomic<bool> Done{false};
+    QImage Picture;
+    std::exception_ptr Error;
 };
 
-Preloaded& PreloadSlot()
+std::shared_ptr<TLoad> StartLoad(const QString& fileName, const QSize& fitInto)
 {
-    static Preloaded slot;
-    return slot;
+    auto load = std::make_shared<TLoad>();
+    load->FileName = fileName;
+    load->FitInto = fitInto;
+    // The pool's threads are waited for when the program ends; a load stops at once then.
+    QThreadPool::globalInstance()->start([load] {
+        try {
+            load->Picture = LoadNow(load->FileName, load->FitInto);
+        } catch (...) {
+            load->Error = std::current_exception();
+        }
+        load->Done = true;
+    });
+    return load;
+}
+
+// The picture being loaded ahead, if any.
+std::shared_ptr<TLoad>& Preloaded()
+{
+    static std::shared_ptr<TLoad> load;
+    return load;
 }
 
 } // namespace
@@ -116,45 +140,45 @@ void PreloadPicture(const QString& fileName, const QSize& fitInto)
     if (extension != QLatin1String("jpg") && extension != QLatin1String("jpeg") && extension != QLatin1String("bmp") &&
         extension != QLatin1String("ico"))
         return;
-    Preloaded& slot = PreloadSlot();
-    if (slot.picture.valid())
-        slot.picture.wait();
-    slot = {fileName, fitInto, std::async(std::launch::async, [fileName, fitInto] { return LoadNow(fileName, fitInto); })};
+    std::shared_ptr<TLoad>& slot = Preloaded();
+    if (slot && slot->FileName == fileName && slot->FitInto == fitInto)
+        return; // on its way already
+    // A load ahead that nobody took is left to finish on its own; it is not waited for.
+    slot = StartLoad(fileName, fitInto);
 }
 
 QImage LoadPicture(const QString& fileName, const QSize& fitInto)
 {
-    Preloaded& slot = PreloadSlot();
-    if (slot.picture.valid() && slot.fileName == fileName && slot.fitInto == fitInto)
-        return slot.picture.get(); // the result, or the error, of the load begun earlier
+    std::shared_ptr<TLoad> load;
+    std::shared_ptr<TLoad>& slot = Preloaded();
+    if (slot && slot->FileName == fileName && slot->FitInto == fitInto)
+        load = std::exchange(slot, nullptr); // the result, or the error, of the load begun earlier
     const QCoreApplication* application = QCoreApplication::instance();
-    if (!application || QThread::currentThread() != application->thread())
+    if (!load && (!application || QThread::currentThread() != application->thread()))
         return LoadNow(fileName, fitInto);
-    // On the user interface's thread the load runs on a worker while the window goes on
-    // answering (painting, a second start, a termination signal); the presentation is busy
-    // meanwhile, so nothing else is presented in its middle. A load stops at once when the
-    // program ends, so the wait for the worker is short.
-    QImage picture;
-    std::exception_ptr error;
-    std::unique_ptr<QThread> worker(QThread::create([&] {
-        try {
-            picture = LoadNow(fileName, fitInto);
-        } catch (...) {
-            error = std::current_exception();
-        }
-    }));
-    {
+    if (!load)
+        load = StartLoad(fileName, fitInto);
+    if (!load->Done) {
+        // On the user interface's thread the load runs on a worker while the window goes on
+        // answering (painting, a second start, a termination signal); the presentation is
+        // busy meanwhile, so nothing else is presented in its middle. A load stops at once
+        // when the program ends, so the wait is short then too.
         presentation::TBusyScope busy;
         QEventLoop loop;
-        QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
-        worker->start();
-        if (!worker->isFinished())
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (load->Done)
+                loop.quit();
+        });
+        poll.start(2);
+        if (!load->Done)
             loop.exec(QEventLoop::ExcludeUserInputEvents);
-        worker->wait();
+        while (!load->Done) // the loop ended early (the program is quitting)
+            QThread::msleep(1);
     }
-    if (error)
-        std::rethrow_exception(error);
-    return picture;
+    if (load->Error)
+        std::rethrow_exception(load->Error);
+    return std::move(load->Picture);
 }
 
 QSize ScreenPixels(const QScreen* screen)

@@ -50,10 +50,13 @@ void PresentPicture(TDisplayWindow& window, const QString& fileName, bool fullSc
     window.ApplyPictureLayout();
     QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
     const quint64 presentation = window.PresentationSerial;
-    QImage picture = LoadPicture(fileName, ScreenPixels(screen));
+    const QSize fit = PictureDecodeSize(screen, fullScreen);
+    QImage picture = LoadPicture(fileName, fit);
     if (presentation != window.PresentationSerial)
         return; // a newer presentation began meanwhile
     window.Image->SetPicture(std::move(picture));
+    window.PictureFile = fileName;
+    window.PictureFit = fit;
     if (!fullScreen) {
         const QSize outer = window.frameGeometry().size();
         if (PictureOuterSize(outer) != outer) {
@@ -128,6 +131,35 @@ void PresentFile(TDisplayWindow& window, const QString& fileName, TMediaKind kin
         if (named == message)
             throw;
         throw ELumivoError(named);
+    }
+}
+
+QSize PictureDecodeSize(const QScreen* screen, bool fullScreen)
+{
+    if (fullScreen || !screen)
+        return ScreenPixels(screen);
+    return (QSizeF(PictureWindowLimit) * screen->devicePixelRatio()).toSize().boundedTo(ScreenPixels(screen));
+}
+
+void SharpenPicture(TDisplayWindow& window)
+{
+    if (window.PictureFile.isEmpty() || !window.Image->isVisible())
+        return;
+    QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    const QSize shown = (QSizeF(window.Image->size()) * window.devicePixelRatioF()).toSize();
+    const QSize full = ScreenPixels(screen);
+    if (window.PictureFit == full || (shown.width() <= window.PictureFit.width() && shown.height() <= window.PictureFit.height()))
+        return;
+    const quint64 presentation = ++window.PresentationSerial;
+    const QString fileName = window.PictureFile;
+    try {
+        QImage picture = LoadPicture(fileName, full);
+        if (presentation != window.PresentationSerial)
+            return; // something else was presented meanwhile
+        window.Image->SetPicture(std::move(picture));
+        window.PictureFit = full;
+    } catch (const std::exception&) {
+        // The file has gone or changed since it was shown: the picture stays as it is.
     }
 }
 

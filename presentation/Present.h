@@ -9,6 +9,7 @@
 #include <QSize>
 #include <QString>
 
+class QScreen;
 class TDisplayWindow;
 
 // Where the animation control takes a GIF's file name from.
@@ -24,6 +25,14 @@ void PresentFile(TDisplayWindow& window, const QString& fileName, TMediaKind kin
 // the desktop, at the size it had before full screen). Acts at once whether the window is
 // shown or not, and does not show it.
 void SetFullScreen(TDisplayWindow& window, bool on);
+
+// The size a picture is decoded for: the screen's in full-screen mode, otherwise the
+// largest window a picture is shown in, in device pixels.
+QSize PictureDecodeSize(const QScreen* screen, bool fullScreen);
+
+// A picture shown larger than it was decoded for (full screen switched on, the window
+// made larger) is decoded again for the screen.
+void SharpenPicture(TDisplayWindow& window);
 
 // The size rules of a picture: an outer size above 780 x 580 becomes 780 x 580; a client
 // area narrower or lower than 30 becomes 30 x 91.

@@ -7,8 +7,11 @@
 #include "presentation/DisplayWindow.h"
 #include "presentation/MediaPlayer.h"
 #include "presentation/Present.h"
+#include "presentation/PictureLoader.h"
 #include "presentation/PresentationGate.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTimer>
 
 TSlideShow::TSlideShow(TPlayListBox* playList, QTimer* timer, TDisplayWindow* display, std::function<bool()> fullScreen,
@@ -71,8 +74,23 @@ void TSlideShow::PresentSlide()
         ContinueAfterClip = true;
         break;
     case mkNone:
-        break; // the show halts here, silently
+        return; // the show halts here, silently
     }
+    PreloadNext();
+}
+
+void TSlideShow::PreloadNext()
+{
+    // The next picture is decoded while this item is shown, for the size it will be shown
+    // at, so that the step to it only puts it on screen.
+    const int count = m_playList->count();
+    if (count < 2 || m_playList->SelectedIndex() < 0)
+        return;
+    const QString next = m_playList->FilePathAt((m_playList->SelectedIndex() + 1) % count);
+    if (ClassifyMediaFile(next) != mkPicture)
+        return;
+    const QScreen* screen = m_display->screen() ? m_display->screen() : QGuiApplication::primaryScreen();
+    PreloadPicture(next, PictureDecodeSize(screen, m_fullScreen && m_fullScreen()));
 }
 
 void TSlideShow::Start()

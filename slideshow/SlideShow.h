@@ -36,6 +36,7 @@ public:
 
 private:
     void PresentSlide();
+    void PreloadNext();
     void Advance();
     void SyncTimer();
 
