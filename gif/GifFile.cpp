@@ -392,7 +392,7 @@ void TGifFile::Count(int64_t bytes)
 // damaged stream is measured up to the damage: the load then fails at the same place.
 int64_t TGifFile::Measure(Reader& reader)
 {
-    int64_t need = 0;
+    int64_t need = 0, allPixels = 0, largestImage = 0;
     TGifRect screen, firstImage;
     bool restores = false; // a frame is to be disposed of by restoring what was under it
     m_measuredData.clear();
@@ -428,6 +428,8 @@ int64_t TGifFile::Measure(Reader& reader)
                 reader.Byte(); // code size
                 const int64_t data = reader.SkipSubBlocks(blocks);
                 need += ImageRecordBytes + pixels + data + int64_t(sizeof(size_t)) * blocks;
+                allPixels += pixels;
+                largestImage = std::max(largestImage, pixels);
                 m_measuredData.emplace_back(size_t(data), size_t(blocks));
                 if (pixels > 0)
                     m_pixelArenaBytes += ArenaSlice(size_t(pixels + TBigByteArray::TailSlack));
@@ -442,6 +444,12 @@ int64_t TGifFile::Measure(Reader& reader)
         }
     } catch (const EInOutError&) {
         // the stream ends early: measured as far as it goes
+    }
+    // Kept compressed, the images need room for one decoded at a time only.
+    m_framesOnDemand = allPixels > FramesOnDemandAbove;
+    if (m_framesOnDemand) {
+        need += largestImage - allPixels;
+        m_pixelArenaBytes = 0;
     }
     m_canvasBytesPerPixel = restores ? 2 * ComposedBytesPerPixel : ComposedBytesPerPixel;
     m_canvas = firstImage;
@@ -501,7 +509,9 @@ void TGifFile::Load(Reader& reader)
             image->Extensions = std::move(extensions);
             Count(ImageRecordBytes);
             ReadImage(reader, *image);
-            image->Decode(pump);
+            image->Decode(pump); // every image once, so that a damaged one fails the load
+            if (m_framesOnDemand)
+                image->Pixels.reset();
             m_subImages.push_back(std::move(image));
             b = reader.Byte();
         } else if (b != Trailer) {
@@ -560,8 +570,17 @@ void TGifFile::ReadImage(Reader& reader, TGifSubImage& image)
     // The budget is checked before any block is asked for; the first image's pixels are
     // also the composed picture's.
     const int64_t pixels = int64_t(image.Width) * image.Height;
-    Count(m_subImages.empty() ? pixels + m_canvasBytesPerPixel * m_canvas.Pixels() : pixels);
-    image.Pixels = std::make_unique<TByteArray2D>(image.Width, image.Height, m_arena);
+    if (m_subImages.empty()) {
+        m_largestCounted = 0;
+        Count(m_canvasBytesPerPixel * m_canvas.Pixels());
+    }
+    if (!m_framesOnDemand) {
+        Count(pixels);
+    } else if (pixels > m_largestCounted) { // room for the largest image decoded at a time
+        Count(pixels - m_largestCounted);
+        m_largestCounted = pixels;
+    }
+    image.Pixels = std::make_unique<TByteArray2D>(image.Width, image.Height, m_framesOnDemand ? nullptr : m_arena);
 
     // The data is gathered once into storage of the size the measuring found.
     const size_t n = m_subImages.size();

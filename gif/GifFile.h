@@ -35,6 +35,10 @@ inline constexpr int64_t MaxDecodedBytes = int64_t(768) * 1024 * 1024;
 // and what one image's record costs besides its pixels and data.
 inline constexpr int64_t ComposedBytesPerPixel = 4;
 inline constexpr int64_t ImageRecordBytes = 1024;
+// A file whose images' pixels together take more than this keeps its images compressed
+// (their data only) and decodes an image when it is drawn: a long 1080p animation then
+// takes tens of megabytes instead of hundreds.
+inline constexpr int64_t FramesOnDemandAbove = int64_t(64) * 1024 * 1024;
 
 // Runs the host's pending messages during decoding: at most every PumpIntervalMs of work,
 // and once when asked to Finish; and stops the load when the host asks for it.
@@ -112,6 +116,10 @@ public:
     // Decodes Data into Pixels (the LZW decoder). host lets messages run during it.
     void Decode(IGifHost& host);
     void Decode(TMessagePump& pump);
+    // Pixels, decoded again from Data if the file keeps its images compressed (then Pixels
+    // is null after the load); the caller lets them go with Pixels.reset() once drawn.
+    // Returns whether it decoded them.
+    bool DecodeIfCompressed();
 
     // The colour table that applies: the local one when the image has one, else the file's.
     const TColorTable& Colors() const;
@@ -163,6 +171,9 @@ public:
 
     // What the file needs of the memory budget (known once a load has measured it).
     int64_t NeededBytes() const { return m_neededBytes; }
+    // Whether the images are kept compressed and decoded when drawn (a file whose pixels
+    // together pass FramesOnDemandAbove).
+    bool FramesOnDemand() const { return m_framesOnDemand; }
 
     // Where an animation is composed, as a browser composes it: the logical screen, grown to
     // hold the first image. Should that not fit the budget (a tiny image on a huge declared
@@ -198,6 +209,8 @@ private:
     int64_t m_neededBytes = 0;
     TGifRect m_canvas;
     int64_t m_canvasBytesPerPixel = ComposedBytesPerPixel;
+    bool m_framesOnDemand = false;
+    int64_t m_largestCounted = 0; // of the images kept compressed, the largest counted so far
     std::vector<std::pair<size_t, size_t>> m_measuredData; // each image's data bytes and sub-blocks
     size_t m_pixelArenaBytes = 0, m_dataArenaBytes = 0;       // what all images' pixels and data take
     std::shared_ptr<TByteArena> m_arena;                      // during a load only

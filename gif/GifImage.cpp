@@ -251,9 +251,9 @@ QImage NewCanvas(const QSize& size)
 
 QRect TGifImage::DrawFrame(int n)
 {
-    const gif::TGifFile& file = *m_gifFile;
+    gif::TGifFile& file = *m_gifFile;
     const gif::TGifRect canvas = file.Canvas();
-    const gif::TGifSubImage& frame = file.SubImage(n);
+    gif::TGifSubImage& frame = file.SubImage(n);
     QRect changed = CanvasRect(frame, canvas);
     if (n == 1) {
         changed = QRect(0, 0, canvas.Width, canvas.Height);
@@ -283,7 +283,16 @@ QRect TGifImage::DrawFrame(int n)
             m_saved = NewCanvas(m_picture.size());
         CopyRect(m_picture, m_saved, CanvasRect(frame, canvas));
     }
+    // A big animation keeps its images compressed: each is decoded when drawn, and goes again.
+    bool decoded = false;
+    try {
+        decoded = frame.DecodeIfCompressed();
+    } catch (const std::exception&) {
+        return changed; // no memory for it now: the frame is skipped (the load decoded it once)
+    }
     PaintIndices(m_picture, frame, frame.Left - canvas.Left, frame.Top - canvas.Top);
+    if (decoded)
+        frame.Pixels.reset();
     return changed;
 }
 

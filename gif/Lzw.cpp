@@ -257,6 +257,20 @@ Tables& DecoderTables()
 
 } // namespace
 
+bool TGifSubImage::DecodeIfCompressed()
+{
+    if (Pixels)
+        return false;
+    Pixels = std::make_unique<TByteArray2D>(Width, Height);
+    try {
+        Decode(NullGifHost());
+    } catch (...) {
+        Pixels.reset();
+        throw;
+    }
+    return true;
+}
+
 void TGifSubImage::Decode(IGifHost& host)
 {
     TMessagePump pump(host);

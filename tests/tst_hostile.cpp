@@ -101,8 +101,6 @@ void TestHostile::refusedAtOnce_data()
     QTest::newRow("16384 x 16384 declared")
         << GifBuilder(16384, 16384, 0).Image(0, 0, 16384, 16384, none).Trailer()
         << "The GIF's images need 1 281 MB, more than the 768 MB this program allows.";
-    QTest::newRow("400 HD frames") << Frames(1920, 1080, 400, none, 4)
-                                   << "The GIF's images need 800 MB, more than the 768 MB this program allows.";
     QTest::newRow("a small first frame, a huge second one")
         << GifBuilder(100, 100, 0x81).Image(0, 0, 100, 100, none).Image(0, 0, 30000, 30000, none).Trailer()
         << "The GIF's images need 859 MB, more than the 768 MB this program allows.";
@@ -146,6 +144,8 @@ void TestHostile::loadedWithinTheBudget_data()
     QTest::newRow("1-pixel-wide frames of 65 535 rows")
         << Frames(1, 65535, 40, BombData(65535), 5) << 40 << 0;
     QTest::newRow("300 HD frames") << Frames(1920, 1080, 300, CodeStream(2).End().Bytes(), 4) << 300 << 0;
+    // Its images kept compressed and decoded when drawn: once refused, as needing 800 MB.
+    QTest::newRow("400 HD frames") << Frames(1920, 1080, 400, CodeStream(2).End().Bytes(), 4) << 400 << 0;
     // Last: the peak it sets would hide what the rows after it take.
     QTest::newRow("LZW bomb: 8192 x 16384 from 47 KB")
         << GifBuilder(8192, 16384, 0x81).Image(0, 0, 8192, 16384, BombData(8192 * 16384)).Trailer() << 1 << 0;

@@ -21,9 +21,10 @@ public:
     void ProcessMessages() override {}
 };
 
-uint64_t PixelHash(const gif::TGifSubImage& image)
+uint64_t PixelHash(gif::TGifSubImage& image)
 {
     uint64_t hash = 0xcbf29ce484222325ull;
+    const bool decoded = image.DecodeIfCompressed();
     const gif::TByteArray2D& pixels = *image.Pixels;
     for (int32_t r = 1; r <= pixels.Rows(); ++r) {
         const uint8_t* row = pixels.RowData(r);
@@ -32,6 +33,8 @@ uint64_t PixelHash(const gif::TGifSubImage& image)
             hash *= 0x100000001b3ull;
         }
     }
+    if (decoded)
+        image.Pixels.reset();
     return hash;
 }
 
@@ -72,7 +75,7 @@ int main(int argc, char* argv[])
         }
         std::printf("%s ok %ux%u images=%d", argv[i], file.ScreenWidth, file.ScreenHeight, file.SubImageCount());
         for (int32_t n = 1; n <= file.SubImageCount(); ++n) {
-            const gif::TGifSubImage& image = file.SubImage(n);
+            gif::TGifSubImage& image = file.SubImage(n);
             std::printf(" [%u,%u %ux%u i=%d l=%d d=%d h=%016" PRIx64 "]", image.Left, image.Top, image.Width,
                         image.Height, image.Interlaced ? 1 : 0, image.LocalColorTableFlag ? 1 : 0,
                         image.HasGraphicControl() ? int(image.Delay()) : -1, PixelHash(image));
