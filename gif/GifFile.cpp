@@ -308,6 +308,7 @@ const QImage& TGifSubImage::AsBitmap()
     if (m_bitmapBuilt)
         return m_bitmap;
     m_bitmapBuilt = true;
+    DecodeIfCompressed(); // an image kept compressed keeps its pixels from now on
     if (Width == 0 || Height == 0 || Pixels->Columns() != Width || Pixels->Rows() != Height)
         return m_bitmap; // nothing to draw
     // A view of the indices, not a copy: read-only, so writing to a copy detaches it.

@@ -126,7 +126,8 @@ public:
 
     // The image as an 8-bit indexed picture with a 256-entry palette (Colors()). It shares
     // the memory of Pixels, so it costs nothing extra and is valid while this image lives:
-    // take a copy() to keep it longer.
+    // take a copy() to keep it longer. An image kept compressed is decoded for it, and keeps
+    // its pixels.
     const QImage& AsBitmap();
 
     // The next row of an interlaced image after row (0-based); pass (1..4) is updated.
