@@ -1,8 +1,13 @@
 #include "app/Icons.h"
 
+#include <QApplication>
+#include <QHash>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QStyle>
+#include <QStyleOption>
 
 #include <functional>
 
@@ -22,13 +27,50 @@ QPixmap Draw(int size, const Painter& paint)
     return pixmap;
 }
 
-QIcon Icon(const Painter& paint)
-{
-    QIcon icon;
-    for (int size : {18, 36})
-        icon.addPixmap(Draw(size, paint));
-    return icon;
-}
+// An icon drawn when it is first shown, at the size it is shown at (in device pixels),
+// and kept: a start-up draws only what its screen shows.
+class TDrawnIcon : public QIconEngine {
+public:
+    explicit TDrawnIcon(Painter paint) : m_paint(std::move(paint)) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        QPixmap drawn = pixmap((QSizeF(rect.size()) * ratio).toSize(), mode, state);
+        drawn.setDevicePixelRatio(ratio);
+        painter->drawPixmap(rect.topLeft(), drawn);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override
+    {
+        const int side = std::max(1, std::min(size.width(), size.height()));
+        const quint64 key = quint64(side) << 8 | quint64(mode);
+        if (const auto found = m_drawn.constFind(key); found != m_drawn.cend())
+            return *found;
+        QPixmap drawn = Draw(side, m_paint);
+        if (mode != QIcon::Normal) {
+            // Disabled and selected looks as the style makes them from the normal picture.
+            QStyleOption option;
+            option.palette = QApplication::palette();
+            drawn = QApplication::style()->generatedIconPixmap(mode, drawn, &option);
+        }
+        m_drawn.insert(key, drawn);
+        return drawn;
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        const int side = std::min(size.width(), size.height());
+        return {side, side};
+    }
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override { return {{18, 18}, {36, 36}}; }
+    QIconEngine* clone() const override { return new TDrawnIcon(m_paint); }
+    QString key() const override { return QStringLiteral("lumivo-drawn"); }
+
+private:
+    Painter m_paint;
+    QHash<quint64, QPixmap> m_drawn;
+};
+
+QIcon Icon(const Painter& paint) { return QIcon(new TDrawnIcon(paint)); }
 
 void Page(QPainter& p)
 {
