@@ -19,6 +19,7 @@
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <cstdio>
 
@@ -54,6 +55,7 @@ int main(int argc, char* argv[])
     folder.mkpath(".");
     for (int i = 0; i < 100000; ++i)
         QFile(folder.filePath(QStringLiteral("picture_%1.jpg").arg(i, 6, 10, QLatin1Char('0')))).open(QIODevice::WriteOnly);
+    QThread::sleep(3); // a folder just changed is read again at every opening
     // Opened as the user opens it: shown, laid out and painted.
     const auto open = [](TPlaylistWizard& wizard) {
         wizard.show();

@@ -280,11 +280,14 @@ bool TPlaylistWizard::SetDirectory(const QString& folder)
 const TPlaylistWizard::TListing& TPlaylistWizard::List(const QString& path)
 {
     // A folder that has not changed since it was read (its entries change its time) is not
-    // read again: opening the wizard again on a folder of many files costs no reading.
+    // read again: opening the wizard again on a folder of many files costs no reading. A
+    // folder's time is coarse (a file made just after the reading may leave it as it was),
+    // so a reading within two seconds of the folder's last change is not trusted.
     const QDateTime modified = QFileInfo(path).lastModified();
-    if (m_listing.Path == path && m_listing.Masks == m_masks && m_listing.Modified == modified && modified.isValid())
+    if (m_listing.Path == path && m_listing.Masks == m_masks && m_listing.Modified == modified && modified.isValid() &&
+        m_listing.Modified.msecsTo(m_listing.ReadAt) > 2000)
         return m_listing;
-    m_listing = TListing{path, m_masks, modified, {}, {}};
+    m_listing = TListing{path, m_masks, modified, QDateTime::currentDateTime(), {}, {}};
     // One read of the folder for its subfolders and its files of the mask (names of any
     // case), each sorted by name without regard to case.
     QStringList patterns;

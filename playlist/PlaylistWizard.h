@@ -83,6 +83,7 @@ private:
         QString Path;
         QStringList Masks;
         QDateTime Modified;
+        QDateTime ReadAt;
         QStringList Folders, Files;
     };
     const TListing& List(const QString& path);
