@@ -10,6 +10,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QPaintEvent>
 #include <QPainter>
@@ -227,7 +228,8 @@ public:
         } else {
             mpv_set_property_string(m_mpv, "vo", "null");
         }
-        QByteArray target = QFile::encodeName(fileName);
+        // Always an absolute path: mpv would take "name://..." or "-" as a stream to open.
+        QByteArray target = QFile::encodeName(QFileInfo(fileName).absoluteFilePath());
         QFile file(fileName);
         if (file.open(QIODevice::ReadOnly) && midi::LooksLikeMidi(file.peek(12))) {
             if (!LoadMidi(file))

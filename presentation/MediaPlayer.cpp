@@ -4,12 +4,9 @@
 #include "platform/SafeFile.h"
 #include "presentation/PresentationGate.h"
 
-#include <QElapsedTimer>
 #include <QEvent>
-#include <QEventLoop>
 #include <QHBoxLayout>
 #include <QStyle>
-#include <QTimer>
 #include <QToolButton>
 
 #include <malloc.h>
@@ -26,31 +23,6 @@ QList<TMediaPlayer*>& Players()
 {
     static QList<TMediaPlayer*> players;
     return players;
-}
-
-// Lets the event loop run, without user input, until done() holds, the time is up or the
-// application is quitting; true when done() holds. One loop and one timer per wait: once
-// the application quits, a new loop returns at once, and so does the wait. While it runs,
-// the program is busy presenting: slide ticks, completion reports and other commands that
-// would start a presentation wait until the presentation has returned.
-template <class Done>
-bool WaitUntil(Done done, int timeoutMs)
-{
-    if (done())
-        return true;
-    presentation::TBusyScope busy;
-    QEventLoop loop;
-    QElapsedTimer clock;
-    clock.start();
-    QTimer poll;
-    poll.setInterval(10);
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done() || clock.elapsed() > timeoutMs)
-            loop.quit();
-    });
-    poll.start();
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    return done();
 }
 
 } // namespace
@@ -160,7 +132,7 @@ void TMediaPlayer::Open()
         Display->installEventFilter(this);
     }
     engine->Load(FileName, Display);
-    WaitUntil([&] { return opening->Loaded || !opening->Error.isEmpty(); }, OpenTimeoutMs);
+    presentation::WaitUntil([&] { return opening->Loaded || !opening->Error.isEmpty(); }, OpenTimeoutMs);
     if (!opening->Error.isEmpty())
         throw EMCIDeviceError(opening->Error);
     if (!opening->Loaded)
@@ -192,9 +164,11 @@ QRect TMediaPlayer::DisplayRect()
     return QRect(QPoint(0, 0), m_engine->VideoSize());
 }
 
+QWidget* TMediaPlayer::Surface() const { return m_engine ? m_engine->Surface() : nullptr; }
+
 void TMediaPlayer::ShowVideo()
 {
-    QWidget* surface = m_engine ? m_engine->Surface() : nullptr;
+    QWidget* surface = Surface();
     if (surface && Display && HasVideo()) {
         surface->setGeometry(Display->rect());
         surface->show();
@@ -285,7 +259,7 @@ qint64 TMediaPlayer::Length() const
 
 void TMediaPlayer::HideVideo()
 {
-    if (QWidget* surface = m_engine ? m_engine->Surface() : nullptr)
+    if (QWidget* surface = Surface())
         surface->hide();
 }
 
@@ -335,7 +309,7 @@ void TMediaPlayer::showEvent(QShowEvent* event)
 
 bool TMediaPlayer::eventFilter(QObject* watched, QEvent* event)
 {
-    QWidget* surface = m_engine ? m_engine->Surface() : nullptr;
+    QWidget* surface = Surface();
     if (watched == Display && event->type() == QEvent::Resize && surface)
         surface->setGeometry(Display->rect());
     return QWidget::eventFilter(watched, event);

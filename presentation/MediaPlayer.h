@@ -84,6 +84,7 @@ private:
     void ApplyVolume();
     void OnEvent(const TClipEvent& event);
     void ShowVideo();
+    QWidget* Surface() const; // the open clip's video surface, if any
 
     std::unique_ptr<TClipEngine> m_engine; // the open clip's
     std::unique_ptr<TClipEngine> m_opening; // the clip being opened

@@ -9,15 +9,14 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QThread>
 #include <QThreadPool>
-#include <QTimer>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QScreen>
 
 #include <atomic>
+#include <climits>
 #include <exception>
 #include <memory>
 #include <utility>
@@ -158,24 +157,13 @@ QImage LoadPicture(const QString& fileName, const QSize& fitInto)
         return LoadNow(fileName, fitInto);
     if (!load)
         load = StartLoad(fileName, fitInto);
-    if (!load->Done) {
-        // On the user interface's thread the load runs on a worker while the window goes on
-        // answering (painting, a second start, a termination signal); the presentation is
-        // busy meanwhile, so nothing else is presented in its middle. A load stops at once
-        // when the program ends, so the wait is short then too.
-        presentation::TBusyScope busy;
-        QEventLoop loop;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (load->Done)
-                loop.quit();
-        });
-        poll.start(2);
-        if (!load->Done)
-            loop.exec(QEventLoop::ExcludeUserInputEvents);
-        while (!load->Done) // the loop ended early (the program is quitting)
-            QThread::msleep(1);
-    }
+    // On the user interface's thread the load runs on a worker while the window goes on
+    // answering (painting, a second start, a termination signal); the presentation is busy
+    // meanwhile, so nothing else is presented in its middle. A load stops at once when the
+    // program ends, so the wait is short then too.
+    presentation::WaitUntil([&] { return bool(load->Done); }, INT_MAX, 2);
+    while (!load->Done) // the wait ended early (the program is quitting)
+        QThread::msleep(1);
     if (load->Error)
         std::rethrow_exception(load->Error);
     return std::move(load->Picture);

@@ -1,6 +1,9 @@
 #include "presentation/PresentationGate.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QPointer>
 
 #include <deque>
@@ -59,6 +62,25 @@ void RunWhenIdle(QObject* context, std::function<void()> action)
     g_deferred.push_back({context, std::move(action)});
     if (g_busy == 0)
         PostFlush();
+}
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs)
+{
+    if (done())
+        return true;
+    TBusyScope busy;
+    QEventLoop loop;
+    QElapsedTimer clock;
+    clock.start();
+    QTimer poll;
+    poll.setInterval(pollMs);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done() || clock.elapsed() > timeoutMs)
+            loop.quit();
+    });
+    poll.start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return done();
 }
 
 } // namespace presentation

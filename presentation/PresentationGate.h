@@ -31,6 +31,12 @@ bool IsBusy();
 // busy. A deferred action is dropped when context is destroyed first.
 void RunWhenIdle(QObject* context, std::function<void()> action);
 
+// Lets the event loop run, without user input, until done() holds, the time is up or the
+// application is quitting; true when done() holds. done() is asked every pollMs. One loop
+// and one timer per wait: once the application quits, a new loop returns at once, and so
+// does the wait. While it runs, the program is busy presenting.
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs = 10);
+
 // RunWhenIdle for an event handler: the handler runs inside Guarded() whenever it runs.
 template <class F>
 void RunGuardedWhenIdle(QObject* context, F handler)
