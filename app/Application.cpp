@@ -20,22 +20,43 @@
 #include <QCoreApplication>
 #include <QDir>
 
+void CreateDisplayWindow()
+{
+    if (DisplayWindow)
+        return;
+    ClearQuitRequest();
+    DisplayWindow = new TDisplayWindow;
+    // What the display window asks of the main window. It may be on screen a moment before
+    // the main window is made; a key pressed then does nothing.
+    DisplayWindow->SelectedLine = [] { return MainForm ? MainForm->PlayList->SelectedFilePath() : QString(); };
+    DisplayWindow->OpenDialogFileName = [] { return MainForm ? MainForm->OpenDialog.FileName : QString(); };
+    DisplayWindow->StartSlideShow = [] {
+        if (MainForm)
+            MainForm->StartSlideShowItem->trigger();
+    };
+    DisplayWindow->StopSlideShow = [] {
+        if (MainForm)
+            MainForm->StopSlideShowItem->trigger();
+    };
+    DisplayWindow->ShowIntervalDialog = [] {
+        if (MainForm)
+            MainForm->SlideIntervalItem->trigger();
+    };
+    DisplayWindow->SetFullScreenMode = [](bool on) {
+        if (MainForm)
+            MainForm->FullScreenBox->setChecked(on);
+    };
+}
+
 void CreateApplicationWindows(const QString& settingsFile)
 {
-    ClearQuitRequest();
+    CreateDisplayWindow();
     MainForm = new TMainForm(settingsFile);
     // The dialogs that start hidden are made when first opened, and kept from then on.
     AboutDialog.Provide([] { return new TAboutDialog; });
     HelpDialog.Provide([] { return new THelpDialog; });
     AnimatedPointer = new TAnimatedPointer;
     LinksDialog.Provide([] { return new TLinksDialog; });
-    DisplayWindow = new TDisplayWindow;
-    DisplayWindow->SelectedLine = [] { return MainForm->PlayList->SelectedFilePath(); };
-    DisplayWindow->OpenDialogFileName = [] { return MainForm->OpenDialog.FileName; };
-    DisplayWindow->StartSlideShow = [] { MainForm->StartSlideShowItem->trigger(); };
-    DisplayWindow->StopSlideShow = [] { MainForm->StopSlideShowItem->trigger(); };
-    DisplayWindow->ShowIntervalDialog = [] { MainForm->SlideIntervalItem->trigger(); };
-    DisplayWindow->SetFullScreenMode = [](bool on) { MainForm->FullScreenBox->setChecked(on); };
 
     // The slide show runs on the main window's slide timer and the display window's player.
     auto* show = new TSlideShow(MainForm->PlayList, MainForm->SlideTimer, DisplayWindow,

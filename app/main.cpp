@@ -1,5 +1,6 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
+#include "app/EarlyPicture.h"
 #include "app/Icons.h"
 #include "app/MainForm.h"
 #include "platform/Accessibility.h"
@@ -13,6 +14,7 @@
 #include "platform/UnixSignals.h"
 #include "platform/WindowGeometry.h"
 #include "playlist/PlaylistFile.h"
+#include "presentation/DisplayWindow.h"
 #include "presentation/PictureLoader.h"
 #include "presentation/Present.h"
 #include "presentation/PresentationGate.h"
@@ -27,6 +29,7 @@
 #include <cstdio>
 #include <malloc.h>
 #include <optional>
+#include <utility>
 
 int main(int argc, char* argv[])
 {
@@ -88,27 +91,44 @@ int main(int argc, char* argv[])
     }
     WarmUpSessionBus();
     RemoveLinksOfEndedPrograms();
-    // The slide show will begin with the first file: its picture is decoded on a worker
-    // thread while the windows are built.
-    if (commandLine->SlideShow && !request.Files.isEmpty())
+    // The first file is to be shown: its picture is decoded on a worker thread meanwhile.
+    if ((commandLine->SlideShow || commandLine->Show) && !request.Files.isEmpty())
         if (const QScreen* screen = QGuiApplication::primaryScreen())
             PreloadPicture(request.Files.first(), PictureDecodeSize(screen, false));
-    TSingleInstance instance(settingsFile, [](const TInstanceRequest& requested) {
+    // A second start's request waits until the main window is there to take it.
+    QList<TInstanceRequest> waiting;
+    TSingleInstance instance(settingsFile, [&waiting](const TInstanceRequest& requested) {
+        if (!MainForm) {
+            waiting << requested;
+            return;
+        }
         presentation::RunWhenIdle(MainForm, [requested] {
             MainForm->ComeBackClick();
             MainForm->TakeFiles(requested.Files, requested.Show, requested.SlideShow);
         });
     });
-
-    CreateApplicationWindows(settingsFile);
     // A logout, kill or Ctrl+C ends the event loop as the exit button does: settings are saved.
     UnixTerminationSignals terminationSignals([] { RequestQuit(0); });
 
-    MainForm->show();
-    // Files named on the command line join the playlist once the window is up, so that a
-    // playlist that cannot be read is reported over it.
-    QTimer::singleShot(0, MainForm, [request] { MainForm->TakeFiles(request.Files, request.Show, request.SlideShow); });
-    const int result = app.exec();
+    const auto createMainWindow = [settingsFile, request, &waiting] {
+        CreateApplicationWindows(settingsFile);
+        MainForm->show();
+        // Files named on the command line join the playlist once the window is up, so that
+        // a playlist that cannot be read is reported over it.
+        QTimer::singleShot(0, MainForm, [request, &waiting] {
+            MainForm->TakeFiles(request.Files, request.Show, request.SlideShow);
+            for (const TInstanceRequest& requested : std::exchange(waiting, {})) {
+                MainForm->ComeBackClick();
+                MainForm->TakeFiles(requested.Files, requested.Show, requested.SlideShow);
+            }
+        });
+    };
+    if (ShowFirstPictureEarly(request.Files, request.Show, request.SlideShow))
+        // The main window is made once the picture is on the screen (or has had time to be).
+        WhenFirstPainted(DisplayWindow, createMainWindow);
+    else
+        createMainWindow();
+    const int result = QuitRequested() ? 0 : app.exec(); // a signal may have come while the picture loaded
     DestroyApplicationWindows();
     return result;
 }

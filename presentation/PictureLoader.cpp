@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QThread>
 #include <QThreadPool>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QScreen>
@@ -19,7 +20,10 @@
 #include <climits>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <utility>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -131,6 +135,46 @@ std::shared_ptr<TLoad>& Preloaded()
     return load;
 }
 
+// What tells one state of a file from another: a picture asked for again from a file that
+// has not changed since (a slide show of one picture, the same line shown twice) is not
+// decoded again.
+struct TFileStamp {
+    dev_t Device = 0;
+    ino_t Inode = 0;
+    off_t Size = -1;
+    timespec Modified{};
+    timespec Changed{};
+
+    bool operator==(const TFileStamp& other) const
+    {
+        return Device == other.Device && Inode == other.Inode && Size == other.Size &&
+               Modified.tv_sec == other.Modified.tv_sec && Modified.tv_nsec == other.Modified.tv_nsec &&
+               Changed.tv_sec == other.Changed.tv_sec && Changed.tv_nsec == other.Changed.tv_nsec;
+    }
+};
+
+std::optional<TFileStamp> StampOf(const QString& fileName)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(fileName).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return TFileStamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+}
+
+// The picture loaded last on the user interface's thread.
+struct TLastPicture {
+    QString FileName;
+    QSize FitInto;
+    TFileStamp Stamp;
+    QImage Picture;
+};
+
+TLastPicture& LastPicture()
+{
+    static TLastPicture last;
+    return last;
+}
+
 } // namespace
 
 void PreloadPicture(const QString& fileName, const QSize& fitInto)
@@ -146,6 +190,15 @@ void PreloadPicture(const QString& fileName, const QSize& fitInto)
     slot = StartLoad(fileName, fitInto);
 }
 
+bool PreloadSucceeds(const QString& fileName, const QSize& fitInto, int waitMs)
+{
+    const std::shared_ptr<TLoad> load = Preloaded();
+    if (!load || load->FileName != fileName || load->FitInto != fitInto)
+        return false;
+    presentation::WaitUntil([&] { return bool(load->Done); }, waitMs, 2);
+    return load->Done && !load->Error;
+}
+
 QImage LoadPicture(const QString& fileName, const QSize& fitInto)
 {
     std::shared_ptr<TLoad> load;
@@ -155,6 +208,11 @@ QImage LoadPicture(const QString& fileName, const QSize& fitInto)
     const QCoreApplication* application = QCoreApplication::instance();
     if (!load && (!application || QThread::currentThread() != application->thread()))
         return LoadNow(fileName, fitInto);
+    const std::optional<TFileStamp> stamp = StampOf(fileName);
+    TLastPicture& last = LastPicture();
+    if (stamp && last.FileName == fileName && last.FitInto == fitInto && last.Stamp == *stamp)
+        return last.Picture;
+    last = TLastPicture();
     if (!load)
         load = StartLoad(fileName, fitInto);
     // On the user interface's thread the load runs on a worker while the window goes on
@@ -166,6 +224,8 @@ QImage LoadPicture(const QString& fileName, const QSize& fitInto)
         QThread::msleep(1);
     if (load->Error)
         std::rethrow_exception(load->Error);
+    if (stamp)
+        last = TLastPicture{fileName, fitInto, *stamp, load->Picture};
     return std::move(load->Picture);
 }
 

@@ -28,3 +28,7 @@ QSize ScreenPixels(const QScreen* screen);
 // the same file and size takes that result, or its error, instead of loading again. JPEG,
 // BMP and ICO only; one picture at a time.
 void PreloadPicture(const QString& fileName, const QSize& fitInto);
+
+// Waits at most waitMs for the load ahead of that file and size; true when it has ended
+// with a picture.
+bool PreloadSucceeds(const QString& fileName, const QSize& fitInto, int waitMs);

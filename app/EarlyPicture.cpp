@@ -1,0 +1,85 @@
+#include "app/EarlyPicture.h"
+
+#include "app/Application.h"
+#include "playlist/MediaKind.h"
+#include "presentation/DisplayWindow.h"
+#include "presentation/PictureLoader.h"
+#include "presentation/Present.h"
+
+#include <QEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
+#include <QWidget>
+
+#include <exception>
+
+bool ShowFirstPictureEarly(const QStringList& files, bool show, bool slideShow)
+{
+    if ((!show && !slideShow) || files.isEmpty())
+        return false;
+    const QString& file = files.first();
+    if (ClassifyMediaFile(file) != mkPicture || !QFileInfo(file).isFile())
+        return false;
+    // Only a picture decoded ahead, and soon: a slow or failing one must not hold the main
+    // window back.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen || !PreloadSucceeds(file, PictureDecodeSize(screen, false), 100))
+        return false;
+    CreateDisplayWindow();
+    try {
+        // As the playlist will show it: a step of the slide show leaves the focus alone.
+        PresentFile(*DisplayWindow, file, mkPicture, TAnimationSource::SelectedLine, false, !slideShow);
+    } catch (const std::exception&) {
+        DisplayWindow->hide();
+        return false;
+    }
+    return DisplayWindow->isVisible();
+}
+
+namespace {
+
+// Watches one window for its first paint, then runs the action after that paint is done.
+class TFirstPaint : public QObject {
+public:
+    TFirstPaint(QWidget* window, std::function<void()> then)
+        : QObject(window), m_then(std::move(then))
+    {
+        window->installEventFilter(this);
+        // A window the server never exposes (minimised, off screen) must not hold the rest back.
+        QTimer::singleShot(250, this, [this] { Run(); });
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        // The window's own paint comes first in a repaint, its children's after it: the
+        // action is queued behind the whole repaint.
+        if (event->type() == QEvent::Paint)
+            QTimer::singleShot(0, this, [this] { Run(); });
+        return false;
+    }
+
+private:
+    void Run()
+    {
+        if (m_done)
+            return;
+        m_done = true;
+        parent()->removeEventFilter(this);
+        const auto then = std::move(m_then);
+        deleteLater();
+        then();
+    }
+
+    std::function<void()> m_then;
+    bool m_done = false;
+};
+
+} // namespace
+
+void WhenFirstPainted(QWidget* window, std::function<void()> then)
+{
+    new TFirstPaint(window, std::move(then));
+}
