@@ -12,13 +12,11 @@
 
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QStringList>
 
 #include <functional>
 
-class QLocalServer;
-class QLocalSocket;
+class QSocketNotifier;
 
 struct TInstanceRequest {
     bool SlideShow = false; // start the slide show at the first of the files
@@ -48,6 +46,7 @@ public:
     // replaced only when nobody listens on it. onRequest runs for every later start.
     TSingleInstance(const QString& key, std::function<void(const TInstanceRequest&)> onRequest,
                     QObject* parent = nullptr);
+    ~TSingleInstance() override;
 
     bool IsListening() const { return m_listening; }
 
@@ -59,15 +58,19 @@ public:
     static QString SocketPath(const QString& key);
 
 private:
+    class TConnection;
+
+    bool Bind();
     void Listen();
-    void TakeConnection(QLocalSocket* socket);
+    void Accept();
 
     std::function<void(const TInstanceRequest&)> m_onRequest;
     QString m_path;
-    QLocalServer* m_server = nullptr;
+    int m_fd = -1;
+    QSocketNotifier* m_notifier = nullptr;
     bool m_listening = false;
-    QList<QPointer<QLocalSocket>> m_connections; // oldest first
+    QList<TConnection*> m_connections; // oldest first
 };
 
-// The user id of the process at the other end of a connected local socket, or -1.
-long PeerUserId(const QLocalSocket& socket);
+// The user id of the process at the other end of a connected Unix socket, or -1.
+long PeerUserId(int socket);
