@@ -28,8 +28,6 @@ void CreateDisplayWindow()
     DisplayWindow = new TDisplayWindow;
     // What the display window asks of the main window. It may be on screen a moment before
     // the main window is made; a key pressed then does nothing.
-    DisplayWindow->SelectedLine = [] { return MainForm ? MainForm->PlayList->SelectedFilePath() : QString(); };
-    DisplayWindow->OpenDialogFileName = [] { return MainForm ? MainForm->OpenDialog.FileName : QString(); };
     DisplayWindow->StartSlideShow = [] {
         if (MainForm)
             MainForm->StartSlideShowItem->trigger();

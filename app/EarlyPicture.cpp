@@ -30,7 +30,7 @@ bool ShowFirstPictureEarly(const QStringList& files, bool show, bool slideShow)
     CreateDisplayWindow();
     try {
         // As the playlist will show it: a step of the slide show leaves the focus alone.
-        PresentFile(*DisplayWindow, file, mkPicture, TAnimationSource::SelectedLine, false, !slideShow);
+        PresentFile(*DisplayWindow, file, mkPicture, false, !slideShow);
     } catch (const std::exception&) {
         DisplayWindow->hide();
         return false;

@@ -648,8 +648,7 @@ void TMainForm::PlayListDblClick()
     if (!info.exists() || info.isDir())
         return; // a line that names no file (gone, or a folder) is passed over without a word
     if (DisplayWindow)
-        PresentFile(*DisplayWindow, fileName, ClassifyMediaFile(line), TAnimationSource::SelectedLine,
-                    FullScreenBox->isChecked());
+        PresentFile(*DisplayWindow, fileName, ClassifyMediaFile(line), FullScreenBox->isChecked());
 }
 
 void TMainForm::TakeFiles(const QStringList& files, bool show, bool slideShow)
@@ -668,8 +667,7 @@ void TMainForm::OpenClick()
 {
     if (!OpenDialog.Execute(this) || !DisplayWindow)
         return;
-    PresentFile(*DisplayWindow, OpenDialog.FileName, ClassifyMediaFile(OpenDialog.FileName),
-                TAnimationSource::OpenDialog, FullScreenBox->isChecked());
+    PresentFile(*DisplayWindow, OpenDialog.FileName, ClassifyMediaFile(OpenDialog.FileName), FullScreenBox->isChecked());
 }
 
 void TMainForm::FullScreenClick()

@@ -39,19 +39,6 @@ W* Place(W* widget, const char* name, int x, int y, int w, int h, const QString&
     return widget;
 }
 
-// The hidden level bars start where the volume bar does, so that every move of the volume
-// bar changes them and sets the volume (starting them at 0 left a first move to 0 unheard:
-// no level changed, and the volume stayed where it was).
-QSlider* Level(QWidget* parent, const char* name, int start)
-{
-    auto* bar = new QSlider(Qt::Horizontal, parent);
-    bar->setObjectName(QLatin1String(name));
-    bar->setRange(0, 100);
-    bar->setValue(start);
-    bar->hide();
-    return bar;
-}
-
 // A small flat button whose keyboard focus shows as a frame in the highlight colour: the
 // style's own focus tint is too faint to see on so small a button.
 class TFocusFramedButton : public QToolButton {
@@ -84,18 +71,6 @@ TDisplayWindow::TDisplayWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     Image->setObjectName(QStringLiteral("Image"));
     Image->SetCenter(true);
     Image->SetProportional(true);
-    LeftLevelBar = Level(ViewPanel, "LeftLevelBar", 50);
-    RightLevelBar = Level(ViewPanel, "RightLevelBar", 50);
-    LargerLevelBar = Level(ViewPanel, "LargerLevelBar", 50);
-    LeftLevelText = new QLabel(ViewPanel);
-    RightLevelText = new QLabel(ViewPanel);
-    LargerLevelText = new QLabel(ViewPanel);
-    for (QLabel* tech : {LeftLevelText, RightLevelText, LargerLevelText})
-        tech->hide();
-    HideAnimationButton = new QPushButton(ViewPanel);
-    LoadGifFromPlaylistButton = new QPushButton(ViewPanel);
-    HideAnimationButton->hide();
-    LoadGifFromPlaylistButton->hide();
 
     AdditionalPanel = new QFrame(this);
     AdditionalPanel->setObjectName(QStringLiteral("AdditionalPanel"));
@@ -157,10 +132,6 @@ TDisplayWindow::TDisplayWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     for (QWidget* w : std::initializer_list<QWidget*>{ClipProgress, VolumeLevel, VolumeBar})
         w->hide();
 
-    LoadGifFromOpenDialogButton = new QPushButton(this);
-    LoadGifFromOpenDialogButton->setObjectName(QStringLiteral("LoadGifFromOpenDialogButton"));
-    LoadGifFromOpenDialogButton->hide();
-
     ProgressTimer = new QTimer(this);
     ProgressTimer->setInterval(1000);
     ConnectGuarded(ProgressTimer, &QTimer::timeout, this, [this] { ProgressTimerTick(); });
@@ -178,9 +149,6 @@ TDisplayWindow::TDisplayWindow(QWidget* parent) : QWidget(parent, Qt::Window)
         AnimationOffButton->setEnabled(animated);
     });
 
-    ConnectGuarded(HideAnimationButton, &QPushButton::clicked, this, [this] { HideAnimationClick(); });
-    ConnectGuarded(LoadGifFromPlaylistButton, &QPushButton::clicked, this, [this] { LoadGifFromPlaylistClick(); });
-    ConnectGuarded(LoadGifFromOpenDialogButton, &QPushButton::clicked, this, [this] { LoadGifFromOpenDialogClick(); });
     ConnectGuarded(AnimationOnButton, &QPushButton::clicked, this, [this] { AnimationOnClick(); });
     ConnectGuarded(AnimationOffButton, &QPushButton::clicked, this, [this] { AnimationOffClick(); });
     ConnectGuarded(Slower, &QPushButton::clicked, this, [this] { SlowerClick(); });
@@ -190,9 +158,6 @@ TDisplayWindow::TDisplayWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     ConnectGuarded(CloseButton, &QToolButton::clicked, this, [this] { CloseClick(); });
     ConnectGuarded(SlideIntervalButton, &QToolButton::clicked, this, [this] { SlideIntervalClick(); });
     ConnectGuarded(VolumeBar, &QSlider::valueChanged, this, [this] { VolumeBarChange(); });
-    ConnectGuarded(LeftLevelBar, &QSlider::valueChanged, this, [this] { LeftLevelChange(); });
-    ConnectGuarded(RightLevelBar, &QSlider::valueChanged, this, [this] { RightLevelChange(); });
-    ConnectGuarded(LargerLevelBar, &QSlider::valueChanged, this, [this] { LargerLevelChange(); });
 
     // The slide show's keys work here as in the main window, and Ctrl+W closes the window.
     const struct {
@@ -258,7 +223,7 @@ void TDisplayWindow::ApplyPictureLayout()
     MediaPlayer->HideVideo(); // a clip may play on, but out of sight, whether the picture loads or not
     ClipProgress->hide();
     VolumeLevel->hide();
-    HideAnimationClick();
+    HideAnimation();
     setWindowTitle(QStringLiteral("Картинка"));
 }
 
@@ -283,11 +248,11 @@ void TDisplayWindow::ApplyClipLayout()
     MediaPlayer->show();
     ClipProgress->show();
     VolumeLevel->show();
-    HideAnimationClick();
+    HideAnimation();
     setWindowTitle(QStringLiteral("Клип"));
 }
 
-void TDisplayWindow::HideAnimationClick() { GifImage->hide(); }
+void TDisplayWindow::HideAnimation() { GifImage->hide(); }
 
 void TDisplayWindow::LoadGif(const QString& fileName)
 {
@@ -304,10 +269,6 @@ void TDisplayWindow::LoadGif(const QString& fileName)
     GifImage->show();
     GifImage->raise();
 }
-
-void TDisplayWindow::LoadGifFromPlaylistClick() { LoadGif(SelectedLine ? SelectedLine() : QString()); }
-
-void TDisplayWindow::LoadGifFromOpenDialogClick() { LoadGif(OpenDialogFileName ? OpenDialogFileName() : QString()); }
 
 void TDisplayWindow::AnimationOnClick()
 {
@@ -347,42 +308,12 @@ void TDisplayWindow::SlideIntervalClick()
         ShowIntervalDialog();
 }
 
-// Both channels follow the volume bar; the level bars keep left, right and the larger.
 void TDisplayWindow::VolumeBarChange()
 {
     const int v = VolumeBar->value();
-    LeftLevelBar->setValue(v);
-    RightLevelBar->setValue(v);
-    LargerLevelBar->setValue(v);
-    VolumeLevel->setValue(v);
-}
-
-static void SetWaveVolumeFrom(const QSlider* left, const QSlider* right)
-{
     // The levels are 16-bit: 100 x 655 = 65500 at the most.
-    TMediaPlayer::SetWaveVolume(quint16(left->value() * 655), quint16(right->value() * 655));
-}
-
-void TDisplayWindow::LeftLevelChange()
-{
-    LeftLevelText->setText(QString::number(LeftLevelBar->value()));
-    if (LeftLevelBar->value() > RightLevelBar->value())
-        LargerLevelBar->setValue(LeftLevelBar->value());
-    SetWaveVolumeFrom(LeftLevelBar, RightLevelBar);
-}
-
-void TDisplayWindow::RightLevelChange()
-{
-    RightLevelText->setText(QString::number(RightLevelBar->value()));
-    if (RightLevelBar->value() > LeftLevelBar->value())
-        LargerLevelBar->setValue(RightLevelBar->value());
-    SetWaveVolumeFrom(LeftLevelBar, RightLevelBar);
-}
-
-void TDisplayWindow::LargerLevelChange()
-{
-    LeftLevelText->setText(QString::number(LeftLevelBar->value()));
-    SetWaveVolumeFrom(LeftLevelBar, RightLevelBar);
+    TMediaPlayer::SetWaveVolume(quint16(v * 655), quint16(v * 655));
+    VolumeLevel->setValue(v);
 }
 
 void TDisplayWindow::ProgressTimerTick()

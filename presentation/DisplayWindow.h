@@ -5,7 +5,6 @@
 #include <functional>
 
 class QFrame;
-class QLabel;
 class QProgressBar;
 class QPushButton;
 class QSlider;
@@ -34,8 +33,6 @@ public:
     TPlacement Placement = TPlacement::DesktopCenter;
 
     // What the window needs from the rest of the program, wired at start-up.
-    std::function<QString()> SelectedLine;        // the file of the selected playlist line (or its error)
-    std::function<QString()> OpenDialogFileName;  // the media open dialog's file
     std::function<void()> StartSlideShow;         // the menu command "&Запустить"
     std::function<void()> StopSlideShow;          // "&Остановить"
     std::function<void()> ShowIntervalDialog;     // the interval dialog, modal
@@ -45,10 +42,11 @@ public:
     bool FullScreen = false;
     QSize NormalSize{DesignWidth, DesignHeight};
 
-    // The hidden command buttons' handlers: the main window presses them.
-    void HideAnimationClick();         // hide the animation
-    void LoadGifFromPlaylistClick();   // load the selected playlist line as a GIF
-    void LoadGifFromOpenDialogClick(); // load the open dialog's file as a GIF
+    // Loads a GIF into the animation control, which fills the area above the strip; an
+    // error leaves the control as it was, not shown.
+    void LoadGif(const QString& fileName);
+    void HideAnimation();
+    // The controls' handlers.
     void AnimationOnClick();
     void AnimationOffClick();
     void SlowerClick();
@@ -57,10 +55,7 @@ public:
     void StopSlideShowClick();
     void CloseClick();
     void SlideIntervalClick();
-    void VolumeBarChange();
-    void LeftLevelChange();
-    void RightLevelChange();
-    void LargerLevelChange();
+    void VolumeBarChange(); // both channels follow the volume bar
     void ProgressTimerTick();
 
     // The three layouts: which controls show, and the caption.
@@ -95,15 +90,6 @@ public:
     QProgressBar* ClipProgress;
     QProgressBar* VolumeLevel;
     QSlider* VolumeBar;
-    QSlider* LeftLevelBar;
-    QSlider* RightLevelBar;
-    QSlider* LargerLevelBar;
-    QLabel* LeftLevelText;
-    QLabel* RightLevelText;
-    QLabel* LargerLevelText;
-    QPushButton* HideAnimationButton;
-    QPushButton* LoadGifFromPlaylistButton;
-    QPushButton* LoadGifFromOpenDialogButton;
     QTimer* ProgressTimer;
     TGifImage* GifImage; // the animation control
 
@@ -116,7 +102,6 @@ protected:
 
 private:
     bool m_sharpenPending = false;
-    void LoadGif(const QString& fileName);
     void FormClose(bool& allowed);
     void PlaceOnScreen();
     bool m_gifFills = false;

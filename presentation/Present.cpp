@@ -71,14 +71,11 @@ void PresentPicture(TDisplayWindow& window, const QString& fileName, bool fullSc
     ShowDisplayWindow(window, activate);
 }
 
-void PresentAnimation(TDisplayWindow& window, TAnimationSource source, bool activate)
+void PresentAnimation(TDisplayWindow& window, const QString& fileName, bool activate)
 {
     window.ApplyAnimationLayout();
     ShowDisplayWindow(window, activate);
-    if (source == TAnimationSource::SelectedLine)
-        window.LoadGifFromPlaylistClick();
-    else
-        window.LoadGifFromOpenDialogClick();
+    window.LoadGif(fileName);
 }
 
 void PresentClip(TDisplayWindow& window, const QString& fileName, bool activate)
@@ -102,8 +99,7 @@ void PresentClip(TDisplayWindow& window, const QString& fileName, bool activate)
 
 } // namespace
 
-void PresentFile(TDisplayWindow& window, const QString& fileName, TMediaKind kind, TAnimationSource source,
-                 bool fullScreen, bool activate)
+void PresentFile(TDisplayWindow& window, const QString& fileName, TMediaKind kind, bool fullScreen, bool activate)
 {
     if (kind != mkNone)
         ++window.PresentationSerial;
@@ -113,7 +109,7 @@ void PresentFile(TDisplayWindow& window, const QString& fileName, TMediaKind kin
             PresentPicture(window, fileName, fullScreen, activate);
             break;
         case mkAnimatedPicture:
-            PresentAnimation(window, source, activate);
+            PresentAnimation(window, fileName, activate);
             break;
         case mkClip:
             PresentClip(window, fileName, activate);

@@ -12,14 +12,11 @@
 class QScreen;
 class TDisplayWindow;
 
-// Where the animation control takes a GIF's file name from.
-enum class TAnimationSource { SelectedLine, OpenDialog };
-
 // Errors end the presentation at the failing step; what was done before stays done.
 // activate: the window takes the keyboard focus (a user's command); the slide show's steps
 // show the window without taking the focus from where the user is typing.
-void PresentFile(TDisplayWindow& window, const QString& fileName, TMediaKind kind, TAnimationSource source,
-                 bool fullScreen, bool activate = true);
+void PresentFile(TDisplayWindow& window, const QString& fileName, TMediaKind kind, bool fullScreen,
+                 bool activate = true);
 
 // Full-screen mode on (no border, maximized) or off (sizeable border, normal, centred on
 // the desktop, at the size it had before full screen). Acts at once whether the window is

@@ -64,11 +64,11 @@ void TSlideShow::PresentSlide()
     switch (kind) {
     case mkPicture:
     case mkAnimatedPicture:
-        PresentFile(*m_display, fileName, kind, TAnimationSource::SelectedLine, m_fullScreen && m_fullScreen(), false);
+        PresentFile(*m_display, fileName, kind, m_fullScreen && m_fullScreen(), false);
         ArmTimer();
         break;
     case mkClip:
-        PresentFile(*m_display, fileName, kind, TAnimationSource::SelectedLine, m_fullScreen && m_fullScreen(), false);
+        PresentFile(*m_display, fileName, kind, m_fullScreen && m_fullScreen(), false);
         if (!m_display->ProgressTimer->isActive())
             m_display->ProgressTimer->start();
         ContinueAfterClip = true;

@@ -79,7 +79,7 @@ private:
     QString Path(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
     void Present(const QString& file)
     {
-        PresentFile(*DisplayWindow, file, ClassifyMediaFile(file), TAnimationSource::SelectedLine, false);
+        PresentFile(*DisplayWindow, file, ClassifyMediaFile(file), false);
     }
     static int WaitForReport(QSignalSpy& spy, int timeoutMs = 10000)
     {
@@ -352,7 +352,7 @@ void TestPresent::pictureMinimumAndFullScreen()
     MainForm->FullScreenBox->setChecked(true); // full screen, also for a hidden window
     QVERIFY(DisplayWindow->windowFlags() & Qt::FramelessWindowHint);
     QVERIFY(DisplayWindow->windowState() & Qt::WindowMaximized);
-    PresentFile(*DisplayWindow, Path("big.jpg"), mkPicture, TAnimationSource::SelectedLine, true);
+    PresentFile(*DisplayWindow, Path("big.jpg"), mkPicture, true);
     QVERIFY(DisplayWindow->windowState() & Qt::WindowMaximized); // the size rule does not apply
     MainForm->FullScreenBox->setChecked(false);
     QVERIFY(!(DisplayWindow->windowFlags() & Qt::FramelessWindowHint));
@@ -441,11 +441,7 @@ void TestPresent::volumeChain()
     QCOMPARE(DisplayWindow->VolumeLevel->value(), 0); // nothing set until the bar is moved
     for (int v : {0, 100, 50}) {
         DisplayWindow->VolumeBar->setValue(v);
-        QCOMPARE(DisplayWindow->LeftLevelBar->value(), v);
-        QCOMPARE(DisplayWindow->RightLevelBar->value(), v);
-        QCOMPARE(DisplayWindow->LargerLevelBar->value(), v);
         QCOMPARE(DisplayWindow->VolumeLevel->value(), v);
-        QCOMPARE(DisplayWindow->LeftLevelText->text(), QString::number(v));
         QCOMPARE(int(TMediaPlayer::RequestedLeft), v * 655);
         QCOMPARE(int(TMediaPlayer::RequestedRight), v * 655);
     }
@@ -661,7 +657,7 @@ void TestPresent::highDensityScreen()
     if (screen->devicePixelRatio() < 2)
         QSKIP("needs a screen of two device pixels to the unit (QT_SCALE_FACTOR=2)");
     MainForm->FullScreenBox->setChecked(true);
-    PresentFile(*DisplayWindow, Path("big.jpg"), mkPicture, TAnimationSource::SelectedLine, true);
+    PresentFile(*DisplayWindow, Path("big.jpg"), mkPicture, true);
     QCOMPARE(DisplayWindow->Image->Picture().size(), QSize(1600, 1200).scaled(ScreenPixels(screen), Qt::KeepAspectRatio));
     QVERIFY(DisplayWindow->Image->Picture().width() > screen->size().width());
     QCOMPARE(MainForm->ClockFace.devicePixelRatio(), 2.0);
