@@ -22,12 +22,12 @@ bool ShowFirstPictureEarly(const QStringList& files, bool show, bool slideShow)
     const QString& file = files.first();
     if (ClassifyMediaFile(file) != mkPicture || !QFileInfo(file).isFile())
         return false;
-    // Only a picture decoded ahead, and soon: a slow or failing one must not hold the main
-    // window back.
+    // The window is made while the picture decodes. Only a picture decoded ahead, and soon,
+    // is shown now: a slow or failing one must not hold the main window back.
+    CreateDisplayWindow();
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen || !PreloadSucceeds(file, PictureDecodeSize(screen, false), 100))
         return false;
-    CreateDisplayWindow();
     try {
         // As the playlist will show it: a step of the slide show leaves the focus alone.
         PresentFile(*DisplayWindow, file, mkPicture, false, !slideShow);
