@@ -2,13 +2,13 @@
 
 #include "app/Icons.h"
 #include "app/ProjectInfo.h"
-#include "platform/HandlerGuard.h"
-#include "platform/Accessibility.h"
-#include "platform/FitCaptions.h"
-#include "platform/LinkLabel.h"
-#include "platform/ReadableColours.h"
-#include "platform/WindowGeometry.h"
-#include "platform/AppTitle.h"
+#include "core/HandlerGuard.h"
+#include "widgets/Accessibility.h"
+#include "widgets/FitCaptions.h"
+#include "widgets/LinkLabel.h"
+#include "widgets/ReadableColours.h"
+#include "widgets/WindowGeometry.h"
+#include "core/AppTitle.h"
 
 #include <QDesktopServices>
 #include <QLabel>

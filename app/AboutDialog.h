@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/OnFirstUse.h"
-#include "platform/RollingDialog.h"
+#include "core/OnFirstUse.h"
+#include "widgets/RollingDialog.h"
 
 class QLabel;
 class TLinkLabel;

@@ -2,8 +2,8 @@
 
 #include "playlist/PlayListBox.h"
 #include "playlist/PlaylistFile.h"
-#include "platform/Errors.h"
-#include "platform/AppTitle.h"
+#include "core/Errors.h"
+#include "core/AppTitle.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>

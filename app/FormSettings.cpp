@@ -1,6 +1,6 @@
 #include "app/FormSettings.h"
 
-#include "platform/IniFile.h"
+#include "system/IniFile.h"
 
 namespace {
 const QString Section = QStringLiteral("Form");

@@ -1,11 +1,11 @@
 #include "app/LinksDialog.h"
 
 #include "app/ProjectInfo.h"
-#include "platform/HandlerGuard.h"
-#include "platform/FitCaptions.h"
-#include "platform/LinkLabel.h"
-#include "platform/ReadableColours.h"
-#include "platform/WindowGeometry.h"
+#include "core/HandlerGuard.h"
+#include "widgets/FitCaptions.h"
+#include "widgets/LinkLabel.h"
+#include "widgets/ReadableColours.h"
+#include "widgets/WindowGeometry.h"
 
 #include <QDesktopServices>
 #include <QUrl>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/OnFirstUse.h"
+#include "core/OnFirstUse.h"
 
 #include <QDialog>
 

@@ -7,18 +7,18 @@
 #include "app/Icons.h"
 #include "app/LinksDialog.h"
 #include "decor/AnimatedPointer.h"
-#include "platform/Accessibility.h"
-#include "platform/AnimateWindow.h"
-#include "platform/EdgeSnap.h"
-#include "platform/FitCaptions.h"
-#include "platform/HandlerGuard.h"
-#include "platform/IniFile.h"
-#include "platform/MciCommand.h"
-#include "platform/Quit.h"
-#include "platform/ReadableColours.h"
-#include "platform/TrayClicks.h"
-#include "platform/WindowCaption.h"
-#include "platform/WindowGeometry.h"
+#include "widgets/Accessibility.h"
+#include "widgets/AnimateWindow.h"
+#include "widgets/EdgeSnap.h"
+#include "widgets/FitCaptions.h"
+#include "core/HandlerGuard.h"
+#include "system/IniFile.h"
+#include "system/OpticalDrive.h"
+#include "core/Quit.h"
+#include "widgets/ReadableColours.h"
+#include "widgets/TrayClicks.h"
+#include "widgets/WindowCaption.h"
+#include "widgets/WindowGeometry.h"
 #include "playlist/PlayListBox.h"
 #include "playlist/PlaylistFile.h"
 #include "playlist/PlaylistWizard.h"
@@ -27,7 +27,7 @@
 #include "presentation/PresentationGate.h"
 #include "slideshow/SlideIntervalDialog.h"
 #include "slideshow/SlideShow.h"
-#include "platform/AppTitle.h"
+#include "core/AppTitle.h"
 
 #include <QAction>
 #include <QApplication>
@@ -497,9 +497,9 @@ void TMainForm::ApplyTooltipStyle()
     QToolTip::setPalette(palette);
 }
 
-void TMainForm::OpenCdTrayClick() { MciSendString(QStringLiteral("Set cdaudio door open wait")); }
+void TMainForm::OpenCdTrayClick() { OpticalDrive::OpenTray(); }
 
-void TMainForm::CloseCdTrayClick() { MciSendString(QStringLiteral("Set cdaudio door closed wait")); }
+void TMainForm::CloseCdTrayClick() { OpticalDrive::CloseTray(); }
 
 void TMainForm::AboutClick()
 {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "decor/Clock.h"
-#include "platform/FileDialog.h"
+#include "widgets/FileDialog.h"
 
 #include <QIcon>
 #include <QList>

@@ -1,6 +1,6 @@
 #include "clips/ClipEngine.h"
 
-#include "platform/Errors.h"
+#include "core/Errors.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

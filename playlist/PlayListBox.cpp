@@ -1,7 +1,7 @@
 #include "playlist/PlayListBox.h"
 
-#include "platform/Errors.h"
-#include "platform/HandlerGuard.h"
+#include "core/Errors.h"
+#include "core/HandlerGuard.h"
 #include "playlist/PlaylistFile.h"
 
 #include <QDropEvent>

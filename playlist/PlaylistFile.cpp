@@ -1,7 +1,7 @@
 #include "playlist/PlaylistFile.h"
 
-#include "platform/Errors.h"
-#include "platform/SafeFile.h"
+#include "core/Errors.h"
+#include "system/SafeFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,11 +1,11 @@
 #include "playlist/PlaylistWizard.h"
 
-#include "platform/FitCaptions.h"
-#include "platform/ReadableColours.h"
-#include "platform/ApplicationCursor.h"
-#include "platform/Errors.h"
-#include "platform/HandlerGuard.h"
-#include "platform/WindowGeometry.h"
+#include "widgets/FitCaptions.h"
+#include "widgets/ReadableColours.h"
+#include "widgets/ApplicationCursor.h"
+#include "core/Errors.h"
+#include "core/HandlerGuard.h"
+#include "widgets/WindowGeometry.h"
 #include "playlist/PlayListBox.h"
 #include "playlist/PlaylistFile.h"
 

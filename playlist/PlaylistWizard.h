@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/OnFirstUse.h"
-#include "platform/FileDialog.h"
+#include "core/OnFirstUse.h"
+#include "widgets/FileDialog.h"
 
 #include <QDialog>
 #include <QDateTime>

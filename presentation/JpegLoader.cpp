@@ -1,8 +1,8 @@
 #include "presentation/JpegLoader.h"
 
-#include "platform/Quit.h"
+#include "core/Quit.h"
 
-#include "platform/Errors.h"
+#include "core/Errors.h"
 
 #include <csetjmp>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "presentation/MediaPlayer.h"
 
-#include "platform/HandlerGuard.h"
-#include "platform/SafeFile.h"
+#include "core/HandlerGuard.h"
+#include "system/SafeFile.h"
 #include "presentation/PresentationGate.h"
 
 #include <QEvent>

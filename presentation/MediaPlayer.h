@@ -10,7 +10,7 @@
 // is quitting a wait returns at once.
 
 #include "clips/ClipEngine.h"
-#include "platform/Errors.h"
+#include "core/Errors.h"
 
 #include <QPointer>
 #include <QRect>

@@ -1,7 +1,7 @@
 #include "presentation/MetafileLoader.h"
 
-#include "platform/Errors.h"
-#include "platform/Quit.h"
+#include "core/Errors.h"
+#include "core/Quit.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 #include "presentation/PictureLoader.h"
 
-#include "platform/Errors.h"
-#include "platform/SafeFile.h"
+#include "core/Errors.h"
+#include "system/SafeFile.h"
 #include "presentation/ExifOrientation.h"
 #include "presentation/JpegLoader.h"
 #include "presentation/MetafileLoader.h"

@@ -1,7 +1,7 @@
 #include "presentation/Present.h"
 
-#include "gif/GifImage.h"
-#include "platform/WindowGeometry.h"
+#include "presentation/GifImage.h"
+#include "widgets/WindowGeometry.h"
 #include "presentation/DisplayWindow.h"
 #include "presentation/MediaPlayer.h"
 #include "presentation/PictureLoader.h"

@@ -8,7 +8,7 @@
 // presented, and otherwise once the presentation has returned, in the order they came.
 // (Decoding a GIF is not busy in this sense: it lets messages run by design.)
 
-#include "platform/HandlerGuard.h"
+#include "core/HandlerGuard.h"
 
 #include <QObject>
 

@@ -1,8 +1,8 @@
 #include "presentation/QtGifHost.h"
 
-#include "platform/ApplicationCursor.h"
-#include "platform/Dialogs.h"
-#include "platform/Quit.h"
+#include "widgets/ApplicationCursor.h"
+#include "core/Dialogs.h"
+#include "core/Quit.h"
 
 #include <QCoreApplication>
 

@@ -1,10 +1,10 @@
 #include "slideshow/SlideIntervalDialog.h"
 
-#include "platform/FitCaptions.h"
-#include "platform/ReadableColours.h"
-#include "platform/HandlerGuard.h"
-#include "platform/UpDown.h"
-#include "platform/WindowGeometry.h"
+#include "widgets/FitCaptions.h"
+#include "widgets/ReadableColours.h"
+#include "core/HandlerGuard.h"
+#include "widgets/UpDown.h"
+#include "widgets/WindowGeometry.h"
 
 #include <QFrame>
 #include <QLabel>

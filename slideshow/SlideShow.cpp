@@ -1,7 +1,7 @@
 #include "slideshow/SlideShow.h"
 
-#include "platform/Dialogs.h"
-#include "platform/HandlerGuard.h"
+#include "core/Dialogs.h"
+#include "core/HandlerGuard.h"
 #include "playlist/MediaKind.h"
 #include "playlist/PlayListBox.h"
 #include "presentation/DisplayWindow.h"

@@ -3,7 +3,7 @@
 
 #include "decor/AnimatedPointer.h"
 #include "decor/Clock.h"
-#include "platform/MciCommand.h"
+#include "system/OpticalDrive.h"
 
 #include <QDateTime>
 #include <QLabel>
@@ -178,21 +178,20 @@ void TestDecor::builtInPicturesLoad()
 
 void TestDecor::cdCommands()
 {
-    QCOMPARE(MciSendString("Set cdaudio door open wait", {"/nonexistent/cdrom"}), Mci::CannotOpenDevice);
-    QCOMPARE(MciSendString("SET CDAUDIO DOOR CLOSED WAIT", {"/nonexistent/cdrom"}), Mci::CannotOpenDevice);
+    using OpticalDrive::TResult;
+    QCOMPARE(OpticalDrive::OpenTray({"/nonexistent/cdrom"}), TResult::NoDrive);
+    QCOMPARE(OpticalDrive::CloseTray({"/nonexistent/cdrom"}), TResult::NoDrive);
     QTemporaryFile notADrive;
     QVERIFY(notADrive.open());
-    QCOMPARE(MciSendString("set cdaudio door open wait", {notADrive.fileName()}), Mci::DeviceNotReady);
-    QCOMPARE(MciSendString("play cdaudio", {notADrive.fileName()}), Mci::UnrecognizedCommand);
+    QCOMPARE(OpticalDrive::OpenTray({notADrive.fileName()}), TResult::NotReady);
     // A drive that opens but refuses does not end the search: the next is tried.
-    QCOMPARE(MciSendString("set cdaudio door open wait", {"/nonexistent/cdrom", notADrive.fileName(), "/nonexistent/sr1"}),
-             Mci::DeviceNotReady);
+    QCOMPARE(OpticalDrive::OpenTray({"/nonexistent/cdrom", notADrive.fileName(), "/nonexistent/sr1"}), TResult::NotReady);
 
     // Every optical drive the system lists, after /dev/cdrom, in number order.
     QTemporaryDir sys;
     for (const char* name : {"sr0", "sr10", "sr2", "sda", "sr", "srx1", "loop0"})
         QVERIFY(QDir(sys.path()).mkdir(name));
-    QCOMPARE(Mci::DefaultDrives(sys.path()),
+    QCOMPARE(OpticalDrive::Drives(sys.path()),
              (QStringList{"/dev/cdrom", "/dev/sr0", "/dev/sr2", "/dev/sr10"}));
 }
 

@@ -2,7 +2,7 @@
 // drawing later frames over frame 1, failed loads, and loads and deletion during a load.
 
 #include "GifStreams.h"
-#include "gif/GifImage.h"
+#include "presentation/GifImage.h"
 
 #include <QFile>
 #include <QPointer>

@@ -5,9 +5,9 @@
 
 #include "GifStreams.h"
 #include "gif/GifFile.h"
-#include "gif/GifImage.h"
-#include "platform/Errors.h"
-#include "platform/IniFile.h"
+#include "presentation/GifImage.h"
+#include "core/Errors.h"
+#include "system/IniFile.h"
 #include "playlist/PlaylistFile.h"
 #include "presentation/MediaPlayer.h"
 #include "presentation/PictureLoader.h"

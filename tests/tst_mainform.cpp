@@ -7,7 +7,7 @@
 #include "app/LinksDialog.h"
 #include "app/MainForm.h"
 #include "decor/AnimatedPointer.h"
-#include "platform/Dialogs.h"
+#include "core/Dialogs.h"
 #include "playlist/PlaylistWizard.h"
 #include "playlist/PlayListBox.h"
 #include "presentation/DisplayWindow.h"

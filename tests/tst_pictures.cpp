@@ -1,8 +1,8 @@
 // Still pictures: JPEG through libjpeg with scaled decoding and its caps, BMP and ICO
 // through Qt, and the errors of files that are missing, damaged or not what they say.
 
-#include "platform/Errors.h"
-#include "platform/Quit.h"
+#include "core/Errors.h"
+#include "core/Quit.h"
 #include "MetafileStreams.h"
 #include "TestFiles.h"
 #include "presentation/JpegLoader.h"

@@ -3,16 +3,16 @@
 // animated pointer's sequencing.
 
 #include "decor/AnimatedPointer.h"
-#include "platform/AnimateWindow.h"
-#include "platform/ApplicationCursor.h"
-#include "platform/Dialogs.h"
-#include "platform/EdgeSnap.h"
-#include "platform/Errors.h"
-#include "platform/FileDialog.h"
-#include "platform/HandlerGuard.h"
-#include "platform/ToolkitTexts.h"
-#include "platform/UnixSignals.h"
-#include "platform/WindowGeometry.h"
+#include "widgets/AnimateWindow.h"
+#include "widgets/ApplicationCursor.h"
+#include "core/Dialogs.h"
+#include "widgets/EdgeSnap.h"
+#include "core/Errors.h"
+#include "widgets/FileDialog.h"
+#include "core/HandlerGuard.h"
+#include "core/ToolkitTexts.h"
+#include "system/UnixSignals.h"
+#include "widgets/WindowGeometry.h"
 
 #include <QApplication>
 #include <QDir>

@@ -10,15 +10,15 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/MainForm.h"
-#include "platform/Dialogs.h"
-#include "platform/FileDialog.h"
+#include "core/Dialogs.h"
+#include "widgets/FileDialog.h"
 #include "playlist/PlaylistWizard.h"
 #include "playlist/PlayListBox.h"
 #include "playlist/PlaylistFile.h"
-#include "platform/SafeFile.h"
+#include "system/SafeFile.h"
 #include "presentation/DisplayWindow.h"
-#include "gif/GifImage.h"
-#include "platform/Errors.h"
+#include "presentation/GifImage.h"
+#include "core/Errors.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -2,7 +2,7 @@
 // and atomic saving.
 
 #include "TestFiles.h"
-#include "platform/Errors.h"
+#include "core/Errors.h"
 #include "playlist/PlaylistFile.h"
 
 #include <QDir>

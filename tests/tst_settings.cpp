@@ -3,10 +3,10 @@
 
 #include "TestFiles.h"
 #include "app/FormSettings.h"
-#include "platform/Errors.h"
-#include "platform/IniFile.h"
-#include "platform/SafeFile.h"
-#include "platform/SettingsLocation.h"
+#include "core/Errors.h"
+#include "system/IniFile.h"
+#include "system/SafeFile.h"
+#include "system/SettingsLocation.h"
 
 #include <QDir>
 #include <QFile>

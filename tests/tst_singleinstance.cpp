@@ -3,8 +3,8 @@
 // that a running program that does not answer is never replaced, and that oversized
 // requests are dropped.
 
-#include "platform/SafeFile.h"
-#include "platform/SingleInstance.h"
+#include "system/SafeFile.h"
+#include "system/SingleInstance.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,7 +3,7 @@
 // back exactly as written (trimmed, as values are), with the rest of the text kept.
 // A crash, a sanitizer report or a value that does not come back is a finding.
 
-#include "platform/IniFile.h"
+#include "system/IniFile.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "platform/StartupWarmUp.h"
+#include "system/StartupWarmUp.h"
 
 #include <QDBusConnection>
 #include <QThreadPool>

@@ -1,4 +1,4 @@
-#include "platform/ApplicationCursor.h"
+#include "widgets/ApplicationCursor.h"
 
 #include <QGuiApplication>
 #include <QHash>

@@ -1,4 +1,4 @@
-#include "platform/WindowGeometry.h"
+#include "widgets/WindowGeometry.h"
 
 #include <QGuiApplication>
 #include <QScreen>

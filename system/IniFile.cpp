@@ -1,8 +1,8 @@
-#include "platform/IniFile.h"
+#include "system/IniFile.h"
 
-#include "platform/Errors.h"
+#include "core/Errors.h"
 
-#include "platform/SafeFile.h"
+#include "system/SafeFile.h"
 
 #include <QFile>
 #include <QFileInfo>

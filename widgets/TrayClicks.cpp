@@ -1,4 +1,4 @@
-#include "platform/TrayClicks.h"
+#include "widgets/TrayClicks.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -4,9 +4,9 @@
 // there and its message is shown in the standard error dialog (unless the program is
 // ending). No exception ever crosses Qt's event loop.
 
-#include "platform/Dialogs.h"
-#include "platform/Errors.h"
-#include "platform/Quit.h"
+#include "core/Dialogs.h"
+#include "core/Errors.h"
+#include "core/Quit.h"
 
 #include <QObject>
 #include <QString>

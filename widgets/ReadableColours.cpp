@@ -1,4 +1,4 @@
-#include "platform/ReadableColours.h"
+#include "widgets/ReadableColours.h"
 
 #include <QWidget>
 

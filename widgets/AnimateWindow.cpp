@@ -1,4 +1,4 @@
-#include "platform/AnimateWindow.h"
+#include "widgets/AnimateWindow.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>

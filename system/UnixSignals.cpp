@@ -1,6 +1,6 @@
-#include "platform/UnixSignals.h"
+#include "system/UnixSignals.h"
 
-#include "platform/Quit.h"
+#include "core/Quit.h"
 
 #include <QSocketNotifier>
 

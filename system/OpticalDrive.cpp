@@ -1,4 +1,4 @@
-#include "platform/MciCommand.h"
+#include "system/OpticalDrive.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +11,9 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-QStringList Mci::DefaultDrives(const QString& sysBlock)
+namespace OpticalDrive {
+
+QStringList Drives(const QString& sysBlock)
 {
     QStringList drives{QStringLiteral("/dev/cdrom")};
     QStringList names = QDir(sysBlock).entryList({QStringLiteral("sr*")}, QDir::AllEntries | QDir::System);
@@ -28,18 +30,11 @@ QStringList Mci::DefaultDrives(const QString& sysBlock)
     return drives;
 }
 
-int MciSendString(const QString& command, const QStringList& drives)
-{
-    const QString normal = command.simplified().toLower();
-    unsigned long request;
-    if (normal == QLatin1String("set cdaudio door open wait"))
-        request = CDROMEJECT;
-    else if (normal == QLatin1String("set cdaudio door closed wait"))
-        request = CDROMCLOSETRAY;
-    else
-        return Mci::UnrecognizedCommand;
+namespace {
 
-    int outcome = Mci::CannotOpenDevice;
+TResult MoveTray(unsigned long request, const QStringList& drives)
+{
+    TResult outcome = TResult::NoDrive;
     QStringList tried;
     for (const QString& drive : drives) {
         // /dev/cdrom is usually a link to one of the others: each device once.
@@ -54,8 +49,16 @@ int MciSendString(const QString& command, const QStringList& drives)
         const int result = ::ioctl(fd, request, 0);
         ::close(fd);
         if (result == 0)
-            return Mci::NoError;
-        outcome = Mci::DeviceNotReady; // and the next drive is tried
+            return TResult::Done;
+        outcome = TResult::NotReady; // and the next drive is tried
     }
     return outcome;
 }
+
+} // namespace
+
+TResult OpenTray(const QStringList& drives) { return MoveTray(CDROMEJECT, drives); }
+
+TResult CloseTray(const QStringList& drives) { return MoveTray(CDROMCLOSETRAY, drives); }
+
+} // namespace OpticalDrive

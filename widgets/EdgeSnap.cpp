@@ -1,4 +1,4 @@
-#include "platform/EdgeSnap.h"
+#include "widgets/EdgeSnap.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "gif/GifImage.h"
+#include "presentation/GifImage.h"
 
 #include <QFile>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "platform/Dialogs.h"
+#include "core/Dialogs.h"
 
-#include "platform/AppTitle.h"
+#include "core/AppTitle.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "platform/DisplayGuard.h"
+#include "system/DisplayGuard.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,6 +1,6 @@
-#include "platform/RollingDialog.h"
+#include "widgets/RollingDialog.h"
 
-#include "platform/AnimateWindow.h"
+#include "widgets/AnimateWindow.h"
 
 void TRollingDialog::setVisible(bool visible)
 {

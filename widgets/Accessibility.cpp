@@ -1,6 +1,6 @@
-#include "platform/Accessibility.h"
+#include "widgets/Accessibility.h"
 
-#include "platform/LinkLabel.h"
+#include "widgets/LinkLabel.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

@@ -1,4 +1,4 @@
-#include "platform/WindowCaption.h"
+#include "widgets/WindowCaption.h"
 
 #include <QEvent>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "platform/SettingsLocation.h"
+#include "system/SettingsLocation.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "platform/FileDialog.h"
+#include "widgets/FileDialog.h"
 
-#include "platform/WindowGeometry.h"
+#include "widgets/WindowGeometry.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,4 +1,4 @@
-#include "platform/Quit.h"
+#include "core/Quit.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
-#include "platform/SingleInstance.h"
+#include "system/SingleInstance.h"
 
-#include "platform/SafeFile.h"
+#include "system/SafeFile.h"
 
 #include <QCryptographicHash>
 #include <QDataStream>

@@ -1,4 +1,4 @@
-#include "platform/ToolkitTexts.h"
+#include "core/ToolkitTexts.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,4 +1,4 @@
-#include "platform/SafeFile.h"
+#include "system/SafeFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "platform/FitCaptions.h"
+#include "widgets/FitCaptions.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
