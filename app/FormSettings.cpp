@@ -18,8 +18,8 @@ TFormSettings ReadFormSettings(const TIniFile& ini)
 
 void WriteFormSettings(TIniFile& ini, const TFormSettings& s)
 {
-    ini.WriteInteger(Section, QStringLiteral("Top"), s.Top);
-    ini.WriteInteger(Section, QStringLiteral("Left"), s.Left);
-    ini.WriteString(Section, QStringLiteral("Caption"), s.Caption);
-    ini.WriteBool(Section, QStringLiteral("InitMax"), s.InitMax);
+    ini.WriteStrings(Section, {{QStringLiteral("Top"), QString::number(s.Top)},
+                               {QStringLiteral("Left"), QString::number(s.Left)},
+                               {QStringLiteral("Caption"), s.Caption},
+                               {QStringLiteral("InitMax"), s.InitMax ? QStringLiteral("1") : QStringLiteral("0")}});
 }

@@ -18,6 +18,7 @@ struct TFormSettings {
 // unusable keeps its default. Never fails.
 TFormSettings ReadFormSettings(const TIniFile& ini);
 
-// Writes the four keys in the same order; throws EIniFileException at the first key that
-// cannot be written, leaving the keys after it unwritten.
+// Writes the four keys in the same order, in one replacement of the file (one write and
+// one flush to the disk per exit, and never half of them); throws EIniFileException when
+// the file cannot be written, leaving it as it was.
 void WriteFormSettings(TIniFile& ini, const TFormSettings& settings);

@@ -236,13 +236,20 @@ bool TIniFile::ReadBool(const QString& section, const QString& key, bool default
 
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value)
 {
+    WriteStrings(section, {{key, value}});
+}
+
+void TIniFile::WriteStrings(const QString& section, const QList<std::pair<QString, QString>>& values)
+{
     QByteArray text;
     if (LoadFile(m_fileName, text) == LoadResult::Unusable)
         throw EIniFileException(m_fileName); // never replace a file we could not read whole
+    for (const auto& [key, value] : values)
+        text = Ini::SetValue(text, section, key, value);
 
     safefile::MakePrivatePath(QFileInfo(m_fileName).absolutePath());
     try {
-        safefile::ReplaceFile(m_fileName, Ini::SetValue(text, section, key, value));
+        safefile::ReplaceFile(m_fileName, text);
     } catch (const ESafeFileError&) {
         throw EIniFileException(m_fileName);
     }

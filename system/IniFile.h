@@ -9,9 +9,11 @@
 // (temporary file + rename), so a crash or a full disk never leaves it half-written.
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <optional>
+#include <utility>
 
 namespace Ini {
 
@@ -47,6 +49,8 @@ public:
     void WriteString(const QString& section, const QString& key, const QString& value);
     void WriteInteger(const QString& section, const QString& key, int value);
     void WriteBool(const QString& section, const QString& key, bool value);
+    // Several keys of a section in one replacement of the file: all of them or none.
+    void WriteStrings(const QString& section, const QList<std::pair<QString, QString>>& values);
 
 private:
     QString m_fileName;

@@ -72,10 +72,24 @@ bool OthersCanWrite(const QByteArray& folder)
     return (st.st_mode & (S_IWGRP | S_IWOTH)) != 0 || st.st_uid != ::geteuid();
 }
 
+// The process's file-creation mask, read without changing it (setting it to read it back
+// would let a file another thread creates meanwhile get the wrong permissions).
 mode_t CurrentUmask()
 {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
+    const mode_t mask = [] {
+        QFile status(QStringLiteral("/proc/self/status"));
+        if (status.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : status.readAll().split('\n')) {
+                if (line.startsWith("Umask:")) {
+                    bool ok = false;
+                    const uint value = line.mid(6).trimmed().toUInt(&ok, 8);
+                    if (ok)
+                        return mode_t(value & 0777);
+                }
+            }
+        }
+        return mode_t(022); // a kernel that does not say: the usual mask
+    }();
     return mask;
 }
 

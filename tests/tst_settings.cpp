@@ -403,11 +403,14 @@ void TestSettings::savingKeepsWhatTheFileIs()
 
 void TestSettings::failingKeyStopsTheKeysAfterIt()
 {
-    // A file over the size limit refuses every write: the first key fails and WriteFormSettings
-    // stops there with the error.
-    WriteAll(m_path, QByteArray(Ini::MaxFileSize + 1, ';'));
+    // A file over the size limit refuses the write: WriteFormSettings ends with the error and
+    // the file stays as it was.
+    const QByteArray big(Ini::MaxFileSize + 1, ';');
+    WriteAll(m_path, big);
     TIniFile ini(m_path);
     QVERIFY_THROWS_EXCEPTION(EIniFileException, WriteFormSettings(ini, TFormSettings()));
+    QFile file(m_path);
+    QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == big);
 }
 
 void TestSettings::settingsLocation()
