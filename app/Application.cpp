@@ -11,6 +11,8 @@
 #include "playlist/PlaylistWizard.h"
 #include "presentation/DisplayWindow.h"
 #include "presentation/MediaPlayer.h"
+#include "presentation/PictureLoader.h"
+#include "presentation/Present.h"
 #include "presentation/PresentationGate.h"
 #include "slideshow/SlideIntervalDialog.h"
 #include "slideshow/SlideShow.h"
@@ -19,6 +21,8 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
 
 void CreateDisplayWindow()
 {
@@ -56,9 +60,16 @@ void CreateApplicationWindows(const QString& settingsFile)
     AnimatedPointer = new TAnimatedPointer;
     LinksDialog.Provide([] { return new TLinksDialog; });
 
-    // The slide show runs on the main window's slide timer and the display window's player.
-    auto* show = new TSlideShow(MainForm->PlayList, MainForm->SlideTimer, DisplayWindow,
-                                [] { return MainForm->FullScreenBox->isChecked(); }, MainForm);
+    // The slide show steps through the main window's playlist; its items are presented in
+    // the display window, in full screen when the main window says so.
+    auto* show = new TSlideShow(MainForm->PlayList, MainForm);
+    show->PresentRequested = [](const QString& fileName, TMediaKind kind) {
+        PresentFile(*DisplayWindow, fileName, kind, MainForm->FullScreenBox->isChecked(), false);
+    };
+    show->PreloadRequested = [](const QString& fileName) {
+        const QScreen* screen = DisplayWindow->screen() ? DisplayWindow->screen() : QGuiApplication::primaryScreen();
+        PreloadPicture(fileName, PictureDecodeSize(screen, MainForm->FullScreenBox->isChecked()));
+    };
     MainForm->SlideShow = show;
     QObject::connect(DisplayWindow->MediaPlayer, &TMediaPlayer::Notify, show, [show](int status) {
         presentation::RunGuardedWhenIdle(show, [show, status] { show->Continue(status); });

@@ -361,9 +361,6 @@ void TMainForm::CreateNonVisual()
 
     ConnectGuarded(Clock, &QTimer::timeout, this, [this] { ClockTimer(); });
 
-    SlideTimer = new QTimer(this);
-    SlideTimer->setObjectName(QStringLiteral("SlideTimer"));
-
     TrayIcon = new QSystemTrayIcon(this);
     // Queued, as a posted message: the menu and the commands it runs must not run inside the
     // icon's own mouse handling, since hiding the icon destroys the window that handles it.
@@ -410,7 +407,9 @@ void TMainForm::SetUpClock()
 
 void TMainForm::ClockTimer()
 {
-    DrawClockHands(ClockHands, DigitalClock, ClockGeometry, QDateTime::currentDateTime(), ClockLocale);
+    const QTime now = QTime::currentTime();
+    DrawClockHands(ClockHands, ClockGeometry, now);
+    DigitalClock->setText(LongTimeText(now, ClockLocale));
     DigitalClock->adjustSize();
     // Under the clock face, where the time fits; a longer one (a 12-hour time) moves left
     // to show whole.

@@ -173,7 +173,6 @@ public:
     QLabel* StatusLabel;
 
     QTimer* Clock;
-    QTimer* SlideTimer;
 
     TFileDialog OpenDialog{TFileDialog::Mode::Open};
     TFileDialog PlayListOpenDialog{TFileDialog::Mode::Open};

@@ -2,7 +2,6 @@
 
 #include <QBitmap>
 #include <QDateTime>
-#include <QLabel>
 #include <QLocale>
 #include <QPainter>
 #include <QPixmap>
@@ -44,27 +43,6 @@ QPoint DialPoint(const TClockGeometry& g, double theta, int length)
     const double pi = std::numbers::pi;
     return {g.CentreX + int(std::trunc(std::cos(a + pi / 2) * length)),
             g.CentreY + int(std::trunc(std::sin(a - pi / 2) * length))};
-}
-
-std::optional<THandTime> ParseClockText(const QString& text)
-{
-    const qsizetype p = text.indexOf(QLatin1Char(':'));
-    if (p <= 0 || p + 5 > text.size())
-        return std::nullopt;
-    auto number = [](QStringView digits) -> std::optional<int> {
-        if (digits.isEmpty())
-            return std::nullopt;
-        for (QChar c : digits)
-            if (!c.isDigit())
-                return std::nullopt;
-        return digits.toInt();
-    };
-    const auto h = number(QStringView(text).left(p).trimmed());
-    const auto m = number(QStringView(text).mid(p + 1, 2));
-    const auto s = number(QStringView(text).mid(p + 4, 2));
-    if (!h || !m || !s)
-        return std::nullopt;
-    return THandTime{*h, *m, *s};
 }
 
 THandEnds HandEnds(const TClockGeometry& g, const THandTime& t)
@@ -137,15 +115,10 @@ void DrawClockFace(QImage& layer, const TClockGeometry& g)
     }
 }
 
-void DrawClockHands(QImage& layer, QLabel* label, const TClockGeometry& g, const QDateTime& t, const QLocale& locale)
+void DrawClockHands(QImage& layer, const TClockGeometry& g, const QTime& t)
 {
-    const QString text = LongTimeText(t.time(), locale);
-    const THandTime time =
-        ParseClockText(text).value_or(THandTime{t.time().hour(), t.time().minute(), t.time().second()});
-    if (label)
-        label->setText(text);
     layer.fill(ClockColors::Transparent);
-    const THandEnds ends = HandEnds(g, time);
+    const THandEnds ends = HandEnds(g, {t.hour(), t.minute(), t.second()});
     const QPoint centre(g.CentreX, g.CentreY);
     QPainter p(&layer);
     p.setPen(QPen(QColor::fromRgb(ClockColors::Hour), 2));

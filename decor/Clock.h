@@ -8,10 +8,7 @@
 #include <QPoint>
 #include <QString>
 
-#include <optional>
 
-class QDateTime;
-class QLabel;
 class QLocale;
 class QTime;
 
@@ -41,11 +38,6 @@ struct THandTime {
     int Hour = 0, Minute = 0, Second = 0;
 };
 
-// Hour, minute and second read from a time text: the hour is what stands before the first
-// ':', the minute the two characters after it, the second the two characters three places
-// after it. Nothing when the text does not have that shape.
-std::optional<THandTime> ParseClockText(const QString& text);
-
 struct THandEnds {
     QPoint Hour, Minute, Second;
 };
@@ -65,9 +57,8 @@ QPoint StopShort(const QPoint& from, const QPoint& to);
 QImage NewClockLayer(const TClockGeometry& g, qreal devicePixelRatio = 1.0);
 // The disc, its outline and the twelve tick marks. Drawn once.
 void DrawClockFace(QImage& layer, const TClockGeometry& g);
-// Sets the label to the long time text of t and repaints the three hands for it. Where the
-// text does not give the hands (a locale of another shape), they come from t itself.
-void DrawClockHands(QImage& layer, QLabel* label, const TClockGeometry& g, const QDateTime& t, const QLocale& locale);
+// Repaints the three hands for the time t.
+void DrawClockHands(QImage& layer, const TClockGeometry& g, const QTime& t);
 
 // Makes the decorations' pictures (cursor frames, the picture shown instead of the clock)
 // available under ":/"; safe to call more than once.

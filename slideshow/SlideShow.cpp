@@ -4,20 +4,15 @@
 #include "core/HandlerGuard.h"
 #include "playlist/MediaKind.h"
 #include "playlist/PlayListBox.h"
-#include "presentation/DisplayWindow.h"
 #include "presentation/MediaPlayer.h"
-#include "presentation/Present.h"
-#include "presentation/PictureLoader.h"
 #include "presentation/PresentationGate.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <QTimer>
 
-TSlideShow::TSlideShow(TPlayListBox* playList, QTimer* timer, TDisplayWindow* display, std::function<bool()> fullScreen,
-                       QObject* parent)
-    : QObject(parent), m_playList(playList), m_timer(timer), m_display(display), m_fullScreen(std::move(fullScreen))
+TSlideShow::TSlideShow(TPlayListBox* playList, QObject* parent)
+    : QObject(parent), m_playList(playList), m_timer(new QTimer(this))
 {
+    m_timer->setObjectName(QStringLiteral("SlideTimer"));
     // A tick or a clip's report that comes while a clip is being opened is handled once that
     // presentation has returned; ticks that come meanwhile make one step, not several.
     connect(m_timer, &QTimer::timeout, this, [this] {
@@ -64,13 +59,13 @@ void TSlideShow::PresentSlide()
     switch (kind) {
     case mkPicture:
     case mkAnimatedPicture:
-        PresentFile(*m_display, fileName, kind, m_fullScreen && m_fullScreen(), false);
+        if (PresentRequested)
+            PresentRequested(fileName, kind);
         ArmTimer();
         break;
     case mkClip:
-        PresentFile(*m_display, fileName, kind, m_fullScreen && m_fullScreen(), false);
-        if (!m_display->ProgressTimer->isActive())
-            m_display->ProgressTimer->start();
+        if (PresentRequested)
+            PresentRequested(fileName, kind);
         ContinueAfterClip = true;
         break;
     case mkNone:
@@ -87,10 +82,8 @@ void TSlideShow::PreloadNext()
     if (count < 2 || m_playList->SelectedIndex() < 0)
         return;
     const QString next = m_playList->FilePathAt((m_playList->SelectedIndex() + 1) % count);
-    if (ClassifyMediaFile(next) != mkPicture)
-        return;
-    const QScreen* screen = m_display->screen() ? m_display->screen() : QGuiApplication::primaryScreen();
-    PreloadPicture(next, PictureDecodeSize(screen, m_fullScreen && m_fullScreen()));
+    if (ClassifyMediaFile(next) == mkPicture && PreloadRequested)
+        PreloadRequested(next);
 }
 
 void TSlideShow::Start()

@@ -3,23 +3,28 @@
 // The slide show: steps through the playlist and presents each line in the display window.
 // A picture or GIF stays for the interval, a clip plays to its end; after the last line
 // the show starts again at the first, until it is stopped. Its state is the playlist's
-// selection, the slide timer, the interval and one flag.
+// selection, its slide timer, the interval and one flag. It does not show anything itself:
+// it asks for each item to be presented, and for the next picture to be decoded ahead.
+
+#include "playlist/MediaKind.h"
 
 #include <QObject>
+#include <QString>
 
 #include <functional>
 
 class QTimer;
-class TDisplayWindow;
 class TPlayListBox;
 
 class TSlideShow : public QObject {
     Q_OBJECT
 public:
-    // timer: the main window's slide timer; fullScreen: whether the display window is in
-    // full-screen mode.
-    TSlideShow(TPlayListBox* playList, QTimer* timer, TDisplayWindow* display, std::function<bool()> fullScreen,
-               QObject* parent = nullptr);
+    explicit TSlideShow(TPlayListBox* playList, QObject* parent = nullptr);
+
+    // Presents a file of a kind; an error it throws halts the show on that line.
+    std::function<void(const QString& fileName, TMediaKind kind)> PresentRequested;
+    // Decodes a picture ahead, for the step to it.
+    std::function<void(const QString& fileName)> PreloadRequested;
 
     int SlideInterval = 3;          // seconds a picture or GIF stays; 0: until stopped
     bool ContinueAfterClip = false; // a clip's successful end moves the show on
@@ -30,6 +35,7 @@ public:
     void Stop();               // the stop command
 
     bool TimerEnabled() const { return m_timerEnabled; }
+    QTimer* Timer() const { return m_timer; }
     void ArmTimer();
 
     static QString EmptyPlaylistMessage();
@@ -42,8 +48,6 @@ private:
 
     TPlayListBox* m_playList;
     QTimer* m_timer;
-    TDisplayWindow* m_display;
-    std::function<bool()> m_fullScreen;
     bool m_timerEnabled = false;
     bool m_stepPending = false; // a tick waits for the running presentation to return
 };

@@ -6,6 +6,7 @@
 #include "app/HelpDialog.h"
 #include "app/LinksDialog.h"
 #include "app/MainForm.h"
+#include "slideshow/SlideShow.h"
 #include "decor/AnimatedPointer.h"
 #include "core/Dialogs.h"
 #include "playlist/PlaylistWizard.h"
@@ -298,7 +299,7 @@ void TestMainForm::fontTimersAndDialogs()
 
     QVERIFY(MainForm->Clock->isActive());
     QCOMPARE(MainForm->Clock->interval(), 1000);
-    QVERIFY(!MainForm->SlideTimer->isActive());
+    QVERIFY(!MainForm->SlideShow->Timer()->isActive());
 
     QCOMPARE(MainForm->OpenDialog.Filter, TMainForm::MediaFilter);
     QCOMPARE(MainForm->OpenDialog.FilterIndex, 1);

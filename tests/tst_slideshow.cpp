@@ -123,7 +123,7 @@ void TestSlideShow::startAndWrapRound()
     QCOMPARE(Selected(), 0);
     QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
     QVERIFY(Show()->TimerEnabled());
-    QCOMPARE(MainForm->SlideTimer->interval(), 3000);
+    QCOMPARE(MainForm->SlideShow->Timer()->interval(), 3000);
     MainForm->show();
     MainForm->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(MainForm));
@@ -247,20 +247,20 @@ void TestSlideShow::timerRules()
     Lines({"a.jpg", "b.bmp"});
     MainForm->StartSlideShowItem->trigger();
     QTest::qWait(300);
-    const int left = MainForm->SlideTimer->remainingTime();
+    const int left = MainForm->SlideShow->Timer()->remainingTime();
     MainForm->StartSlideShowItem->trigger(); // Start again: the same line again, the countdown goes on
     QCOMPARE(Selected(), 0);
-    QVERIFY(MainForm->SlideTimer->remainingTime() <= left);
+    QVERIFY(MainForm->SlideShow->Timer()->remainingTime() <= left);
 
     Show()->SlideInterval = 5; // a new interval applies from the next picture
-    QCOMPARE(MainForm->SlideTimer->interval(), 3000);
+    QCOMPARE(MainForm->SlideShow->Timer()->interval(), 3000);
     Tick();
-    QCOMPARE(MainForm->SlideTimer->interval(), 5000);
+    QCOMPARE(MainForm->SlideShow->Timer()->interval(), 5000);
 
     Show()->SlideInterval = 0; // holds the picture until stopped
     Tick();
     QVERIFY(Show()->TimerEnabled());
-    QVERIFY(!MainForm->SlideTimer->isActive());
+    QVERIFY(!MainForm->SlideShow->Timer()->isActive());
     MainForm->StopSlideShowItem->trigger();
     QVERIFY(!Show()->TimerEnabled());
 }
@@ -392,14 +392,14 @@ void TestSlideShow::tickDuringAClipOpenWaitsForIt()
         bool eventFilter(QObject*, QEvent* event) override
         {
             if (event->type() == QEvent::ChildAdded && static_cast<QChildEvent*>(event)->child()->isWidgetType())
-                MainForm->SlideTimer->start(0);
+                MainForm->SlideShow->Timer()->start(0);
             return false;
         }
     } surfaceMade;
     if (withSurface)
         DisplayWindow->ViewPanel->installEventFilter(&surfaceMade);
     else
-        MainForm->SlideTimer->start(0);
+        MainForm->SlideShow->Timer()->start(0);
     MainForm->PlayListDblClick(); // the user's double-click on the video
     DisplayWindow->ViewPanel->removeEventFilter(&surfaceMade);
     QTRY_COMPARE_WITH_TIMEOUT(Selected(), 2, 10000); // the deferred tick stepped on from the clip
