@@ -2,13 +2,13 @@
 
 #include "app/Icons.h"
 #include "app/ProjectInfo.h"
+#include "core/AppTitle.h"
 #include "core/HandlerGuard.h"
 #include "widgets/Accessibility.h"
 #include "widgets/FitCaptions.h"
 #include "widgets/LinkLabel.h"
 #include "widgets/ReadableColours.h"
 #include "widgets/WindowGeometry.h"
-#include "core/AppTitle.h"
 
 #include <QDesktopServices>
 #include <QLabel>

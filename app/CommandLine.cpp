@@ -1,9 +1,9 @@
 #include "app/CommandLine.h"
 
+#include "core/AppTitle.h"
+#include "core/Errors.h"
 #include "playlist/PlayListBox.h"
 #include "playlist/PlaylistFile.h"
-#include "core/Errors.h"
-#include "core/AppTitle.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
 #include "app/HelpDialog.h"
 
 #include "app/Icons.h"
-#include "widgets/WindowGeometry.h"
 #include "core/AppTitle.h"
 #include "widgets/FitCaptions.h"
 #include "widgets/ReadableColours.h"
+#include "widgets/WindowGeometry.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>

@@ -6,19 +6,10 @@
 #include "app/HelpDialog.h"
 #include "app/Icons.h"
 #include "app/LinksDialog.h"
-#include "decor/AnimatedPointer.h"
-#include "widgets/Accessibility.h"
-#include "widgets/AnimateWindow.h"
-#include "widgets/EdgeSnap.h"
-#include "widgets/FitCaptions.h"
+#include "core/AppTitle.h"
 #include "core/HandlerGuard.h"
-#include "system/IniFile.h"
-#include "system/OpticalDrive.h"
 #include "core/Quit.h"
-#include "widgets/ReadableColours.h"
-#include "widgets/TrayClicks.h"
-#include "widgets/WindowCaption.h"
-#include "widgets/WindowGeometry.h"
+#include "decor/AnimatedPointer.h"
 #include "playlist/PlayListBox.h"
 #include "playlist/PlaylistFile.h"
 #include "playlist/PlaylistWizard.h"
@@ -27,7 +18,16 @@
 #include "presentation/PresentationGate.h"
 #include "slideshow/SlideIntervalDialog.h"
 #include "slideshow/SlideShow.h"
-#include "core/AppTitle.h"
+#include "system/IniFile.h"
+#include "system/OpticalDrive.h"
+#include "widgets/Accessibility.h"
+#include "widgets/AnimateWindow.h"
+#include "widgets/EdgeSnap.h"
+#include "widgets/FitCaptions.h"
+#include "widgets/ReadableColours.h"
+#include "widgets/TrayClicks.h"
+#include "widgets/WindowCaption.h"
+#include "widgets/WindowGeometry.h"
 
 #include <QAction>
 #include <QApplication>
@@ -57,10 +57,6 @@ TMainForm* MainForm = nullptr;
 
 const QString TMainForm::ClearedPlaylistBackup = QStringLiteral("Очищенный плей-лист.txt");
 
-const QString TMainForm::MediaFilter = QStringLiteral(
-    "Изображения|*.bmp; *.jpg; *.gif; *.jpeg; *.emf; *.wmf; *.ico"
-    "|Клипы|*.avi; *.wav; *.mid; *.mp3; *.mpeg; *.mpg"
-    "|Все|*.bmp; *.jpg; *.gif; *.jpeg; *.emf; *.wmf; *.ico; *.avi; *.wav; *.mid; *.mp3; *.mpeg; *.mpg");
 
 namespace {
 
@@ -369,7 +365,7 @@ void TMainForm::CreateNonVisual()
         [this](QSystemTrayIcon::ActivationReason reason) { TrayNotifyWhenIdle(reason); },
         Qt::QueuedConnection);
 
-    OpenDialog.Filter = MediaFilter;
+    OpenDialog.Filter = MediaOpenFilter;
     OpenDialog.FilterIndex = 1;
     PlayListOpenDialog.Filter = QStringLiteral("Плей-лист|*.txt");
     PlayListSaveDialog.Filter = QStringLiteral("Плей-лист (*.txt)|*.txt");

@@ -178,7 +178,6 @@ public:
     TFileDialog PlayListOpenDialog{TFileDialog::Mode::Open};
     TFileDialog PlayListSaveDialog{TFileDialog::Mode::Save};
 
-    static const QString MediaFilter;
 
 Q_SIGNALS:
     // The main window was closed: the program is to end.

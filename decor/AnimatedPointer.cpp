@@ -1,8 +1,8 @@
 #include "decor/AnimatedPointer.h"
 
+#include "core/HandlerGuard.h"
 #include "decor/Clock.h"
 #include "widgets/ApplicationCursor.h"
-#include "core/HandlerGuard.h"
 
 #include <QBitmap>
 #include <QFile>

@@ -1,13 +1,14 @@
 #include "playlist/PlaylistWizard.h"
 
-#include "widgets/FitCaptions.h"
-#include "widgets/ReadableColours.h"
-#include "widgets/ApplicationCursor.h"
 #include "core/Errors.h"
 #include "core/HandlerGuard.h"
-#include "widgets/WindowGeometry.h"
+#include "playlist/MediaKind.h"
 #include "playlist/PlayListBox.h"
 #include "playlist/PlaylistFile.h"
+#include "widgets/ApplicationCursor.h"
+#include "widgets/FitCaptions.h"
+#include "widgets/ReadableColours.h"
+#include "widgets/WindowGeometry.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -32,8 +33,6 @@
 
 TOnFirstUse<TPlaylistWizard> PlaylistWizard;
 
-const QString TPlaylistWizard::FileMask =
-    QStringLiteral("*.bmp;*.jpg;*.jpeg;*.ico;*.dib;*.emf;*.wmf;*.avi;*.wav;*.mid;*.gif;*.mp3;*.mpeg;*.mp4");
 const QString TPlaylistWizard::FilterName = QStringLiteral("Все поддерживаемые программой");
 
 namespace {
@@ -121,7 +120,7 @@ TPlaylistWizard::TPlaylistWizard(const QString& startFolder, QWidget* parent) : 
     FilterBox = new QComboBox(this);
     FilterBox->setObjectName(QStringLiteral("FilterBox"));
     FilterBox->setGeometry(224, 248, 206, 19);
-    FilterBox->addItem(FilterName, FileMask);
+    FilterBox->addItem(FilterName, MediaFolderMask);
     const QStringList hiddenTips = {QStringLiteral("Выбор устройства с содержанием мультимедиа..."),
                                     QStringLiteral("Навигация по файловой структуре устройства..."),
                                     QStringLiteral("Список мультимедиа-файлов..."), QStringLiteral("Это фильтр...")};
@@ -195,7 +194,7 @@ TPlaylistWizard::TPlaylistWizard(const QString& startFolder, QWidget* parent) : 
     FileList->installEventFilter(this);
     FolderList->installEventFilter(this);
 
-    m_masks = FileMask.split(QLatin1Char(';'));
+    m_masks = MediaFolderMask.split(QLatin1Char(';'));
     FitCaptions(this);
     FillDrives();
     // The start folder; one that has gone (or cannot be listed) quietly gives way to the

@@ -26,7 +26,6 @@ class TPlaylistWizard : public QDialog {
 public:
     static constexpr int ClientWidth = 441;
     static constexpr int ClientHeight = 480;
-    static const QString FileMask;
     static const QString FilterName;
 
     // startFolder: the folder the wizard first lists (the program's folder at start); one

@@ -1,16 +1,17 @@
 #include "presentation/DisplayWindow.h"
 
-#include "presentation/GifImage.h"
-#include "widgets/Accessibility.h"
 #include "core/Dialogs.h"
-#include "widgets/FitCaptions.h"
-#include "widgets/ReadableColours.h"
 #include "core/HandlerGuard.h"
-#include "widgets/WindowGeometry.h"
+#include "playlist/MediaKind.h"
+#include "presentation/GifImage.h"
 #include "presentation/MediaPlayer.h"
 #include "presentation/Present.h"
 #include "presentation/PresentationGate.h"
 #include "presentation/QtGifHost.h"
+#include "widgets/Accessibility.h"
+#include "widgets/FitCaptions.h"
+#include "widgets/ReadableColours.h"
+#include "widgets/WindowGeometry.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -224,7 +225,7 @@ void TDisplayWindow::ApplyPictureLayout()
     ClipProgress->hide();
     VolumeLevel->hide();
     HideAnimation();
-    setWindowTitle(QStringLiteral("Картинка"));
+    setWindowTitle(MediaKindCaption(mkPicture));
 }
 
 void TDisplayWindow::ApplyAnimationLayout()
@@ -236,7 +237,7 @@ void TDisplayWindow::ApplyAnimationLayout()
     MediaPlayer->hide();
     ClipProgress->hide();
     VolumeLevel->hide();
-    setWindowTitle(QStringLiteral("Анимированная картинка"));
+    setWindowTitle(MediaKindCaption(mkAnimatedPicture));
 }
 
 void TDisplayWindow::ApplyClipLayout()
@@ -249,7 +250,7 @@ void TDisplayWindow::ApplyClipLayout()
     ClipProgress->show();
     VolumeLevel->show();
     HideAnimation();
-    setWindowTitle(QStringLiteral("Клип"));
+    setWindowTitle(MediaKindCaption(mkClip));
 }
 
 void TDisplayWindow::HideAnimation() { GifImage->hide(); }

@@ -1,8 +1,8 @@
 #include "presentation/MediaPlayer.h"
 
 #include "core/HandlerGuard.h"
-#include "system/SafeFile.h"
 #include "presentation/PresentationGate.h"
+#include "system/SafeFile.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

@@ -1,11 +1,11 @@
 #include "presentation/PictureLoader.h"
 
 #include "core/Errors.h"
-#include "system/SafeFile.h"
 #include "presentation/ExifOrientation.h"
 #include "presentation/JpegLoader.h"
 #include "presentation/MetafileLoader.h"
 #include "presentation/PresentationGate.h"
+#include "system/SafeFile.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -95,7 +95,7 @@ QImage LoadNow(const QString& fileName, const QSize& fitInto)
         const QSize fit = Exif::SwapsSides(orientation) ? fitInto.transposed() : fitInto;
         return Exif::Apply(DecodeJpeg(data, fit), orientation);
     }
-    if (extension == QLatin1String("bmp"))
+    if (extension == QLatin1String("bmp") || extension == QLatin1String("dib"))
         return ReadWithQt(data, "bmp");
     if (extension == QLatin1String("ico"))
         return ReadWithQt(data, "ico", LargestIcon(data));
@@ -180,7 +180,7 @@ TLastPicture& LastPicture()
 void PreloadPicture(const QString& fileName, const QSize& fitInto)
 {
     const QString extension = QFileInfo(fileName).suffix().toLower();
-    if (extension != QLatin1String("jpg") && extension != QLatin1String("jpeg") && extension != QLatin1String("bmp") &&
+    if (extension != QLatin1String("jpg") && extension != QLatin1String("jpeg") && extension != QLatin1String("bmp") && extension != QLatin1String("dib") &&
         extension != QLatin1String("ico"))
         return;
     std::shared_ptr<TLoad>& slot = Preloaded();

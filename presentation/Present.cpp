@@ -1,11 +1,11 @@
 #include "presentation/Present.h"
 
-#include "presentation/GifImage.h"
-#include "widgets/WindowGeometry.h"
+#include "playlist/PlaylistFile.h"
 #include "presentation/DisplayWindow.h"
+#include "presentation/GifImage.h"
 #include "presentation/MediaPlayer.h"
 #include "presentation/PictureLoader.h"
-#include "playlist/PlaylistFile.h"
+#include "widgets/WindowGeometry.h"
 
 #include <QGuiApplication>
 #include <QFrame>

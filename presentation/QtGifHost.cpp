@@ -1,8 +1,8 @@
 #include "presentation/QtGifHost.h"
 
-#include "widgets/ApplicationCursor.h"
 #include "core/Dialogs.h"
 #include "core/Quit.h"
+#include "widgets/ApplicationCursor.h"
 
 #include <QCoreApplication>
 

@@ -1,8 +1,8 @@
 #include "slideshow/SlideIntervalDialog.h"
 
+#include "core/HandlerGuard.h"
 #include "widgets/FitCaptions.h"
 #include "widgets/ReadableColours.h"
-#include "core/HandlerGuard.h"
 #include "widgets/UpDown.h"
 #include "widgets/WindowGeometry.h"
 

@@ -4,13 +4,13 @@
 // loaded within the memory budget; none blocks, none takes memory past the budget.
 
 #include "GifStreams.h"
-#include "gif/GifFile.h"
-#include "presentation/GifImage.h"
 #include "core/Errors.h"
-#include "system/IniFile.h"
+#include "gif/GifFile.h"
 #include "playlist/PlaylistFile.h"
+#include "presentation/GifImage.h"
 #include "presentation/MediaPlayer.h"
 #include "presentation/PictureLoader.h"
+#include "system/IniFile.h"
 
 #include <QElapsedTimer>
 #include <QFile>

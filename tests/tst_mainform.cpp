@@ -6,13 +6,13 @@
 #include "app/HelpDialog.h"
 #include "app/LinksDialog.h"
 #include "app/MainForm.h"
-#include "slideshow/SlideShow.h"
-#include "decor/AnimatedPointer.h"
 #include "core/Dialogs.h"
-#include "playlist/PlaylistWizard.h"
+#include "decor/AnimatedPointer.h"
 #include "playlist/PlayListBox.h"
+#include "playlist/PlaylistWizard.h"
 #include "presentation/DisplayWindow.h"
 #include "slideshow/SlideIntervalDialog.h"
+#include "slideshow/SlideShow.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -301,7 +301,7 @@ void TestMainForm::fontTimersAndDialogs()
     QCOMPARE(MainForm->Clock->interval(), 1000);
     QVERIFY(!MainForm->SlideShow->Timer()->isActive());
 
-    QCOMPARE(MainForm->OpenDialog.Filter, TMainForm::MediaFilter);
+    QCOMPARE(MainForm->OpenDialog.Filter, MediaOpenFilter);
     QCOMPARE(MainForm->OpenDialog.FilterIndex, 1);
     QCOMPARE(MainForm->PlayListOpenDialog.Filter, QStringLiteral("Плей-лист|*.txt"));
     QCOMPARE(MainForm->PlayListSaveDialog.Filter, QStringLiteral("Плей-лист (*.txt)|*.txt"));

@@ -30,8 +30,8 @@ void TestMediaKind::classify_data()
     QTest::newRow("mpeg4 audio") << "clip.mpeg4" << mkClip << false << ".mpeg4";
     QTest::newRow("Mpeg4 none") << "clip.Mpeg4" << mkNone << false << ".Mpeg4";
     QTest::newRow("MPEG4 none") << "clip.MPEG4" << mkNone << false << ".MPEG4";
-    QTest::newRow("mpg none") << "clip.mpg" << mkNone << false << ".mpg";
-    QTest::newRow("mp4 none") << "clip.mp4" << mkNone << false << ".mp4";
+    QTest::newRow("mpg video") << "clip.mpg" << mkClip << true << ".mpg";
+    QTest::newRow("mp4 video") << "clip.mp4" << mkClip << true << ".mp4";
     QTest::newRow("mixed-case avi none") << "clip.aVi" << mkNone << false << ".aVi";
     QTest::newRow("Avi video") << "clip.Avi" << mkClip << true << ".Avi";
     QTest::newRow("wav audio") << "/snd/a.wav" << mkClip << false << ".wav";
@@ -48,7 +48,7 @@ void TestMediaKind::classify_data()
     QTest::newRow("GIF is animated") << "x.GIF" << mkAnimatedPicture << false << ".GIF";
     QTest::newRow("GiF is animated") << "x.GiF" << mkAnimatedPicture << false << ".GiF";
     QTest::newRow("hidden file") << "/home/u/.gif" << mkAnimatedPicture << false << ".gif";
-    QTest::newRow("dib is no kind") << "x.dib" << mkNone << false << ".dib";
+    QTest::newRow("dib is a picture") << "x.dib" << mkPicture << false << ".dib";
 }
 
 void TestMediaKind::classify()
@@ -77,7 +77,7 @@ void TestMediaKind::everyListedSpelling()
         forms.removeDuplicates();
         return forms;
     };
-    for (const QString ext : {"bmp", "jpg", "ico", "emf", "wmf"})
+    for (const QString ext : {"bmp", "jpg", "ico", "emf", "wmf", "dib"})
         for (const QString& form : caseForms(ext))
             QVERIFY2(ClassifyMediaFile("a" + form) == mkPicture, qPrintable(form));
     for (const QString& form : caseForms("gif"))
@@ -89,12 +89,20 @@ void TestMediaKind::everyListedSpelling()
     QCOMPARE(jpegPictures, 3);
 
     // Clips come in three case forms only: lower, upper and capital initial.
-    for (const QString ext : {"avi", "wav", "mp3", "mid", "mpeg"}) {
+    for (const QString ext : {"avi", "wav", "mp3", "mid", "mpeg", "mpg", "mp4"}) {
         int clips = 0;
         for (const QString& form : caseForms(ext))
             clips += ClassifyMediaFile("a" + form) == mkClip;
         QCOMPARE(clips, 3);
     }
+
+    // Whatever the open dialog and the wizard offer is of a kind.
+    QStringList masks = MediaFolderMask.split(';');
+    const QStringList filter = MediaOpenFilter.split('|');
+    for (int i = 1; i < filter.size(); i += 2)
+        masks += filter[i].split(';');
+    for (const QString& mask : masks)
+        QVERIFY2(ClassifyMediaFile("a" + mask.trimmed().mid(1)) != mkNone, qPrintable(mask));
 }
 
 void TestMediaKind::captions()

@@ -1,10 +1,10 @@
 // Still pictures: JPEG through libjpeg with scaled decoding and its caps, BMP and ICO
 // through Qt, and the errors of files that are missing, damaged or not what they say.
 
-#include "core/Errors.h"
-#include "core/Quit.h"
 #include "MetafileStreams.h"
 #include "TestFiles.h"
+#include "core/Errors.h"
+#include "core/Quit.h"
 #include "presentation/JpegLoader.h"
 #include "presentation/MetafileLoader.h"
 #include "presentation/PictureLoader.h"

@@ -2,16 +2,16 @@
 // termination signals, window animation fallbacks, the application cursor, and the
 // animated pointer's sequencing.
 
-#include "decor/AnimatedPointer.h"
-#include "widgets/AnimateWindow.h"
-#include "widgets/ApplicationCursor.h"
 #include "core/Dialogs.h"
-#include "widgets/EdgeSnap.h"
 #include "core/Errors.h"
-#include "widgets/FileDialog.h"
 #include "core/HandlerGuard.h"
 #include "core/ToolkitTexts.h"
+#include "decor/AnimatedPointer.h"
 #include "system/UnixSignals.h"
+#include "widgets/AnimateWindow.h"
+#include "widgets/ApplicationCursor.h"
+#include "widgets/EdgeSnap.h"
+#include "widgets/FileDialog.h"
 #include "widgets/WindowGeometry.h"
 
 #include <QApplication>

@@ -4,21 +4,21 @@
 
 #include "TestFiles.h"
 #include "app/AboutDialog.h"
-#include "app/HelpDialog.h"
-#include "app/LinksDialog.h"
-#include "slideshow/SlideIntervalDialog.h"
 #include "app/Application.h"
 #include "app/CommandLine.h"
+#include "app/HelpDialog.h"
+#include "app/LinksDialog.h"
 #include "app/MainForm.h"
 #include "core/Dialogs.h"
-#include "widgets/FileDialog.h"
-#include "playlist/PlaylistWizard.h"
+#include "core/Errors.h"
 #include "playlist/PlayListBox.h"
 #include "playlist/PlaylistFile.h"
-#include "system/SafeFile.h"
+#include "playlist/PlaylistWizard.h"
 #include "presentation/DisplayWindow.h"
 #include "presentation/GifImage.h"
-#include "core/Errors.h"
+#include "slideshow/SlideIntervalDialog.h"
+#include "system/SafeFile.h"
+#include "widgets/FileDialog.h"
 
 #include <QAction>
 #include <QComboBox>

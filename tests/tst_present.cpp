@@ -6,18 +6,18 @@
 #include "MediaFiles.h"
 #include "app/Application.h"
 #include "app/MainForm.h"
-#include "presentation/GifImage.h"
 #include "core/Dialogs.h"
-#include "widgets/FileDialog.h"
 #include "core/HandlerGuard.h"
 #include "playlist/PlayListBox.h"
 #include "presentation/DisplayWindow.h"
+#include "presentation/GifImage.h"
 #include "presentation/MediaPlayer.h"
+#include "presentation/PictureLoader.h"
 #include "presentation/Present.h"
 #include "presentation/PresentationGate.h"
-#include "presentation/PictureLoader.h"
-#include "widgets/ApplicationCursor.h"
 #include "slideshow/SlideShow.h"
+#include "widgets/ApplicationCursor.h"
+#include "widgets/FileDialog.h"
 
 #include <QAction>
 #include <QCheckBox>

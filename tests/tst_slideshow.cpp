@@ -5,15 +5,15 @@
 #include "MediaFiles.h"
 #include "app/Application.h"
 #include "app/MainForm.h"
-#include "presentation/GifImage.h"
 #include "core/Dialogs.h"
 #include "core/HandlerGuard.h"
-#include "widgets/UpDown.h"
 #include "playlist/PlayListBox.h"
 #include "presentation/DisplayWindow.h"
+#include "presentation/GifImage.h"
 #include "presentation/MediaPlayer.h"
 #include "slideshow/SlideIntervalDialog.h"
 #include "slideshow/SlideShow.h"
+#include "widgets/UpDown.h"
 
 #include <QAction>
 #include <QImageWriter>
