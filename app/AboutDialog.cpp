@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QUrl>
 
-TOnFirstUse<TAboutDialog> AboutDialog;
 
 namespace {
 

@@ -1,12 +1,11 @@
 #pragma once
 
-#include "core/OnFirstUse.h"
 #include "widgets/RollingDialog.h"
 
 class QLabel;
 class TLinkLabel;
 
-// The About dialog, modal, created once at start-up; it rolls open and shut.
+// The About dialog, modal, made when first opened; it rolls open and shut.
 class TAboutDialog : public TRollingDialog {
     Q_OBJECT
 public:
@@ -23,4 +22,3 @@ public:
     TLinkLabel* MailLink;
 };
 
-extern TOnFirstUse<TAboutDialog> AboutDialog;

@@ -24,90 +24,106 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-void CreateDisplayWindow()
+#include <utility>
+
+TProgramWindows::TProgramWindows(QString settingsFile) : m_settingsFile(std::move(settingsFile)) { ClearQuitRequest(); }
+
+void TProgramWindows::CreateDisplayWindow()
 {
-    if (DisplayWindow)
+    if (m_display)
         return;
-    ClearQuitRequest();
-    DisplayWindow = new TDisplayWindow;
+    m_display = new TDisplayWindow;
     // What the display window asks of the main window. It may be on screen a moment before
     // the main window is made; a key pressed then does nothing.
-    DisplayWindow->StartSlideShow = [] {
-        if (MainForm)
-            MainForm->StartSlideShowItem->trigger();
+    m_display->StartSlideShow = [this] {
+        if (m_main)
+            m_main->StartSlideShowItem->trigger();
     };
-    DisplayWindow->StopSlideShow = [] {
-        if (MainForm)
-            MainForm->StopSlideShowItem->trigger();
+    m_display->StopSlideShow = [this] {
+        if (m_main)
+            m_main->StopSlideShowItem->trigger();
     };
-    DisplayWindow->ShowIntervalDialog = [] {
-        if (MainForm)
-            MainForm->SlideIntervalItem->trigger();
+    m_display->ShowIntervalDialog = [this] {
+        if (m_main)
+            m_main->SlideIntervalItem->trigger();
     };
-    DisplayWindow->SetFullScreenMode = [](bool on) {
-        if (MainForm)
-            MainForm->FullScreenBox->setChecked(on);
+    m_display->SetFullScreenMode = [this](bool on) {
+        if (m_main)
+            m_main->FullScreenBox->setChecked(on);
     };
 }
 
-void CreateApplicationWindows(const QString& settingsFile)
+void TProgramWindows::CreateMainWindow()
 {
     CreateDisplayWindow();
-    MainForm = new TMainForm(settingsFile);
+    m_main = new TMainForm(m_settingsFile);
     // The dialogs that start hidden are made when first opened, and kept from then on.
-    AboutDialog.Provide([] { return new TAboutDialog; });
-    HelpDialog.Provide([] { return new THelpDialog; });
-    AnimatedPointer = new TAnimatedPointer;
-    LinksDialog.Provide([] { return new TLinksDialog; });
+    m_about.Provide([] { return new TAboutDialog; });
+    m_help.Provide([] { return new THelpDialog; });
+    m_pointer = new TAnimatedPointer;
+    m_links.Provide([] { return new TLinksDialog; });
 
     // The slide show steps through the main window's playlist; its items are presented in
     // the display window, in full screen when the main window says so.
-    auto* show = new TSlideShow(MainForm->PlayList, MainForm);
-    show->PresentRequested = [](const QString& fileName, TMediaKind kind) {
-        PresentFile(*DisplayWindow, fileName, kind, MainForm->FullScreenBox->isChecked(), false);
+    m_slideShow = new TSlideShow(m_main->PlayList, m_main);
+    m_slideShow->PresentRequested = [this](const QString& fileName, TMediaKind kind) {
+        PresentFile(*m_display, fileName, kind, m_main->FullScreenBox->isChecked(), false);
     };
-    show->PreloadRequested = [](const QString& fileName) {
-        const QScreen* screen = DisplayWindow->screen() ? DisplayWindow->screen() : QGuiApplication::primaryScreen();
-        PreloadPicture(fileName, PictureDecodeSize(screen, MainForm->FullScreenBox->isChecked()));
+    m_slideShow->PreloadRequested = [this](const QString& fileName) {
+        const QScreen* screen = m_display->screen() ? m_display->screen() : QGuiApplication::primaryScreen();
+        PreloadPicture(fileName, PictureDecodeSize(screen, m_main->FullScreenBox->isChecked()));
     };
-    MainForm->SlideShow = show;
-    QObject::connect(DisplayWindow->MediaPlayer, &TMediaPlayer::Notify, show, [show](int status) {
+    m_main->SlideShow = m_slideShow;
+    TSlideShow* show = m_slideShow;
+    QObject::connect(m_display->MediaPlayer, &TMediaPlayer::Notify, show, [show](int status) {
         presentation::RunGuardedWhenIdle(show, [show, status] { show->Continue(status); });
     });
-    SlideIntervalDialog.Provide([show] {
+    m_slideInterval.Provide([show] {
         auto* dialog = new TSlideIntervalDialog;
         dialog->SetSlideInterval = [show](int seconds) { show->SlideInterval = seconds; };
         return dialog;
     });
     // The wizard lists the folder the program started in, wherever the file dialogs have
     // moved the current folder by the time it is first opened.
-    PlaylistWizard.Provide([startFolder = QDir::currentPath()] {
+    m_wizard.Provide([this, startFolder = QDir::currentPath()] {
         auto* wizard = new TPlaylistWizard(startFolder);
-        wizard->PlayList = MainForm->PlayList;
+        wizard->PlayList = m_main->PlayList;
         return wizard;
     });
-    QObject::connect(MainForm, &TMainForm::Closed, qApp, [] { RequestQuit(0); });
+    WireMainWindow();
+    QObject::connect(m_main, &TMainForm::Closed, qApp, [] { RequestQuit(0); });
 }
 
-namespace {
-template <class T>
-void Destroy(T*& instance)
+void TProgramWindows::WireMainWindow()
 {
-    delete instance;
-    instance = nullptr;
+    // What the main window's commands ask of the other windows.
+    m_main->Present = [this](const QString& fileName, TMediaKind kind) {
+        PresentFile(*m_display, fileName, kind, m_main->FullScreenBox->isChecked());
+    };
+    m_main->SetDisplayFullScreen = [this](bool on) { SetFullScreen(*m_display, on); };
+    m_main->AnimatePointer = [this](bool on) { m_pointer->start(on); };
+    m_main->ShowAbout = [this] { m_about->exec(); };
+    m_main->ShowHelp = [this] { m_help->exec(); };
+    m_main->ShowLinks = [this] {
+        m_links->show();
+        m_links->raise();
+        m_links->activateWindow();
+    };
+    m_main->ShowSlideInterval = [this] { m_slideInterval->exec(); };
+    m_main->ShowPlaylistWizard = [this] { m_wizard->exec(); };
 }
-} // namespace
 
-void DestroyApplicationWindows()
+TProgramWindows::~TProgramWindows()
 {
-    if (MainForm)
-        GuardedAtExit([] { MainForm->FormDestroy(); });
-    PlaylistWizard.Destroy();
-    SlideIntervalDialog.Destroy();
-    Destroy(DisplayWindow);
-    LinksDialog.Destroy();
-    Destroy(AnimatedPointer);
-    HelpDialog.Destroy();
-    AboutDialog.Destroy();
-    Destroy(MainForm);
+    if (m_main)
+        GuardedAtExit([this] { m_main->FormDestroy(); });
+    m_wizard.Destroy();
+    m_slideInterval.Destroy();
+    delete std::exchange(m_display, nullptr);
+    m_links.Destroy();
+    delete std::exchange(m_pointer, nullptr);
+    m_help.Destroy();
+    m_about.Destroy();
+    m_slideShow = nullptr; // a child of the main window
+    delete std::exchange(m_main, nullptr);
 }

@@ -15,7 +15,7 @@
 
 #include <exception>
 
-bool ShowFirstPictureEarly(const QStringList& files, bool show, bool slideShow)
+bool ShowFirstPictureEarly(TProgramWindows& windows, const QStringList& files, bool show, bool slideShow)
 {
     if ((!show && !slideShow) || files.isEmpty())
         return false;
@@ -24,18 +24,19 @@ bool ShowFirstPictureEarly(const QStringList& files, bool show, bool slideShow)
         return false;
     // The window is made while the picture decodes. Only a picture decoded ahead, and soon,
     // is shown now: a slow or failing one must not hold the main window back.
-    CreateDisplayWindow();
+    windows.CreateDisplayWindow();
+    TDisplayWindow* display = windows.DisplayWindow();
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen || !PreloadSucceeds(file, PictureDecodeSize(screen, false), 100))
         return false;
     try {
         // As the playlist will show it: a step of the slide show leaves the focus alone.
-        PresentFile(*DisplayWindow, file, mkPicture, false, !slideShow);
+        PresentFile(*display, file, mkPicture, false, !slideShow);
     } catch (const std::exception&) {
-        DisplayWindow->hide();
+        display->hide();
         return false;
     }
-    return DisplayWindow->isVisible();
+    return display->isVisible();
 }
 
 namespace {

@@ -11,11 +11,12 @@
 #include <functional>
 
 class QWidget;
+class TProgramWindows;
 
 // Shows files' first item in the display window (made for it) when it is a still picture
 // decoded ahead (PreloadPicture) that is ready within a moment; true when the window is up. Anything that goes wrong is left to
 // the regular presentation to report.
-bool ShowFirstPictureEarly(const QStringList& files, bool show, bool slideShow);
+bool ShowFirstPictureEarly(TProgramWindows& windows, const QStringList& files, bool show, bool slideShow);
 
 // Runs then() once, after window has first been painted, or after a short while if it is
 // not painted (an obscured or minimised window).

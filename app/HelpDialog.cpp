@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 
-TOnFirstUse<THelpDialog> HelpDialog;
 
 const QStringList THelpDialog::HelpLines = {
     QStringLiteral("Утилита представляет собой "),

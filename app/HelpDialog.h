@@ -1,12 +1,11 @@
 #pragma once
 
-#include "core/OnFirstUse.h"
 #include "widgets/RollingDialog.h"
 
 class QLabel;
 class QPlainTextEdit;
 
-// The help dialog, modal, created once at start-up; it rolls open and shut. Text typed
+// The help dialog, modal, made when first opened; it rolls open and shut. Text typed
 // into its text box stays until the program ends.
 class THelpDialog : public TRollingDialog {
     Q_OBJECT
@@ -22,4 +21,3 @@ public:
     QPlainTextEdit* HelpText;
 };
 
-extern TOnFirstUse<THelpDialog> HelpDialog;

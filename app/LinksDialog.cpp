@@ -10,7 +10,6 @@
 #include <QDesktopServices>
 #include <QUrl>
 
-TOnFirstUse<TLinksDialog> LinksDialog;
 
 // The project's site, a web search portal, the toolkit's home page, and a page of the
 // operating system's site with a referral parameter.

@@ -1,13 +1,12 @@
 #pragma once
 
-#include "core/OnFirstUse.h"
 
 #include <QDialog>
 
 class TLinkLabel;
 
 // The links dialog: four addresses, each opened in the desktop's browser when clicked.
-// Not modal; created once at start-up and centred on the desktop.
+// Not modal; made when first opened and centred on the desktop.
 class TLinksDialog : public QDialog {
     Q_OBJECT
 public:
@@ -34,4 +33,3 @@ private:
     void Open(int index);
 };
 
-extern TOnFirstUse<TLinksDialog> LinksDialog;

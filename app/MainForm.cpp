@@ -53,8 +53,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-TMainForm* MainForm = nullptr;
-
 const QString TMainForm::ClearedPlaylistBackup = QStringLiteral("Очищенный плей-лист.txt");
 
 
@@ -432,8 +430,8 @@ void TMainForm::ClockItemClick()
 
 void TMainForm::AnimateItemClick()
 {
-    if (AnimatedPointer)
-        AnimatedPointer->start(AnimateItem->isChecked());
+    if (AnimatePointer)
+        AnimatePointer(AnimateItem->isChecked());
 }
 
 void TMainForm::SetUpStatusTexts()
@@ -498,23 +496,20 @@ void TMainForm::CloseCdTrayClick() { OpticalDrive::CloseTray(); }
 
 void TMainForm::AboutClick()
 {
-    if (AboutDialog)
-        AboutDialog->exec();
+    if (ShowAbout)
+        ShowAbout();
 }
 
 void TMainForm::HelpClick()
 {
-    if (HelpDialog)
-        HelpDialog->exec();
+    if (ShowHelp)
+        ShowHelp();
 }
 
 void TMainForm::LinksClick()
 {
-    if (!LinksDialog)
-        return;
-    LinksDialog->show();
-    LinksDialog->raise();
-    LinksDialog->activateWindow();
+    if (ShowLinks)
+        ShowLinks();
 }
 
 QString TMainForm::TrayTip(const QString& text) { return text.left(63); }
@@ -589,8 +584,8 @@ void TMainForm::GoAwayClick()
 void TMainForm::FormShow()
 {
     ApplyTooltipStyle();
-    if (AnimatedPointer)
-        AnimatedPointer->start(AnimateItem->isChecked());
+    if (AnimatePointer)
+        AnimatePointer(AnimateItem->isChecked());
 }
 
 void TMainForm::FadeOut()
@@ -631,8 +626,8 @@ void TMainForm::StopSlideShowClick()
 
 void TMainForm::SlideIntervalClick()
 {
-    if (SlideIntervalDialog)
-        SlideIntervalDialog->exec();
+    if (ShowSlideInterval)
+        ShowSlideInterval();
 }
 
 void TMainForm::PlayListDblClick()
@@ -642,8 +637,8 @@ void TMainForm::PlayListDblClick()
     const QFileInfo info(fileName);
     if (!info.exists() || info.isDir())
         return; // a line that names no file (gone, or a folder) is passed over without a word
-    if (DisplayWindow)
-        PresentFile(*DisplayWindow, fileName, ClassifyMediaFile(line), FullScreenBox->isChecked());
+    if (Present)
+        Present(fileName, ClassifyMediaFile(line));
 }
 
 void TMainForm::TakeFiles(const QStringList& files, bool show, bool slideShow)
@@ -660,15 +655,14 @@ void TMainForm::TakeFiles(const QStringList& files, bool show, bool slideShow)
 
 void TMainForm::OpenClick()
 {
-    if (!OpenDialog.Execute(this) || !DisplayWindow)
-        return;
-    PresentFile(*DisplayWindow, OpenDialog.FileName, ClassifyMediaFile(OpenDialog.FileName), FullScreenBox->isChecked());
+    if (OpenDialog.Execute(this) && Present)
+        Present(OpenDialog.FileName, ClassifyMediaFile(OpenDialog.FileName));
 }
 
 void TMainForm::FullScreenClick()
 {
-    if (DisplayWindow)
-        SetFullScreen(*DisplayWindow, FullScreenBox->isChecked());
+    if (SetDisplayFullScreen)
+        SetDisplayFullScreen(FullScreenBox->isChecked());
 }
 
 void TMainForm::AddFileClick()
@@ -709,8 +703,8 @@ void TMainForm::SavePlayListClick()
 
 void TMainForm::PlaylistWizardClick()
 {
-    if (PlaylistWizard)
-        PlaylistWizard->exec();
+    if (ShowPlaylistWizard)
+        ShowPlaylistWizard();
 }
 
 void TMainForm::ExitClick() { close(); }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "decor/Clock.h"
+#include "playlist/MediaKind.h"
 #include "widgets/FileDialog.h"
 
 #include <QIcon>
@@ -56,6 +57,16 @@ public:
 
     // The slide show (wired at start-up) and its commands.
     TSlideShow* SlideShow = nullptr;
+
+    // What the main window's commands ask of the rest of the program, wired by its owner.
+    std::function<void(const QString& fileName, TMediaKind kind)> Present; // in the display window
+    std::function<void(bool on)> SetDisplayFullScreen;
+    std::function<void(bool on)> AnimatePointer;
+    std::function<void()> ShowAbout;
+    std::function<void()> ShowHelp;
+    std::function<void()> ShowLinks;
+    std::function<void()> ShowSlideInterval;
+    std::function<void()> ShowPlaylistWizard;
     void StartSlideShowClick();
     void StopSlideShowClick();
     void SlideIntervalClick(); // the interval dialog
@@ -220,4 +231,3 @@ private:
     QHash<const QWidget*, QString> m_statusTexts;
 };
 
-extern TMainForm* MainForm;

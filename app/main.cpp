@@ -95,40 +95,41 @@ int main(int argc, char* argv[])
     if ((commandLine->SlideShow || commandLine->Show) && !request.Files.isEmpty())
         if (const QScreen* screen = QGuiApplication::primaryScreen())
             PreloadPicture(request.Files.first(), PictureDecodeSize(screen, false));
+    TProgramWindows windows(settingsFile);
     // A second start's request waits until the main window is there to take it.
     QList<TInstanceRequest> waiting;
-    TSingleInstance instance(settingsFile, [&waiting](const TInstanceRequest& requested) {
-        if (!MainForm) {
+    TSingleInstance instance(settingsFile, [&windows, &waiting](const TInstanceRequest& requested) {
+        TMainForm* main = windows.MainWindow();
+        if (!main) {
             waiting << requested;
             return;
         }
-        presentation::RunWhenIdle(MainForm, [requested] {
-            MainForm->ComeBackClick();
-            MainForm->TakeFiles(requested.Files, requested.Show, requested.SlideShow);
+        presentation::RunWhenIdle(main, [main, requested] {
+            main->ComeBackClick();
+            main->TakeFiles(requested.Files, requested.Show, requested.SlideShow);
         });
     });
     // A logout, kill or Ctrl+C ends the event loop as the exit button does: settings are saved.
     UnixTerminationSignals terminationSignals([] { RequestQuit(0); });
 
-    const auto createMainWindow = [settingsFile, request, &waiting] {
-        CreateApplicationWindows(settingsFile);
-        MainForm->show();
+    const auto createMainWindow = [&windows, request, &waiting] {
+        windows.CreateMainWindow();
+        TMainForm* main = windows.MainWindow();
+        main->show();
         // Files named on the command line join the playlist once the window is up, so that
         // a playlist that cannot be read is reported over it.
-        QTimer::singleShot(0, MainForm, [request, &waiting] {
-            MainForm->TakeFiles(request.Files, request.Show, request.SlideShow);
+        QTimer::singleShot(0, main, [main, request, &waiting] {
+            main->TakeFiles(request.Files, request.Show, request.SlideShow);
             for (const TInstanceRequest& requested : std::exchange(waiting, {})) {
-                MainForm->ComeBackClick();
-                MainForm->TakeFiles(requested.Files, requested.Show, requested.SlideShow);
+                main->ComeBackClick();
+                main->TakeFiles(requested.Files, requested.Show, requested.SlideShow);
             }
         });
     };
-    if (ShowFirstPictureEarly(request.Files, request.Show, request.SlideShow))
+    if (ShowFirstPictureEarly(windows, request.Files, request.Show, request.SlideShow))
         // The main window is made once the picture is on the screen (or has had time to be).
-        WhenFirstPainted(DisplayWindow, createMainWindow);
+        WhenFirstPainted(windows.DisplayWindow(), createMainWindow);
     else
         createMainWindow();
-    const int result = QuitRequested() ? 0 : app.exec(); // a signal may have come while the picture loaded
-    DestroyApplicationWindows();
-    return result;
+    return QuitRequested() ? 0 : app.exec(); // a signal may have come while the picture loaded
 }

@@ -6,6 +6,7 @@
 //   build/bench/bench_slideshow [RUNS]     (RUNS steps; run it under an X server)
 
 #include "app/Application.h"
+#include "tests/ProgramWindows.h"
 #include "app/MainForm.h"
 #include "playlist/PlayListBox.h"
 #include "presentation/DisplayWindow.h"
@@ -38,9 +39,9 @@ int main(int argc, char* argv[])
         QImageWriter(files.last(), "jpg").write(photo);
     }
     CreateApplicationWindows(dir.filePath("lumivo.INI"));
-    MainForm->show();
-    MainForm->PlayList->SetLines(files);
-    MainForm->PlayList->SetSelectedIndex(0);
+    Main()->show();
+    Main()->PlayList->SetLines(files);
+    Main()->PlayList->SetSelectedIndex(0);
 
     // The probe: the longest gap between two of its ticks.
     QElapsedTimer sinceTick;
@@ -56,8 +57,8 @@ int main(int argc, char* argv[])
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     };
 
-    MainForm->StartSlideShowItem->trigger();
-    MainForm->SlideShow->Stop(); // the steps are timed here, not by the show's timer
+    Main()->StartSlideShowItem->trigger();
+    Main()->SlideShow->Stop(); // the steps are timed here, not by the show's timer
     idle(1000);
     sinceTick.start();
     probe.start(10);
@@ -66,8 +67,8 @@ int main(int argc, char* argv[])
         idle(1000);
         QElapsedTimer t;
         t.start();
-        MainForm->SlideShow->Step();
-        DisplayWindow->repaint();
+        Main()->SlideShow->Step();
+        DisplayWin()->repaint();
         steps.push_back(t.nsecsElapsed() / 1e6);
     }
     idle(200);

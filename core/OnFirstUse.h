@@ -1,13 +1,13 @@
 #pragma once
 
-// A program-wide window that is made the first time it is reached rather than at start:
-// a hidden dialog costs nothing until it is first opened, and is then kept, with what it
-// holds, until the end. Reached like a pointer to the window.
+// A window that is made the first time it is reached rather than at start: a hidden dialog
+// costs nothing until it is first opened, and is then kept, with what it holds, until the
+// end. Its owner holds it:
 //
-//   TOnFirstUse<TDialog> Dialog;           // the program-wide instance
-//   Dialog.Provide([] { return new TDialog; });
-//   Dialog->exec();                        // made here, the first time
-//   Dialog.Destroy();                      // at the end; never made again
+//   TOnFirstUse<TDialog> m_dialog;
+//   m_dialog.Provide([] { return new TDialog; });
+//   m_dialog->exec();                      // made here, the first time
+//   m_dialog.Destroy();                    // at the end; never made again
 
 #include <functional>
 #include <utility>
@@ -27,7 +27,6 @@ public:
     // The window if it has been made, without making it.
     T* Made() const { return m_instance; }
     T* operator->() { return Get(); }
-    operator T*() { return Get(); }
     // Ends the window if it was made; no later use makes it again.
     void Destroy()
     {

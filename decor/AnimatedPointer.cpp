@@ -10,7 +10,6 @@
 #include <QScreen>
 #include <QTimer>
 
-TAnimatedPointer* AnimatedPointer = nullptr;
 
 TAnimatedPointer::TAnimatedPointer(QObject* parent) : QObject(parent), Timer(new QTimer(this))
 {

@@ -62,4 +62,3 @@ private:
     TCursorAnimation m_state;
 };
 
-extern TAnimatedPointer* AnimatedPointer;

@@ -113,8 +113,7 @@ public:
     int Disposal() const;
     int TransparentIndex() const;
 
-    // Decodes Data into Pixels (the LZW decoder). host lets messages run during it.
-    void Decode(IGifHost& host);
+    // Decodes Data into Pixels (the LZW decoder); pump lets messages run during it.
     void Decode(TMessagePump& pump);
     // Pixels, decoded again from Data if the file keeps its images compressed (then Pixels
     // is null after the load); the caller lets them go with Pixels.reset() once drawn.

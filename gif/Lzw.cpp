@@ -263,19 +263,14 @@ bool TGifSubImage::DecodeIfCompressed()
         return false;
     Pixels = std::make_unique<TByteArray2D>(Width, Height);
     try {
-        Decode(NullGifHost());
+        TMessagePump pump(NullGifHost());
+        Decode(pump);
+        pump.Finish();
     } catch (...) {
         Pixels.reset();
         throw;
     }
     return true;
-}
-
-void TGifSubImage::Decode(IGifHost& host)
-{
-    TMessagePump pump(host);
-    Decode(pump);
-    pump.Finish();
 }
 
 void TGifSubImage::Decode(TMessagePump& pump)

@@ -45,14 +45,14 @@ QListWidgetItem* TPlayListBox::SelectedItem() const
 
 QString TPlayListBox::SelectedLine() const { return SelectedItem()->text(); }
 
-QString TPlayListBox::SelectedFilePath() const { return LineFilePath(BytesOf(SelectedItem())); }
+QString TPlayListBox::SelectedFilePath() const { return MakeOpenablePath(BytesOf(SelectedItem())); }
 
 QString TPlayListBox::FilePathAt(int index) const
 {
     const QListWidgetItem* line = item(index);
     if (!line)
         throw EListIndexError(index);
-    return LineFilePath(BytesOf(line));
+    return MakeOpenablePath(BytesOf(line));
 }
 
 QByteArray TPlayListBox::BytesOf(const QListWidgetItem* line)

@@ -18,9 +18,9 @@ public:
 
     // The text of the selected line; with none selected, the list's index error.
     QString SelectedLine() const;
-    // The path of the file the selected line names (LineFilePath), or the same error.
+    // The path of the file the selected line names (MakeOpenablePath), or the same error.
     QString SelectedFilePath() const;
-    // The path of the file line `index` names (LineFilePath).
+    // The path of the file line `index` names (MakeOpenablePath).
     QString FilePathAt(int index) const;
 
     // Lines as text; text given is kept as UTF-8.

@@ -74,7 +74,7 @@ bool IsUtf8(const QByteArray& line)
 
 QString LineText(const QByteArray& line) { return IsUtf8(line) ? QString::fromUtf8(line) : FromCp1251(line); }
 
-QString LineFilePath(const QByteArray& line)
+QString MakeOpenablePath(const QByteArray& line)
 {
     if (IsUtf8(line))
         return QString::fromUtf8(line);

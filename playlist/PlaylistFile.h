@@ -26,15 +26,16 @@ bool IsUtf8(const QByteArray& line);
 
 // The path of the file a line names, as Qt and the media libraries open it: the line's
 // text when it is UTF-8; for a line that is not, the file under its exact bytes when there
-// is one (reached through a link with a UTF-8 name in the user's private runtime folder,
-// since Qt names files in UTF-8), else its Windows-1251 text.
-QString LineFilePath(const QByteArray& line);
+// is one, else its Windows-1251 text. Such a file is reached through a link with a UTF-8
+// name (Qt names files in UTF-8) that this makes in the user's private runtime folder, or
+// reuses when the same line was reached before; the links go when the program ends.
+QString MakeOpenablePath(const QByteArray& line);
 
 // Removes the links that programs which no longer run left behind (killed before they could
 // remove them). Run at start.
 void RemoveLinksOfEndedPrograms();
 
-// A message with every link LineFilePath made replaced by the line the user sees.
+// A message with every link MakeOpenablePath made replaced by the line the user sees.
 QString WithLinesForLinks(QString message);
 
 // Lines as text (LineText), and text written as UTF-8.

@@ -31,7 +31,6 @@
 #include <malloc.h>
 #include <unistd.h>
 
-TOnFirstUse<TPlaylistWizard> PlaylistWizard;
 
 const QString TPlaylistWizard::FilterName = QStringLiteral("Все поддерживаемые программой");
 

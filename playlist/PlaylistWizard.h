@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/OnFirstUse.h"
 #include "widgets/FileDialog.h"
 
 #include <QDialog>
@@ -19,7 +18,7 @@ class TPlayListBox;
 
 // The playlist wizard "Мастер плей-листов": browse volumes and folders, double-click files
 // to collect their paths in CollectionEdit, load, save, edit or clear the collection, and append it
-// to the main playlist. Created once at start-up: the collection, the folder and the
+// to the main playlist. Made when first opened: the collection, the folder and the
 // selection survive between openings.
 class TPlaylistWizard : public QDialog {
     Q_OBJECT
@@ -98,4 +97,3 @@ private:
     QStringList m_masks;
 };
 
-extern TOnFirstUse<TPlaylistWizard> PlaylistWizard;

@@ -27,7 +27,6 @@
 #include <QTimer>
 #include <QToolButton>
 
-TDisplayWindow* DisplayWindow = nullptr;
 
 namespace {
 

@@ -107,4 +107,3 @@ private:
     bool m_gifFills = false;
 };
 
-extern TDisplayWindow* DisplayWindow;

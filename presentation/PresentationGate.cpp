@@ -51,8 +51,6 @@ TBusyScope::~TBusyScope()
         PostFlush();
 }
 
-bool IsBusy() { return g_busy > 0; }
-
 void RunWhenIdle(QObject* context, std::function<void()> action)
 {
     if (g_busy == 0 && g_deferred.empty()) {

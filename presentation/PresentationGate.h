@@ -25,8 +25,6 @@ public:
     TBusyScope& operator=(const TBusyScope&) = delete;
 };
 
-bool IsBusy();
-
 // Runs action now when the program is not busy presenting, else after it is no longer
 // busy. A deferred action is dropped when context is destroyed first.
 void RunWhenIdle(QObject* context, std::function<void()> action);

@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QStyle>
 
-TOnFirstUse<TSlideIntervalDialog> SlideIntervalDialog;
 
 TSlideIntervalDialog::TSlideIntervalDialog(QWidget* parent) : QDialog(parent)
 {

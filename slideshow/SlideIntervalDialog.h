@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/OnFirstUse.h"
 
 #include <QDialog>
 
@@ -12,7 +11,7 @@ class QLineEdit;
 class QPushButton;
 class TUpDown;
 
-// The slide interval dialog "Время ожидания:", modal, created once at start-up. Its number
+// The slide interval dialog "Время ожидания:", modal, made when first opened. Its number
 // box keeps its own value between openings; the interval changes only on OK.
 class TSlideIntervalDialog : public QDialog {
     Q_OBJECT
@@ -36,4 +35,3 @@ public:
     QPushButton* CancelButton;
 };
 
-extern TOnFirstUse<TSlideIntervalDialog> SlideIntervalDialog;

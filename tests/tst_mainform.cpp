@@ -2,6 +2,7 @@
 // the ways the window ends. Runs on the offscreen platform.
 
 #include "app/AboutDialog.h"
+#include "tests/ProgramWindows.h"
 #include "app/Application.h"
 #include "app/HelpDialog.h"
 #include "app/LinksDialog.h"
@@ -94,7 +95,7 @@ void TestMainForm::init()
 
 void TestMainForm::cleanup()
 {
-    if (MainForm)
+    if (Main())
         DestroyApplicationWindows();
     Dialogs::SetHandler(m_previousDialogs);
 }
@@ -107,42 +108,42 @@ void TestMainForm::Start(const QByteArray& iniText)
         f.write(iniText);
     }
     CreateApplicationWindows(m_ini);
-    QVERIFY(MainForm);
+    QVERIFY(Main());
 }
 
 void TestMainForm::startUpCreatesEveryWindowOnce()
 {
     Start();
-    QCOMPARE(AboutDialog->windowTitle(), QStringLiteral("О программе"));
-    QCOMPARE(HelpDialog->windowTitle(), QStringLiteral("Справка"));
-    QVERIFY(AnimatedPointer);
-    QCOMPARE(LinksDialog->windowTitle(), QStringLiteral("Ссылки"));
-    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Экран"));
-    QCOMPARE(SlideIntervalDialog->windowTitle(), QStringLiteral("Время ожидания:"));
-    QCOMPARE(PlaylistWizard->windowTitle(), QStringLiteral("Мастер плей-листов"));
+    QCOMPARE(About()->windowTitle(), QStringLiteral("О программе"));
+    QCOMPARE(Help()->windowTitle(), QStringLiteral("Справка"));
+    QVERIFY(Pointer());
+    QCOMPARE(Links()->windowTitle(), QStringLiteral("Ссылки"));
+    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Экран"));
+    QCOMPARE(SlideInterval()->windowTitle(), QStringLiteral("Время ожидания:"));
+    QCOMPARE(Wizard()->windowTitle(), QStringLiteral("Мастер плей-листов"));
     // Created hidden; fixed dialog borders around their client areas; the display window sizeable.
-    for (QWidget* w : std::initializer_list<QWidget*>{MainForm, AboutDialog, HelpDialog, LinksDialog, DisplayWindow,
-                                                      SlideIntervalDialog, PlaylistWizard})
+    for (QWidget* w : std::initializer_list<QWidget*>{Main(), About().Get(), Help().Get(), Links().Get(), DisplayWin(),
+                                                      SlideInterval().Get(), Wizard().Get()})
         QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
-    QCOMPARE(AboutDialog->minimumSize(), QSize(303, 139));
-    QCOMPARE(AboutDialog->maximumSize(), QSize(303, 139));
-    QCOMPARE(HelpDialog->maximumSize(), QSize(436, 127));
-    QCOMPARE(LinksDialog->maximumSize(), QSize(198, 87));
-    QCOMPARE(SlideIntervalDialog->maximumSize(), QSize(273, 144));
-    QCOMPARE(PlaylistWizard->maximumSize(), QSize(441, 480));
-    QCOMPARE(DisplayWindow->size(), QSize(692, 471));
-    QVERIFY(DisplayWindow->maximumWidth() > 692);
+    QCOMPARE(About()->minimumSize(), QSize(303, 139));
+    QCOMPARE(About()->maximumSize(), QSize(303, 139));
+    QCOMPARE(Help()->maximumSize(), QSize(436, 127));
+    QCOMPARE(Links()->maximumSize(), QSize(198, 87));
+    QCOMPARE(SlideInterval()->maximumSize(), QSize(273, 144));
+    QCOMPARE(Wizard()->maximumSize(), QSize(441, 480));
+    QCOMPARE(DisplayWin()->size(), QSize(692, 471));
+    QVERIFY(DisplayWin()->maximumWidth() > 692);
     QVERIFY(!QFile::exists(m_ini)); // reading never creates the file
 }
 
 void TestMainForm::firstStartWithoutSettingsFile()
 {
     Start();
-    MainForm->show();
-    QCOMPARE(MainForm->pos(), QPoint(100, 100));
-    QCOMPARE(MainForm->windowTitle(), QStringLiteral("Lumivo"));
-    QVERIFY(!MainForm->isMaximized());
-    QCOMPARE(MainForm->size(), QSize(394, 361));
+    Main()->show();
+    QCOMPARE(Main()->pos(), QPoint(100, 100));
+    QCOMPARE(Main()->windowTitle(), QStringLiteral("Lumivo"));
+    QVERIFY(!Main()->isMaximized());
+    QCOMPARE(Main()->size(), QSize(394, 361));
     DestroyApplicationWindows();
     QCOMPARE(ReadAll(m_ini), QByteArray("[Form]\r\nTop=100\r\nLeft=100\r\nCaption=Lumivo\r\nInitMax=0\r\n"));
     QVERIFY(m_dialogs.isEmpty());
@@ -153,9 +154,9 @@ void TestMainForm::settingsFromFileAreApplied()
     // A position off every screen puts the window on the nearest one; the stored position
     // is written back as it was, since the user did not move the window.
     Start("[Form]\nTop=-3000\nLeft=5\nCaption=Мой просмотрщик\nInitMax=0\n");
-    MainForm->show();
-    QCOMPARE(MainForm->pos(), QPoint(5, MainForm->screen()->availableGeometry().top()));
-    QCOMPARE(MainForm->windowTitle(), QStringLiteral("Мой просмотрщик"));
+    Main()->show();
+    QCOMPARE(Main()->pos(), QPoint(5, Main()->screen()->availableGeometry().top()));
+    QCOMPARE(Main()->windowTitle(), QStringLiteral("Мой просмотрщик"));
     DestroyApplicationWindows();
     QVERIFY(ReadAll(m_ini).contains("Caption=Мой просмотрщик\n"));
     QVERIFY(ReadAll(m_ini).contains("Left=5\n"));
@@ -164,13 +165,13 @@ void TestMainForm::settingsFromFileAreApplied()
 void TestMainForm::maximizedRoundTrip()
 {
     Start("[Form]\nInitMax=7\n");
-    MainForm->show();
-    QVERIFY(MainForm->isMaximized());
+    Main()->show();
+    QVERIFY(Main()->isMaximized());
     DestroyApplicationWindows();
     QVERIFY(ReadAll(m_ini).contains("InitMax=1"));
     Start();
-    MainForm->show();
-    QVERIFY(MainForm->isMaximized());
+    Main()->show();
+    QVERIFY(Main()->isMaximized());
 }
 
 void TestMainForm::menuTree_data()
@@ -202,19 +203,19 @@ void TestMainForm::menuTree()
     QFETCH(QString, title);
     QFETCH(QStringList, items);
     Start();
-    const QList<QAction*> menus = MainForm->MainMenu->actions();
+    const QList<QAction*> menus = Main()->MainMenu->actions();
     QCOMPARE(menus.size(), 5);
     QCOMPARE(menus[index]->text(), title);
     QCOMPARE(Describe(menus[index]->menu()), items);
-    QVERIFY(MainForm->ClockItem->isCheckable() && MainForm->ClockItem->isChecked());
-    QVERIFY(MainForm->AnimateItem->isCheckable() && !MainForm->AnimateItem->isChecked());
+    QVERIFY(Main()->ClockItem->isCheckable() && Main()->ClockItem->isChecked());
+    QVERIFY(Main()->AnimateItem->isCheckable() && !Main()->AnimateItem->isChecked());
 }
 
 void TestMainForm::popupAndTrayMenus()
 {
     Start();
-    QCOMPARE(Describe(MainForm->MainPopup), (QStringList{"О &программе...||AboutPopupItem", "-", "&Выход||ExitPopupItem"}));
-    QCOMPARE(Describe(MainForm->TrayMenu), (QStringList{"О &программе...||AboutMe", "-", "Восстановит&ь||ComeBack",
+    QCOMPARE(Describe(Main()->MainPopup), (QStringList{"О &программе...||AboutPopupItem", "-", "&Выход||ExitPopupItem"}));
+    QCOMPARE(Describe(Main()->TrayMenu), (QStringList{"О &программе...||AboutMe", "-", "Восстановит&ь||ComeBack",
                                                         "-", "&Выход||GoAway"}));
 }
 
@@ -222,12 +223,12 @@ void TestMainForm::toolbarInOrder()
 {
     Start();
     QStringList seen;
-    for (QAction* a : MainForm->ToolBar->actions()) {
+    for (QAction* a : Main()->ToolBar->actions()) {
         if (a->isSeparator()) {
             seen << "|";
             continue;
         }
-        auto* button = qobject_cast<QToolButton*>(MainForm->ToolBar->widgetForAction(a));
+        auto* button = qobject_cast<QToolButton*>(Main()->ToolBar->widgetForAction(a));
         QVERIFY(button);
         QCOMPARE(button->size(), QSize(25, 24));
         QVERIFY(!button->icon().isNull());
@@ -238,12 +239,12 @@ void TestMainForm::toolbarInOrder()
                                 "StartSlideShowButton:Запустить слайд-шоу", "StopSlideShowButton:Остановить слайд-шоу...",
                                 "SlideIntervalButton:Интервал...", "|", "HelpButton:Справка...",
                                 "AboutButton:О программе...", "|", "ExitButton:Выход"}));
-    QCOMPARE(MainForm->ToolBar->height(), 29);
-    QCOMPARE(MainForm->ToolBarIcons.size(), 10);
+    QCOMPARE(Main()->ToolBar->height(), 29);
+    QCOMPARE(Main()->ToolBarIcons.size(), 10);
 
     // A toolbar button runs the same command as its menu item.
-    QSignalSpy triggered(MainForm->StartSlideShowItem, &QAction::triggered);
-    MainForm->StartSlideShowButton->click();
+    QSignalSpy triggered(Main()->StartSlideShowItem, &QAction::triggered);
+    Main()->StartSlideShowButton->click();
     QCOMPARE(triggered.count(), 1);
 }
 
@@ -270,55 +271,55 @@ void TestMainForm::controlPanel()
     QFETCH(QString, text);
     QFETCH(QString, hint);
     Start();
-    auto* w = MainForm->ControlPanel->findChild<QWidget*>(name);
+    auto* w = Main()->ControlPanel->findChild<QWidget*>(name);
     QVERIFY(w);
     QCOMPARE(w->geometry(), geometry);
     QCOMPARE(w->toolTip(), hint);
     if (auto* b = qobject_cast<QAbstractButton*>(w))
         QCOMPARE(b->text(), text);
-    QCOMPARE(MainForm->ControlPanel->height(), 75);
-    QCOMPARE(MainForm->StatusPanel->height(), 19);
-    QCOMPARE(MainForm->StatusLabel->pos(), QPoint(4, 4));
-    QVERIFY(MainForm->StatusLabel->text().isEmpty());
-    QCOMPARE(MainForm->DigitalClock->pos(), QPoint(332, 57));
-    QCOMPARE(MainForm->DigitalClock->toolTip(), QStringLiteral("Цифровые часы..."));
-    QVERIFY(!MainForm->FullScreenBox->isChecked());
-    QVERIFY(MainForm->ClockOffLabel->isHidden() && !MainForm->ClockHandsLabel->isHidden());
+    QCOMPARE(Main()->ControlPanel->height(), 75);
+    QCOMPARE(Main()->StatusPanel->height(), 19);
+    QCOMPARE(Main()->StatusLabel->pos(), QPoint(4, 4));
+    QVERIFY(Main()->StatusLabel->text().isEmpty());
+    QCOMPARE(Main()->DigitalClock->pos(), QPoint(332, 57));
+    QCOMPARE(Main()->DigitalClock->toolTip(), QStringLiteral("Цифровые часы..."));
+    QVERIFY(!Main()->FullScreenBox->isChecked());
+    QVERIFY(Main()->ClockOffLabel->isHidden() && !Main()->ClockHandsLabel->isHidden());
 }
 
 void TestMainForm::fontTimersAndDialogs()
 {
     Start();
-    QCOMPARE(MainForm->font().family(), QStringLiteral("Arial"));
-    QCOMPARE(MainForm->font().pixelSize(), 13);
-    QVERIFY(MainForm->font().bold());
-    QCOMPARE(MainForm->PlayList->palette().color(QPalette::Text), QColor(Qt::blue));
-    QVERIFY(!MainForm->MainMenu->font().bold()); // menus keep the desktop's font
-    MainForm->PlayList->addItem(QStringLiteral("/tmp/a.jpg"));
-    QCOMPARE(MainForm->PlayList->sizeHintForRow(0), 16);
+    QCOMPARE(Main()->font().family(), QStringLiteral("Arial"));
+    QCOMPARE(Main()->font().pixelSize(), 13);
+    QVERIFY(Main()->font().bold());
+    QCOMPARE(Main()->PlayList->palette().color(QPalette::Text), QColor(Qt::blue));
+    QVERIFY(!Main()->MainMenu->font().bold()); // menus keep the desktop's font
+    Main()->PlayList->addItem(QStringLiteral("/tmp/a.jpg"));
+    QCOMPARE(Main()->PlayList->sizeHintForRow(0), 16);
 
-    QVERIFY(MainForm->Clock->isActive());
-    QCOMPARE(MainForm->Clock->interval(), 1000);
-    QVERIFY(!MainForm->SlideShow->Timer()->isActive());
+    QVERIFY(Main()->Clock->isActive());
+    QCOMPARE(Main()->Clock->interval(), 1000);
+    QVERIFY(!Main()->SlideShow->Timer()->isActive());
 
-    QCOMPARE(MainForm->OpenDialog.Filter, MediaOpenFilter);
-    QCOMPARE(MainForm->OpenDialog.FilterIndex, 1);
-    QCOMPARE(MainForm->PlayListOpenDialog.Filter, QStringLiteral("Плей-лист|*.txt"));
-    QCOMPARE(MainForm->PlayListSaveDialog.Filter, QStringLiteral("Плей-лист (*.txt)|*.txt"));
-    QCOMPARE(MainForm->PlayListSaveDialog.DefaultExt, QStringLiteral("txt"));
-    QVERIFY(!MainForm->PlayListSaveDialog.OverwritePrompt);
+    QCOMPARE(Main()->OpenDialog.Filter, MediaOpenFilter);
+    QCOMPARE(Main()->OpenDialog.FilterIndex, 1);
+    QCOMPARE(Main()->PlayListOpenDialog.Filter, QStringLiteral("Плей-лист|*.txt"));
+    QCOMPARE(Main()->PlayListSaveDialog.Filter, QStringLiteral("Плей-лист (*.txt)|*.txt"));
+    QCOMPARE(Main()->PlayListSaveDialog.DefaultExt, QStringLiteral("txt"));
+    QVERIFY(!Main()->PlayListSaveDialog.OverwritePrompt);
 }
 
 void TestMainForm::closingWritesTheFourKeys()
 {
     Start("[Form]\nTop=200\nLeft=300\nCaption=Был\n");
-    MainForm->show();
-    QSignalSpy closed(MainForm, &TMainForm::Closed);
-    MainForm->move(320, 240);
-    MainForm->setWindowTitle(QStringLiteral("Стал"));
-    MainForm->Exit->trigger();
+    Main()->show();
+    QSignalSpy closed(Main(), &TMainForm::Closed);
+    Main()->move(320, 240);
+    Main()->setWindowTitle(QStringLiteral("Стал"));
+    Main()->Exit->trigger();
     QCOMPARE(closed.count(), 1);
-    QVERIFY(!MainForm->isVisible());
+    QVERIFY(!Main()->isVisible());
     DestroyApplicationWindows();
     QCOMPARE(ReadAll(m_ini), QByteArray("[Form]\nTop=240\nLeft=320\nCaption=Стал\nInitMax=0\n"));
 }
@@ -332,37 +333,37 @@ void TestMainForm::unwritableSettingsAreReportedAndShutDownGoesOn()
     Start();
     DestroyApplicationWindows();
     QCOMPARE(m_dialogs, QStringList{"Unable to write to " + m_ini});
-    QVERIFY(!MainForm && !DisplayWindow && !PlaylistWizard && !AnimatedPointer);
+    QVERIFY(!Main() && !DisplayWin() && !Pointer());
 }
 
 void TestMainForm::movesSnapToTheWorkArea()
 {
     Start("[Form]\nTop=300\nLeft=300\n");
-    MainForm->show();
-    const QRect area = MainForm->screen()->availableGeometry();
-    MainForm->move(area.left() + 10, area.top() + 200);
-    QCOMPARE(MainForm->pos(), QPoint(area.left(), area.top() + 200));
-    MainForm->move(area.left() + 11, area.top() + 200);
-    QCOMPARE(MainForm->pos(), QPoint(area.left() + 11, area.top() + 200));
-    const int w = MainForm->frameGeometry().width(), h = MainForm->frameGeometry().height();
-    MainForm->move(area.right() + 1 - w - 9, area.bottom() + 1 - h - 4);
-    QCOMPARE(MainForm->pos(), QPoint(area.right() + 1 - w, area.bottom() + 1 - h));
-    QCOMPARE(MainForm->size(), QSize(394, 361)); // snapping never resizes
+    Main()->show();
+    const QRect area = Main()->screen()->availableGeometry();
+    Main()->move(area.left() + 10, area.top() + 200);
+    QCOMPARE(Main()->pos(), QPoint(area.left(), area.top() + 200));
+    Main()->move(area.left() + 11, area.top() + 200);
+    QCOMPARE(Main()->pos(), QPoint(area.left() + 11, area.top() + 200));
+    const int w = Main()->frameGeometry().width(), h = Main()->frameGeometry().height();
+    Main()->move(area.right() + 1 - w - 9, area.bottom() + 1 - h - 4);
+    QCOMPARE(Main()->pos(), QPoint(area.right() + 1 - w, area.bottom() + 1 - h));
+    QCOMPARE(Main()->size(), QSize(394, 361)); // snapping never resizes
 
     // A resize that brings the right edge within 10 px of the work area's moves the window.
-    MainForm->move(area.left() + 400, area.top() + 200);
-    const int frameExtra = MainForm->frameGeometry().width() - MainForm->width();
+    Main()->move(area.left() + 400, area.top() + 200);
+    const int frameExtra = Main()->frameGeometry().width() - Main()->width();
     const int width = area.right() + 1 - (area.left() + 400) - frameExtra - 5; // 5 px short
-    MainForm->resize(width, MainForm->height());
-    QCOMPARE(MainForm->pos(), QPoint(area.left() + 405, area.top() + 200));
-    QCOMPARE(MainForm->width(), width);
+    Main()->resize(width, Main()->height());
+    QCOMPARE(Main()->pos(), QPoint(area.left() + 405, area.top() + 200));
+    QCOMPARE(Main()->width(), width);
 }
 
 void TestMainForm::exitButtonEndsTheLoopWithoutClosing()
 {
     Start();
-    MainForm->show();
-    QSignalSpy closed(MainForm, &TMainForm::Closed);
+    Main()->show();
+    QSignalSpy closed(Main(), &TMainForm::Closed);
     // The program's own event loop, as in main(): the button ends it with result 0.
     auto runLoopAfter = [](auto command) {
         QTimer::singleShot(0, command);
@@ -371,28 +372,28 @@ void TestMainForm::exitButtonEndsTheLoopWithoutClosing()
         guard.start(5000);
         return QCoreApplication::exec();
     };
-    QCOMPARE(runLoopAfter([] { MainForm->ExitButton->click(); }), 0);
+    QCOMPARE(runLoopAfter([] { Main()->ExitButton->click(); }), 0);
     QCOMPARE(closed.count(), 0);
-    QVERIFY(MainForm->isVisible()); // no close, no fade-out: the window is destroyed as it stands
-    QCOMPARE(runLoopAfter([] { MainForm->ExitPopupItem->trigger(); }), 0);
+    QVERIFY(Main()->isVisible()); // no close, no fade-out: the window is destroyed as it stands
+    QCOMPARE(runLoopAfter([] { Main()->ExitPopupItem->trigger(); }), 0);
     QCOMPARE(closed.count(), 0);
-    QVERIFY(MainForm->isVisible());
+    QVERIFY(Main()->isVisible());
 }
 
 void TestMainForm::showStartsOrStopsTheAnimatedPointer()
 {
     Start();
-    MainForm->show();
-    QVERIFY(!AnimatedPointer->Timer->isActive());
-    MainForm->hide();
-    MainForm->AnimateItem->setChecked(true);
-    MainForm->show();
-    QVERIFY(AnimatedPointer->Timer->isActive());
-    QVERIFY(!AnimatedPointer->State().StopPending);
-    MainForm->hide();
-    MainForm->AnimateItem->setChecked(false);
-    MainForm->show();
-    QVERIFY(AnimatedPointer->State().StopPending);
+    Main()->show();
+    QVERIFY(!Pointer()->Timer->isActive());
+    Main()->hide();
+    Main()->AnimateItem->setChecked(true);
+    Main()->show();
+    QVERIFY(Pointer()->Timer->isActive());
+    QVERIFY(!Pointer()->State().StopPending);
+    Main()->hide();
+    Main()->AnimateItem->setChecked(false);
+    Main()->show();
+    QVERIFY(Pointer()->State().StopPending);
 }
 
 QTEST_MAIN(TestMainForm)

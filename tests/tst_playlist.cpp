@@ -3,6 +3,7 @@
 // from the command line. File dialogs and message boxes are answered by the test.
 
 #include "TestFiles.h"
+#include "tests/ProgramWindows.h"
 #include "app/AboutDialog.h"
 #include "app/Application.h"
 #include "app/CommandLine.h"
@@ -110,7 +111,7 @@ void TestPlaylist::init()
     m_dialogTitles.clear();
     Dialogs::SetHandler([this](Dialogs::Kind, const QString& text) { m_errors << text; });
     CreateApplicationWindows(m_dir.filePath("lumivo.INI"));
-    m_list = MainForm->PlayList;
+    m_list = Main()->PlayList;
 }
 
 void TestPlaylist::cleanup()
@@ -157,9 +158,9 @@ void TestPlaylist::dragFromElsewhereIsRefused()
 {
     m_list->SetLines(Numbered(3));
     m_list->SetSelectedIndex(0);
-    QVERIFY(!m_list->PlayListDragOver(MainForm->ControlPanel));
+    QVERIFY(!m_list->PlayListDragOver(Main()->ControlPanel));
     QVERIFY(!m_list->PlayListDragOver(nullptr)); // from another program
-    m_list->PlayListDragDrop(MainForm->ControlPanel, m_list->visualItemRect(m_list->item(2)).center());
+    m_list->PlayListDragDrop(Main()->ControlPanel, m_list->visualItemRect(m_list->item(2)).center());
     QCOMPARE(m_list->Lines(), Numbered(3));
 
     // A drop from outside the program, as the window system delivers it, changes nothing.
@@ -177,18 +178,18 @@ void TestPlaylist::dragFromElsewhereIsRefused()
 void TestPlaylist::addAndDelete()
 {
     AnswerDialogs(m_dir.filePath("Фото/лето.JPG"));
-    MainForm->AddFileItem->trigger();
-    MainForm->AddFileButton->click();
+    Main()->AddFileItem->trigger();
+    Main()->AddFileButton->click();
     QCOMPARE(m_list->Lines(), QStringList(2, m_dir.filePath("Фото/лето.JPG")));
     AnswerDialogs(QString()); // Cancel
-    MainForm->AddFileItem->trigger();
+    Main()->AddFileItem->trigger();
     QCOMPARE(m_list->count(), 2);
 
     m_list->SetLines(Numbered(3));
-    MainForm->DeleteFileItem->trigger(); // no selection: nothing happens
+    Main()->DeleteFileItem->trigger(); // no selection: nothing happens
     QCOMPARE(m_list->count(), 3);
     m_list->SetSelectedIndex(1);
-    MainForm->DeleteFileButton->click();
+    Main()->DeleteFileButton->click();
     QCOMPARE(m_list->Lines(), (QStringList{"0", "2"}));
     QCOMPARE(m_list->SelectedIndex(), -1); // no other line is selected afterwards
     QVERIFY(m_errors.isEmpty());
@@ -196,10 +197,10 @@ void TestPlaylist::addAndDelete()
 
 void TestPlaylist::clearWritesTheBackupFirst()
 {
-    MainForm->ClearPlayListItem->trigger(); // an empty list: an empty backup
+    Main()->ClearPlayListItem->trigger(); // an empty list: an empty backup
     QCOMPARE(Read(TMainForm::ClearedPlaylistBackup), QByteArray());
     m_list->SetLines({"/a.jpg", "", "/b c.gif"});
-    MainForm->ClearPlayListItem->trigger();
+    Main()->ClearPlayListItem->trigger();
     QCOMPARE(m_list->count(), 0);
     QCOMPARE(Read(TMainForm::ClearedPlaylistBackup), QByteArray("/a.jpg\r\n\r\n/b c.gif\r\n"));
     QVERIFY(m_errors.isEmpty());
@@ -224,7 +225,7 @@ void TestPlaylist::clearKeepsTheListWhenTheBackupFails()
         QVERIFY(QDir::setCurrent(m_dir.filePath("shared")));
         QVERIFY(QFile::link(victim, TMainForm::ClearedPlaylistBackup));
         m_list->SetLines({"/a.jpg"});
-        MainForm->ClearPlayListItem->trigger();
+        Main()->ClearPlayListItem->trigger();
         QCOMPARE(Read("victim.txt"), QByteArray("precious\n"));
         QCOMPARE(m_list->Lines(), QStringList{"/a.jpg"});
         QCOMPARE(m_errors.size(), 1);
@@ -232,7 +233,7 @@ void TestPlaylist::clearKeepsTheListWhenTheBackupFails()
     }
     QVERIFY(m_dir.mkdir(TMainForm::ClearedPlaylistBackup)); // a folder of that name: no file can be made
     m_list->SetLines({"/a.jpg"});
-    MainForm->ClearPlayListItem->trigger();
+    Main()->ClearPlayListItem->trigger();
     QCOMPARE(m_list->Lines(), QStringList{"/a.jpg"});
     QCOMPARE(m_errors.size(), 1);
     QVERIFY(m_errors[0].startsWith("Cannot create file \"" + m_dir.filePath(TMainForm::ClearedPlaylistBackup)));
@@ -242,15 +243,15 @@ void TestPlaylist::loadAndSave()
 {
     const QString list = Write("list.txt", "/one.jpg\n\n/two.wav");
     AnswerDialogs(list);
-    MainForm->LoadPlayListItem->trigger();
+    Main()->LoadPlayListItem->trigger();
     QCOMPARE(m_list->Lines(), (QStringList{"/one.jpg", "", "/two.wav"}));
     QCOMPARE(QDir::currentPath(), m_dir.path()); // the dialog moved the current folder
 
     AnswerDialogs(m_dir.filePath("saved")); // typed without extension
-    MainForm->SavePlayListButton->click();
+    Main()->SavePlayListButton->click();
     QCOMPARE(Read("saved.txt"), QByteArray("/one.jpg\r\n\r\n/two.wav\r\n"));
     m_list->SetLines({"/three.mid"});
-    MainForm->SavePlayListItem->trigger(); // over the existing file, without a question
+    Main()->SavePlayListItem->trigger(); // over the existing file, without a question
     QCOMPARE(Read("saved.txt"), QByteArray("/three.mid\r\n"));
     QVERIFY(m_errors.isEmpty());
 }
@@ -259,7 +260,7 @@ void TestPlaylist::loadOfAMissingFileLeavesTheList()
 {
     m_list->SetLines({"/kept.jpg"});
     AnswerDialogs(m_dir.filePath("gone.txt"));
-    MainForm->LoadPlayListButton->click();
+    Main()->LoadPlayListButton->click();
     QCOMPARE(m_list->Lines(), QStringList{"/kept.jpg"});
     QCOMPARE(m_errors, QStringList{"Cannot open file \"" + m_dir.filePath("gone.txt") +
                                    "\". No such file or directory"});
@@ -267,9 +268,9 @@ void TestPlaylist::loadOfAMissingFileLeavesTheList()
 
 void TestPlaylist::shortcutsReachTheCommands()
 {
-    MainForm->show();
-    MainForm->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(MainForm));
+    Main()->show();
+    Main()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(Main()));
     m_list->SetLines(Numbered(2));
     m_list->SetSelectedIndex(0);
     m_list->setFocus();
@@ -285,67 +286,67 @@ void TestPlaylist::wizardBrowsesAndCollects()
     for (const char* name : {"b.mp4", "A.JPG", "notes.txt", "c.Gif", "d.dib"})
         Write(name, "x");
     QVERIFY(m_dir.mkdir("sub"));
-    QVERIFY(PlaylistWizard->SetDirectory(m_dir.path()));
+    QVERIFY(Wizard()->SetDirectory(m_dir.path()));
     QStringList files;
-    for (int i = 0; i < PlaylistWizard->FileList->count(); ++i)
-        files << PlaylistWizard->FileList->item(i)->text();
+    for (int i = 0; i < Wizard()->FileList->count(); ++i)
+        files << Wizard()->FileList->item(i)->text();
     QCOMPARE(files, (QStringList{"A.JPG", "b.mp4", "c.Gif", "d.dib"})); // the mask, any case, by name
-    QVERIFY(!PlaylistWizard->FolderLabel->text().isEmpty());
-    QVERIFY(PlaylistWizard->FolderLabel->fontMetrics().horizontalAdvance(PlaylistWizard->FolderLabel->text()) <= 205);
-    QVERIFY(!PlaylistWizard->FolderList->findItems("sub", Qt::MatchEndsWith).isEmpty());
+    QVERIFY(!Wizard()->FolderLabel->text().isEmpty());
+    QVERIFY(Wizard()->FolderLabel->fontMetrics().horizontalAdvance(Wizard()->FolderLabel->text()) <= 205);
+    QVERIFY(!Wizard()->FolderList->findItems("sub", Qt::MatchEndsWith).isEmpty());
 
-    PlaylistWizard->FileList->setCurrentRow(1);
-    PlaylistWizard->FileListDblClick();
-    PlaylistWizard->FileListDblClick(); // the same file twice: collected twice
-    QCOMPARE(PlaylistWizard->CollectionEdit->toPlainText(), m_dir.filePath("b.mp4") + '\n' + m_dir.filePath("b.mp4"));
+    Wizard()->FileList->setCurrentRow(1);
+    Wizard()->FileListDblClick();
+    Wizard()->FileListDblClick(); // the same file twice: collected twice
+    QCOMPARE(Wizard()->CollectionEdit->toPlainText(), m_dir.filePath("b.mp4") + '\n' + m_dir.filePath("b.mp4"));
 
     // The folder list moves into a sub-folder on a double-click.
-    QListWidgetItem* sub = PlaylistWizard->FolderList->findItems("sub", Qt::MatchEndsWith).constFirst();
-    Q_EMIT PlaylistWizard->FolderList->itemDoubleClicked(sub);
-    QCOMPARE(PlaylistWizard->Directory(), m_dir.filePath("sub"));
-    QCOMPARE(PlaylistWizard->FileList->count(), 0);
+    QListWidgetItem* sub = Wizard()->FolderList->findItems("sub", Qt::MatchEndsWith).constFirst();
+    Q_EMIT Wizard()->FolderList->itemDoubleClicked(sub);
+    QCOMPARE(Wizard()->Directory(), m_dir.filePath("sub"));
+    QCOMPARE(Wizard()->FileList->count(), 0);
 
     // Closed and opened again, the collection and the folder are still there.
-    PlaylistWizard->show();
-    PlaylistWizard->CancelButton->click();
-    PlaylistWizard->show();
-    QCOMPARE(PlaylistWizard->Directory(), m_dir.filePath("sub"));
-    QCOMPARE(TextLines(PlaylistWizard->CollectionEdit->toPlainText()).size(), 2);
-    PlaylistWizard->hide();
+    Wizard()->show();
+    Wizard()->CancelButton->click();
+    Wizard()->show();
+    QCOMPARE(Wizard()->Directory(), m_dir.filePath("sub"));
+    QCOMPARE(TextLines(Wizard()->CollectionEdit->toPlainText()).size(), 2);
+    Wizard()->hide();
 }
 
 void TestPlaylist::wizardRootFolderPath()
 {
-    QVERIFY(PlaylistWizard->SetDirectory("/"));
-    PlaylistWizard->FileList->clear();
-    PlaylistWizard->FileList->addItem("x.jpg");
-    PlaylistWizard->FileList->setCurrentRow(0);
-    PlaylistWizard->FileListDblClick();
-    QCOMPARE(PlaylistWizard->CollectionEdit->toPlainText(), QStringLiteral("/x.jpg")); // one "/" between folder and name
-    PlaylistWizard->FileList->setCurrentRow(-1);
-    PlaylistWizard->FileList->setCurrentItem(nullptr);
-    PlaylistWizard->FileListDblClick(); // no file selected: an empty line
-    QCOMPARE(TextLines(PlaylistWizard->CollectionEdit->toPlainText()), (QStringList{"/x.jpg", ""}));
+    QVERIFY(Wizard()->SetDirectory("/"));
+    Wizard()->FileList->clear();
+    Wizard()->FileList->addItem("x.jpg");
+    Wizard()->FileList->setCurrentRow(0);
+    Wizard()->FileListDblClick();
+    QCOMPARE(Wizard()->CollectionEdit->toPlainText(), QStringLiteral("/x.jpg")); // one "/" between folder and name
+    Wizard()->FileList->setCurrentRow(-1);
+    Wizard()->FileList->setCurrentItem(nullptr);
+    Wizard()->FileListDblClick(); // no file selected: an empty line
+    QCOMPARE(TextLines(Wizard()->CollectionEdit->toPlainText()), (QStringList{"/x.jpg", ""}));
 }
 
 void TestPlaylist::wizardAppendsAndCloses()
 {
     m_list->SetLines({"/first"});
-    PlaylistWizard->CollectionEdit->setPlainText("/a\n\n/b");
-    PlaylistWizard->show();
-    PlaylistWizard->AddAllButton->click(); // "Добавить все": stays open
-    PlaylistWizard->AddAllButton->click(); // twice: appended twice
-    QVERIFY(PlaylistWizard->isVisible());
+    Wizard()->CollectionEdit->setPlainText("/a\n\n/b");
+    Wizard()->show();
+    Wizard()->AddAllButton->click(); // "Добавить все": stays open
+    Wizard()->AddAllButton->click(); // twice: appended twice
+    QVERIFY(Wizard()->isVisible());
     QCOMPARE(m_list->Lines(), (QStringList{"/first", "/a", "", "/b", "/a", "", "/b"}));
-    PlaylistWizard->AddAndCloseButton->click(); // "Добавить в плей-лист": append and close
-    QVERIFY(!PlaylistWizard->isVisible());
-    QCOMPARE(PlaylistWizard->result(), int(QDialog::Accepted));
+    Wizard()->AddAndCloseButton->click(); // "Добавить в плей-лист": append and close
+    QVERIFY(!Wizard()->isVisible());
+    QCOMPARE(Wizard()->result(), int(QDialog::Accepted));
     QCOMPARE(m_list->count(), 10);
-    QCOMPARE(PlaylistWizard->CollectionEdit->toPlainText(), QStringLiteral("/a\n\n/b")); // the collection stays
+    QCOMPARE(Wizard()->CollectionEdit->toPlainText(), QStringLiteral("/a\n\n/b")); // the collection stays
 
-    PlaylistWizard->CollectionEdit->clear();
-    PlaylistWizard->show();
-    PlaylistWizard->AddAndCloseButton->click(); // an empty collection appends nothing
+    Wizard()->CollectionEdit->clear();
+    Wizard()->show();
+    Wizard()->AddAndCloseButton->click(); // an empty collection appends nothing
     QCOMPARE(m_list->count(), 10);
 }
 
@@ -353,33 +354,33 @@ void TestPlaylist::wizardLoadSaveClearCancel()
 {
     const QString list = Write("Список1.txt", "/x.jpg\r\n/y.gif\r\n");
     AnswerDialogs(list);
-    PlaylistWizard->LoadButton->click();
+    Wizard()->LoadButton->click();
     QCOMPARE(m_dialogTitles, QStringList{"Загрузить плей-лист"});
-    QCOMPARE(TextLines(PlaylistWizard->CollectionEdit->toPlainText()), (QStringList{"/x.jpg", "/y.gif"}));
-    QCOMPARE(PlaylistWizard->LoadDialog.DefaultExt, QStringLiteral("txt"));
+    QCOMPARE(TextLines(Wizard()->CollectionEdit->toPlainText()), (QStringList{"/x.jpg", "/y.gif"}));
+    QCOMPARE(Wizard()->LoadDialog.DefaultExt, QStringLiteral("txt"));
 
     AnswerDialogs(m_dir.filePath("collected")); // ".txt" is added
-    PlaylistWizard->CollectionEdit->setPlainText("/z.wav\n");
-    PlaylistWizard->SaveButton->click();
+    Wizard()->CollectionEdit->setPlainText("/z.wav\n");
+    Wizard()->SaveButton->click();
     QCOMPARE(Read("collected.txt"), QByteArray("/z.wav\r\n"));
 
     // The wizard's file and the main window's playlist file are one format.
     AnswerDialogs(m_dir.filePath("collected.txt"));
-    MainForm->LoadPlayListItem->trigger();
+    Main()->LoadPlayListItem->trigger();
     QCOMPARE(m_list->Lines(), QStringList{"/z.wav"});
 
     AnswerDialogs(m_dir.filePath("missing.txt"));
-    PlaylistWizard->LoadButton->click(); // an error, and the collection stays
+    Wizard()->LoadButton->click(); // an error, and the collection stays
     QCOMPARE(m_errors.size(), 1);
-    QCOMPARE(TextLines(PlaylistWizard->CollectionEdit->toPlainText()), QStringList{"/z.wav"});
+    QCOMPARE(TextLines(Wizard()->CollectionEdit->toPlainText()), QStringList{"/z.wav"});
 
-    PlaylistWizard->ClearButton->click();
-    QVERIFY(PlaylistWizard->CollectionEdit->toPlainText().isEmpty());
+    Wizard()->ClearButton->click();
+    QVERIFY(Wizard()->CollectionEdit->toPlainText().isEmpty());
 
-    PlaylistWizard->CollectionEdit->setPlainText("/never");
-    PlaylistWizard->show();
-    PlaylistWizard->CancelButton->click(); // "Отмена": nothing appended
-    QVERIFY(!PlaylistWizard->isVisible());
+    Wizard()->CollectionEdit->setPlainText("/never");
+    Wizard()->show();
+    Wizard()->CancelButton->click(); // "Отмена": nothing appended
+    QVERIFY(!Wizard()->isVisible());
     QCOMPARE(m_list->Lines(), QStringList{"/z.wav"});
 }
 
@@ -387,42 +388,42 @@ void TestPlaylist::wizardKeys()
 {
     QVERIFY(QDir(m_dir.path()).mkdir("sub"));
     QVERIFY(QFile(m_dir.filePath("sub/k.jpg")).open(QIODevice::WriteOnly));
-    PlaylistWizard->show();
-    QVERIFY(QTest::qWaitForWindowExposed(PlaylistWizard));
-    QVERIFY(PlaylistWizard->SetDirectory(m_dir.path()));
+    Wizard()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(Wizard().Get()));
+    QVERIFY(Wizard()->SetDirectory(m_dir.path()));
 
     // Enter in the folder list opens the folder, in the file list collects the file.
-    PlaylistWizard->FolderList->setFocus();
-    PlaylistWizard->FolderList->setCurrentItem(
-        PlaylistWizard->FolderList->findItems("sub", Qt::MatchEndsWith).constFirst());
-    QTest::keyClick(PlaylistWizard->FolderList, Qt::Key_Return);
-    QCOMPARE(PlaylistWizard->Directory(), m_dir.filePath("sub"));
-    PlaylistWizard->FileList->setFocus();
-    PlaylistWizard->FileList->setCurrentRow(0);
-    QTest::keyClick(PlaylistWizard->FileList, Qt::Key_Return);
-    QVERIFY(PlaylistWizard->isVisible());
-    QCOMPARE(TextLines(PlaylistWizard->CollectionText()), QStringList{m_dir.filePath("sub/k.jpg")});
+    Wizard()->FolderList->setFocus();
+    Wizard()->FolderList->setCurrentItem(
+        Wizard()->FolderList->findItems("sub", Qt::MatchEndsWith).constFirst());
+    QTest::keyClick(Wizard()->FolderList, Qt::Key_Return);
+    QCOMPARE(Wizard()->Directory(), m_dir.filePath("sub"));
+    Wizard()->FileList->setFocus();
+    Wizard()->FileList->setCurrentRow(0);
+    QTest::keyClick(Wizard()->FileList, Qt::Key_Return);
+    QVERIFY(Wizard()->isVisible());
+    QCOMPARE(TextLines(Wizard()->CollectionText()), QStringList{m_dir.filePath("sub/k.jpg")});
 
-    PlaylistWizard->CollectionEdit->setFocus();
-    QTest::keyClick(PlaylistWizard->CollectionEdit, Qt::Key_Return); // a new line in the text
-    QVERIFY(PlaylistWizard->isVisible());
+    Wizard()->CollectionEdit->setFocus();
+    QTest::keyClick(Wizard()->CollectionEdit, Qt::Key_Return); // a new line in the text
+    QVERIFY(Wizard()->isVisible());
 
     // Escape cancels: nothing is appended.
-    QTest::keyClick(PlaylistWizard->CollectionEdit, Qt::Key_Escape);
-    QVERIFY(!PlaylistWizard->isVisible());
+    QTest::keyClick(Wizard()->CollectionEdit, Qt::Key_Escape);
+    QVERIFY(!Wizard()->isVisible());
     QCOMPARE(m_list->count(), 0);
 
-    PlaylistWizard->show();
-    PlaylistWizard->close(); // the close box: nothing appended
+    Wizard()->show();
+    Wizard()->close(); // the close box: nothing appended
     QCOMPARE(m_list->count(), 0);
 
     // Tab goes from top left to bottom right.
-    const QList<QWidget*> expected = {PlaylistWizard->DriveBox,       PlaylistWizard->FolderList,
-                                      PlaylistWizard->FileList,       PlaylistWizard->FilterBox,
-                                      PlaylistWizard->CollectionEdit, PlaylistWizard->AddAllButton,
-                                      PlaylistWizard->LoadButton,     PlaylistWizard->SaveButton,
-                                      PlaylistWizard->ClearButton,    PlaylistWizard->CancelButton,
-                                      PlaylistWizard->AddAndCloseButton};
+    const QList<QWidget*> expected = {Wizard()->DriveBox,       Wizard()->FolderList,
+                                      Wizard()->FileList,       Wizard()->FilterBox,
+                                      Wizard()->CollectionEdit, Wizard()->AddAllButton,
+                                      Wizard()->LoadButton,     Wizard()->SaveButton,
+                                      Wizard()->ClearButton,    Wizard()->CancelButton,
+                                      Wizard()->AddAndCloseButton};
     QList<QWidget*> order;
     for (QWidget* w = expected.first(); order.size() < expected.size(); w = w->nextInFocusChain())
         if (expected.contains(w))
@@ -432,15 +433,15 @@ void TestPlaylist::wizardKeys()
 
 void TestPlaylist::wizardRefusesAnUnreadableFolder()
 {
-    QVERIFY(PlaylistWizard->SetDirectory(m_dir.path()));
-    QVERIFY(!PlaylistWizard->SetDirectory(m_dir.filePath("no such folder")));
-    QCOMPARE(PlaylistWizard->Directory(), m_dir.path());
+    QVERIFY(Wizard()->SetDirectory(m_dir.path()));
+    QVERIFY(!Wizard()->SetDirectory(m_dir.filePath("no such folder")));
+    QCOMPARE(Wizard()->Directory(), m_dir.path());
     QCOMPARE(m_errors.size(), 1);
     if (::geteuid() != 0) {
         QVERIFY(m_dir.mkdir("locked"));
         QFile::setPermissions(m_dir.filePath("locked"), QFile::WriteOwner);
-        QVERIFY(!PlaylistWizard->SetDirectory(m_dir.filePath("locked")));
-        QCOMPARE(PlaylistWizard->Directory(), m_dir.path());
+        QVERIFY(!Wizard()->SetDirectory(m_dir.filePath("locked")));
+        QCOMPARE(Wizard()->Directory(), m_dir.path());
         QFile::setPermissions(m_dir.filePath("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 }
@@ -450,32 +451,32 @@ void TestPlaylist::wizardRefusesAnUnreadableFolder()
 void TestPlaylist::wizardCollectionKeepsEveryCharacter()
 {
     const QString name = QStringLiteral("/media/nb\u00A0sp.jpg");
-    PlaylistWizard->CollectionEdit->setPlainText(name);
+    Wizard()->CollectionEdit->setPlainText(name);
     m_list->clear();
-    PlaylistWizard->AddAllButton->click();
+    Wizard()->AddAllButton->click();
     QCOMPARE(m_list->Lines(), QStringList{name});
     AnswerDialogs(m_dir.filePath("nbsp.txt"));
-    PlaylistWizard->SaveButton->click();
+    Wizard()->SaveButton->click();
     QCOMPARE(Read("nbsp.txt"), QByteArray("/media/nb\xC2\xA0sp.jpg\r\n"));
 
-    QVERIFY(PlaylistWizard->CollectionEdit->tabChangesFocus());
-    PlaylistWizard->show();
-    PlaylistWizard->CollectionEdit->setFocus();
-    QTest::keyClick(PlaylistWizard->CollectionEdit, Qt::Key_Tab);
-    QCOMPARE(PlaylistWizard->CollectionText(), name);
+    QVERIFY(Wizard()->CollectionEdit->tabChangesFocus());
+    Wizard()->show();
+    Wizard()->CollectionEdit->setFocus();
+    QTest::keyClick(Wizard()->CollectionEdit, Qt::Key_Tab);
+    QCOMPARE(Wizard()->CollectionText(), name);
 
     // One file in the list, none selected: a double-click below it adds an empty line.
     Write("only.jpg", "x");
-    QVERIFY(PlaylistWizard->SetDirectory(m_dir.path()));
-    PlaylistWizard->FileList->setCurrentItem(nullptr);
-    PlaylistWizard->CollectionEdit->clear();
-    QWidget* viewport = PlaylistWizard->FileList->viewport();
+    QVERIFY(Wizard()->SetDirectory(m_dir.path()));
+    Wizard()->FileList->setCurrentItem(nullptr);
+    Wizard()->CollectionEdit->clear();
+    QWidget* viewport = Wizard()->FileList->viewport();
     const QPoint empty(5, viewport->height() - 5);
-    QVERIFY(!PlaylistWizard->FileList->itemAt(empty));
+    QVERIFY(!Wizard()->FileList->itemAt(empty));
     QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, empty);
-    QCOMPARE(PlaylistWizard->CollectionEdit->toPlainText(), QStringLiteral("\n"));
-    QCOMPARE(TextLines(PlaylistWizard->CollectionText()), QStringList{QString()});
-    PlaylistWizard->hide();
+    QCOMPARE(Wizard()->CollectionEdit->toPlainText(), QStringLiteral("\n"));
+    QCOMPARE(TextLines(Wizard()->CollectionText()), QStringList{QString()});
+    Wizard()->hide();
 }
 
 // A current folder that was deleted before the start: the wizard opens at home, silently.
@@ -487,9 +488,9 @@ void TestPlaylist::wizardStartsQuietlyFromAFolderThatHasGone()
     QVERIFY(QDir(m_dir.path()).rmdir("gone"));
     m_errors.clear();
     CreateApplicationWindows(m_dir.filePath("lumivo.INI"));
-    m_list = MainForm->PlayList;
+    m_list = Main()->PlayList;
     QCOMPARE(m_errors, QStringList());
-    QCOMPARE(PlaylistWizard->Directory(), QDir::cleanPath(QDir::homePath()));
+    QCOMPARE(Wizard()->Directory(), QDir::cleanPath(QDir::homePath()));
     QDir::setCurrent(m_dir.path());
 }
 
@@ -501,21 +502,21 @@ void TestPlaylist::wizardListsItsFolderWhenShown()
     DestroyApplicationWindows();
     Write("one.jpg", "x");
     CreateApplicationWindows(m_dir.filePath("lumivo.INI"));
-    m_list = MainForm->PlayList;
-    QVERIFY(!PlaylistWizard.Made() && !SlideIntervalDialog.Made() && !AboutDialog.Made() && !HelpDialog.Made() &&
-            !LinksDialog.Made());
+    m_list = Main()->PlayList;
+    QVERIFY(!Wizard().Made() && !SlideInterval().Made() && !About().Made() && !Help().Made() &&
+            !Links().Made());
     QTemporaryDir elsewhere;
     QVERIFY(QDir::setCurrent(elsewhere.path()));
-    QCOMPARE(PlaylistWizard->Directory(), m_dir.path());
-    QCOMPARE(PlaylistWizard->FileList->count(), 0);
-    PlaylistWizard->show();
-    QCOMPARE(PlaylistWizard->FileList->count(), 1);
-    PlaylistWizard->hide();
-    QCOMPARE(PlaylistWizard->FileList->count(), 0); // its lines go while it is closed
+    QCOMPARE(Wizard()->Directory(), m_dir.path());
+    QCOMPARE(Wizard()->FileList->count(), 0);
+    Wizard()->show();
+    QCOMPARE(Wizard()->FileList->count(), 1);
+    Wizard()->hide();
+    QCOMPARE(Wizard()->FileList->count(), 0); // its lines go while it is closed
     Write("two.JPG", "x"); // a file that came meanwhile is there at the next opening
-    PlaylistWizard->show();
-    QCOMPARE(PlaylistWizard->FileList->count(), 2);
-    PlaylistWizard->hide();
+    Wizard()->show();
+    QCOMPARE(Wizard()->FileList->count(), 2);
+    Wizard()->hide();
     QDir::setCurrent(m_dir.path());
 }
 
@@ -530,30 +531,30 @@ void TestPlaylist::linesKeepTheirBytes()
     const QByteArray file = cp1251 + "\r\n" + arbitrary + "\r\n\r\n" + utf8 + "\r\n";
     const QString list = Write("old.txt", file);
     AnswerDialogs(list);
-    MainForm->LoadPlayListItem->trigger();
+    Main()->LoadPlayListItem->trigger();
     QCOMPARE(m_list->count(), 4);
     QCOMPARE(m_list->item(0)->text(), QStringLiteral("/музыка/песня.mp3"));
     QCOMPARE(m_list->item(3)->text(), QStringLiteral("/utf8/кот.gif"));
     AnswerDialogs(m_dir.filePath("same.txt"));
-    MainForm->SavePlayListItem->trigger();
+    Main()->SavePlayListItem->trigger();
     QCOMPARE(Read("same.txt"), file);
 
     m_list->MoveLine(0, 4); // dragged to the end
     AnswerDialogs(m_dir.filePath("moved.txt"));
-    MainForm->SavePlayListItem->trigger();
+    Main()->SavePlayListItem->trigger();
     QCOMPARE(Read("moved.txt"), arbitrary + "\r\n\r\n" + utf8 + "\r\n" + cp1251 + "\r\n");
 
     // The wizard: load, save and append keep the bytes of lines left as they are.
     AnswerDialogs(list);
-    PlaylistWizard->LoadButton->click();
+    Wizard()->LoadButton->click();
     AnswerDialogs(m_dir.filePath("wizard.txt"));
-    PlaylistWizard->SaveButton->click();
+    Wizard()->SaveButton->click();
     QCOMPARE(Read("wizard.txt"), file);
     m_list->clear();
-    PlaylistWizard->AddAllButton->click();
+    Wizard()->AddAllButton->click();
     QCOMPARE(m_list->LineBytes(), (QList<QByteArray>{cp1251, arbitrary, QByteArray(), utf8}));
     // The backup of a cleared list too.
-    MainForm->ClearPlayListItem->trigger();
+    Main()->ClearPlayListItem->trigger();
     QCOMPARE(Read(TMainForm::ClearedPlaylistBackup), file);
 }
 
@@ -584,8 +585,8 @@ void TestPlaylist::windows1251LinesOpenTheirFiles()
         m_list->SetSelectedIndex(0);
         Q_EMIT m_list->DblClick();
         QCOMPARE(m_errors, QStringList());
-        QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
-        QCOMPARE(DisplayWindow->Image->Picture().size(), c.size);
+        QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Картинка"));
+        QCOMPARE(DisplayWin()->Image->Picture().size(), c.size);
     }
 
     // The same line reached again keeps its one link; a link left by a program that ended
@@ -594,8 +595,8 @@ void TestPlaylist::windows1251LinesOpenTheirFiles()
     const QString stale = folder + QStringLiteral("/lumivo-line-999999999-1.bmp");
     QFile::remove(stale);
     QVERIFY(QFile::link(QStringLiteral("/nonexistent"), stale));
-    const QString link = LineFilePath(rawName);
-    QCOMPARE(LineFilePath(rawName), link);
+    const QString link = MakeOpenablePath(rawName);
+    QCOMPARE(MakeOpenablePath(rawName), link);
     RemoveLinksOfEndedPrograms();
     QVERIFY(!QFileInfo(stale).isSymLink());
     QVERIFY(QFileInfo(link).isSymLink());

@@ -3,6 +3,7 @@
 // window's layouts, size rules, full-screen mode, volume chain and failures.
 
 #include "GifStreams.h"
+#include "tests/ProgramWindows.h"
 #include "MediaFiles.h"
 #include "app/Application.h"
 #include "app/MainForm.h"
@@ -79,7 +80,7 @@ private:
     QString Path(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
     void Present(const QString& file)
     {
-        PresentFile(*DisplayWindow, file, ClassifyMediaFile(file), false);
+        PresentFile(*DisplayWin(), file, ClassifyMediaFile(file), false);
     }
     static int WaitForReport(QSignalSpy& spy, int timeoutMs = 10000)
     {
@@ -322,126 +323,126 @@ void TestPresent::pictureLayoutAndSizeRules()
     QCOMPARE(PictureClientMinimum({30, 30}), QSize(30, 30));
 
     Present(Path("big.jpg"));
-    QVERIFY(DisplayWindow->isVisible());
-    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
-    QVERIFY(DisplayWindow->ViewPanel->isVisible() && DisplayWindow->Image->isVisible());
-    QVERIFY(!DisplayWindow->AnimationPanel->isVisible() && !DisplayWindow->MediaPlayer->isVisible() &&
-            !DisplayWindow->VolumeBar->isVisible());
-    QVERIFY(!DisplayWindow->ClipProgress->isVisible() && !DisplayWindow->VolumeLevel->isVisible() &&
-            !DisplayWindow->GifImage->isVisible());
-    QCOMPARE(DisplayWindow->size(), QSize(692, 471)); // within the limits: kept
+    QVERIFY(DisplayWin()->isVisible());
+    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Картинка"));
+    QVERIFY(DisplayWin()->ViewPanel->isVisible() && DisplayWin()->Image->isVisible());
+    QVERIFY(!DisplayWin()->AnimationPanel->isVisible() && !DisplayWin()->MediaPlayer->isVisible() &&
+            !DisplayWin()->VolumeBar->isVisible());
+    QVERIFY(!DisplayWin()->ClipProgress->isVisible() && !DisplayWin()->VolumeLevel->isVisible() &&
+            !DisplayWin()->GifImage->isVisible());
+    QCOMPARE(DisplayWin()->size(), QSize(692, 471)); // within the limits: kept
     // The picture is scaled down into the image area, proportions kept, centred.
-    const QRect shown = ImagePlacement(DisplayWindow->Image->Picture().size(), DisplayWindow->Image->size(), false, true, true);
-    QVERIFY(shown.width() <= DisplayWindow->Image->width() && shown.height() <= DisplayWindow->Image->height());
+    const QRect shown = ImagePlacement(DisplayWin()->Image->Picture().size(), DisplayWin()->Image->size(), false, true, true);
+    QVERIFY(shown.width() <= DisplayWin()->Image->width() && shown.height() <= DisplayWin()->Image->height());
     QVERIFY(qAbs(shown.width() * 3 - shown.height() * 4) <= 4);
 
-    DisplayWindow->resize(800, 600);
+    DisplayWin()->resize(800, 600);
     Present(Path("small.bmp"));
-    QCOMPARE(DisplayWindow->frameGeometry().size(), QSize(780, 580)); // the outer size
-    QCOMPARE(DisplayWindow->Placement, TDisplayWindow::TPlacement::ScreenCenter);
-    QCOMPARE(DisplayWindow->Image->Picture().size(), QSize(40, 20)); // a small picture at its own size
+    QCOMPARE(DisplayWin()->frameGeometry().size(), QSize(780, 580)); // the outer size
+    QCOMPARE(DisplayWin()->Placement, TDisplayWindow::TPlacement::ScreenCenter);
+    QCOMPARE(DisplayWin()->Image->Picture().size(), QSize(40, 20)); // a small picture at its own size
 }
 
 void TestPresent::pictureMinimumAndFullScreen()
 {
     // The window is never narrower than its bottom strip needs.
-    DisplayWindow->resize(20, 20);
+    DisplayWin()->resize(20, 20);
     Present(Path("small.bmp"));
-    QCOMPARE(DisplayWindow->size(), QSize(TDisplayWindow::StripMinimumWidth, 91));
+    QCOMPARE(DisplayWin()->size(), QSize(TDisplayWindow::StripMinimumWidth, 91));
 
-    MainForm->FullScreenBox->setChecked(true); // full screen, also for a hidden window
-    QVERIFY(DisplayWindow->windowFlags() & Qt::FramelessWindowHint);
-    QVERIFY(DisplayWindow->windowState() & Qt::WindowMaximized);
-    PresentFile(*DisplayWindow, Path("big.jpg"), mkPicture, true);
-    QVERIFY(DisplayWindow->windowState() & Qt::WindowMaximized); // the size rule does not apply
-    MainForm->FullScreenBox->setChecked(false);
-    QVERIFY(!(DisplayWindow->windowFlags() & Qt::FramelessWindowHint));
-    QVERIFY(!(DisplayWindow->windowState() & Qt::WindowMaximized));
-    QCOMPARE(DisplayWindow->Placement, TDisplayWindow::TPlacement::DesktopCenter);
+    Main()->FullScreenBox->setChecked(true); // full screen, also for a hidden window
+    QVERIFY(DisplayWin()->windowFlags() & Qt::FramelessWindowHint);
+    QVERIFY(DisplayWin()->windowState() & Qt::WindowMaximized);
+    PresentFile(*DisplayWin(), Path("big.jpg"), mkPicture, true);
+    QVERIFY(DisplayWin()->windowState() & Qt::WindowMaximized); // the size rule does not apply
+    Main()->FullScreenBox->setChecked(false);
+    QVERIFY(!(DisplayWin()->windowFlags() & Qt::FramelessWindowHint));
+    QVERIFY(!(DisplayWin()->windowState() & Qt::WindowMaximized));
+    QCOMPARE(DisplayWin()->Placement, TDisplayWindow::TPlacement::DesktopCenter);
 }
 
 void TestPresent::animationFromLineAndFromDialog()
 {
-    MainForm->PlayList->SetLines({Path("anim.gif"), Path("big.jpg")});
-    MainForm->PlayList->SetSelectedIndex(0);
-    Q_EMIT MainForm->PlayList->DblClick();
-    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Анимированная картинка"));
-    QVERIFY(!DisplayWindow->ViewPanel->isVisible() && DisplayWindow->AnimationPanel->isVisible());
-    QVERIFY(DisplayWindow->GifImage->isVisible());
-    QCOMPARE(DisplayWindow->GifImage->geometry(), DisplayWindow->DisplayArea());
-    QVERIFY(!DisplayWindow->GifImage->TimerEnabled()); // stands still until "Вкл."
-    DisplayWindow->AnimationOnButton->click();
-    QVERIFY(DisplayWindow->GifImage->TimerEnabled() && !DisplayWindow->AnimationOnButton->isEnabled() &&
-            DisplayWindow->AnimationOffButton->isEnabled());
-    DisplayWindow->Slower->click();
-    QCOMPARE(DisplayWindow->GifImage->TimerInterval(), 200);
+    Main()->PlayList->SetLines({Path("anim.gif"), Path("big.jpg")});
+    Main()->PlayList->SetSelectedIndex(0);
+    Q_EMIT Main()->PlayList->DblClick();
+    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Анимированная картинка"));
+    QVERIFY(!DisplayWin()->ViewPanel->isVisible() && DisplayWin()->AnimationPanel->isVisible());
+    QVERIFY(DisplayWin()->GifImage->isVisible());
+    QCOMPARE(DisplayWin()->GifImage->geometry(), DisplayWin()->DisplayArea());
+    QVERIFY(!DisplayWin()->GifImage->TimerEnabled()); // stands still until "Вкл."
+    DisplayWin()->AnimationOnButton->click();
+    QVERIFY(DisplayWin()->GifImage->TimerEnabled() && !DisplayWin()->AnimationOnButton->isEnabled() &&
+            DisplayWin()->AnimationOffButton->isEnabled());
+    DisplayWin()->Slower->click();
+    QCOMPARE(DisplayWin()->GifImage->TimerInterval(), 200);
 
     // File → Open of a GIF loads the chosen file, not the selected line.
-    MainForm->PlayList->SetSelectedIndex(1);
+    Main()->PlayList->SetSelectedIndex(1);
     SetFileDialogHandler([this](const TFileDialog&) { return std::optional<QString>(Path("anim.gif")); });
-    MainForm->Open->trigger();
-    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Анимированная картинка"));
-    QCOMPARE(DisplayWindow->GifImage->Picture().size(), QSize(4, 2));
+    Main()->Open->trigger();
+    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Анимированная картинка"));
+    QCOMPARE(DisplayWin()->GifImage->Picture().size(), QSize(4, 2));
     // Loaded while animation is on, it animates; the buttons follow a run-through's end.
-    QVERIFY(DisplayWindow->GifImage->TimerEnabled() && !DisplayWindow->AnimationOnButton->isEnabled());
-    DisplayWindow->AnimationOffButton->click();
-    DisplayWindow->Once->click();
-    QVERIFY(!DisplayWindow->AnimationOnButton->isEnabled() && DisplayWindow->AnimationOffButton->isEnabled());
-    DisplayWindow->GifImage->NextFrame();
-    DisplayWindow->GifImage->NextFrame();
-    QVERIFY(!DisplayWindow->GifImage->TimerEnabled());
-    QVERIFY(DisplayWindow->AnimationOnButton->isEnabled() && !DisplayWindow->AnimationOffButton->isEnabled());
+    QVERIFY(DisplayWin()->GifImage->TimerEnabled() && !DisplayWin()->AnimationOnButton->isEnabled());
+    DisplayWin()->AnimationOffButton->click();
+    DisplayWin()->Once->click();
+    QVERIFY(!DisplayWin()->AnimationOnButton->isEnabled() && DisplayWin()->AnimationOffButton->isEnabled());
+    DisplayWin()->GifImage->NextFrame();
+    DisplayWin()->GifImage->NextFrame();
+    QVERIFY(!DisplayWin()->GifImage->TimerEnabled());
+    QVERIFY(DisplayWin()->AnimationOnButton->isEnabled() && !DisplayWin()->AnimationOffButton->isEnabled());
     QVERIFY(m_errors.isEmpty());
 }
 
 void TestPresent::videoClipSizesTheWindow()
 {
     Present(Path("clip.avi"));
-    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Клип"));
-    QVERIFY(DisplayWindow->MediaPlayer->isVisible() && DisplayWindow->VolumeBar->isVisible() &&
-            DisplayWindow->ClipProgress->isVisible());
-    QVERIFY(!DisplayWindow->Image->isVisible());
+    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Клип"));
+    QVERIFY(DisplayWin()->MediaPlayer->isVisible() && DisplayWin()->VolumeBar->isVisible() &&
+            DisplayWin()->ClipProgress->isVisible());
+    QVERIFY(!DisplayWin()->Image->isVisible());
     // The bottom strip is part of the height; the width keeps room for the strip's controls.
-    QCOMPARE(DisplayWindow->size(), QSize(TDisplayWindow::StripMinimumWidth, 240));
-    QCOMPARE(DisplayWindow->ViewPanel->size(), QSize(TDisplayWindow::StripMinimumWidth, 179));
-    QSignalSpy reports(DisplayWindow->MediaPlayer, &TMediaPlayer::Notify);
+    QCOMPARE(DisplayWin()->size(), QSize(TDisplayWindow::StripMinimumWidth, 240));
+    QCOMPARE(DisplayWin()->ViewPanel->size(), QSize(TDisplayWindow::StripMinimumWidth, 179));
+    QSignalSpy reports(DisplayWin()->MediaPlayer, &TMediaPlayer::Notify);
     QCOMPARE(WaitForReport(reports), int(TMediaPlayer::nvSuccessful));
-    DisplayWindow->ProgressTimerTick(); // the progress follows the clip
-    DisplayWindow->ProgressTimerTick();
-    QVERIFY(DisplayWindow->ClipProgress->maximum() >= 900);
-    QCOMPARE(DisplayWindow->ClipProgress->value(), DisplayWindow->ClipProgress->maximum());
+    DisplayWin()->ProgressTimerTick(); // the progress follows the clip
+    DisplayWin()->ProgressTimerTick();
+    QVERIFY(DisplayWin()->ClipProgress->maximum() >= 900);
+    QCOMPARE(DisplayWin()->ClipProgress->value(), DisplayWin()->ClipProgress->maximum());
 }
 
 void TestPresent::audioClipKeepsThePicture()
 {
     Present(Path("big.jpg"));
     Present(Path("tone.wav"));
-    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Клип"));
-    QVERIFY(DisplayWindow->Image->isVisible()); // the picture stays in view
-    QVERIFY(DisplayWindow->MediaPlayer->isVisible());
-    QSignalSpy reports(DisplayWindow->MediaPlayer, &TMediaPlayer::Notify);
+    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Клип"));
+    QVERIFY(DisplayWin()->Image->isVisible()); // the picture stays in view
+    QVERIFY(DisplayWin()->MediaPlayer->isVisible());
+    QSignalSpy reports(DisplayWin()->MediaPlayer, &TMediaPlayer::Notify);
     QCOMPARE(WaitForReport(reports), int(TMediaPlayer::nvSuccessful));
 }
 
 void TestPresent::closeDuringAClipStopsIt()
 {
     Present(Path("second.wav"));
-    QSignalSpy reports(DisplayWindow->MediaPlayer, &TMediaPlayer::Notify);
-    DisplayWindow->CloseButton->click(); // "X"
-    QVERIFY(!DisplayWindow->isVisible());
+    QSignalSpy reports(DisplayWin()->MediaPlayer, &TMediaPlayer::Notify);
+    DisplayWin()->CloseButton->click(); // "X"
+    QVERIFY(!DisplayWin()->isVisible());
     QCOMPARE(WaitForReport(reports, 2000), int(TMediaPlayer::nvAborted));
-    QVERIFY(DisplayWindow->MediaPlayer->IsOpen()); // stopped, not closed
+    QVERIFY(DisplayWin()->MediaPlayer->IsOpen()); // stopped, not closed
     Present(Path("big.jpg")); // the next item shows the window again
-    QVERIFY(DisplayWindow->isVisible());
+    QVERIFY(DisplayWin()->isVisible());
 }
 
 void TestPresent::volumeChain()
 {
-    QCOMPARE(DisplayWindow->VolumeBar->value(), 50);
-    QCOMPARE(DisplayWindow->VolumeLevel->value(), 0); // nothing set until the bar is moved
+    QCOMPARE(DisplayWin()->VolumeBar->value(), 50);
+    QCOMPARE(DisplayWin()->VolumeLevel->value(), 0); // nothing set until the bar is moved
     for (int v : {0, 100, 50}) {
-        DisplayWindow->VolumeBar->setValue(v);
-        QCOMPARE(DisplayWindow->VolumeLevel->value(), v);
+        DisplayWin()->VolumeBar->setValue(v);
+        QCOMPARE(DisplayWin()->VolumeLevel->value(), v);
         QCOMPARE(int(TMediaPlayer::RequestedLeft), v * 655);
         QCOMPARE(int(TMediaPlayer::RequestedRight), v * 655);
     }
@@ -450,68 +451,68 @@ void TestPresent::volumeChain()
 void TestPresent::failures()
 {
     // A double-click with no line selected: the list's error, nothing presented.
-    MainForm->PlayList->SetLines({Path("big.jpg")});
-    Q_EMIT MainForm->PlayList->DblClick();
+    Main()->PlayList->SetLines({Path("big.jpg")});
+    Q_EMIT Main()->PlayList->DblClick();
     QCOMPARE(m_errors, QStringList{"List index out of bounds (-1)"});
-    QVERIFY(!DisplayWindow->isVisible());
+    QVERIFY(!DisplayWin()->isVisible());
 
     // A line whose file is missing, or that names a folder: nothing, without a word.
     QDir(m_dir.path()).mkdir("folder.jpg");
     for (const char* name : {"gone.jpg", "folder.jpg"}) {
-        MainForm->PlayList->SetLines({Path(name)});
-        MainForm->PlayList->SetSelectedIndex(0);
-        Q_EMIT MainForm->PlayList->DblClick();
+        Main()->PlayList->SetLines({Path(name)});
+        Main()->PlayList->SetSelectedIndex(0);
+        Q_EMIT Main()->PlayList->DblClick();
         QCOMPARE(m_errors.size(), 1);
-        QVERIFY(!DisplayWindow->isVisible());
+        QVERIFY(!DisplayWin()->isVisible());
     }
 
     // A damaged JPEG: the layout is set, the window not shown.
-    MainForm->PlayList->SetLines({Path("damaged.jpg")});
-    MainForm->PlayList->SetSelectedIndex(0);
-    Q_EMIT MainForm->PlayList->DblClick();
+    Main()->PlayList->SetLines({Path("damaged.jpg")});
+    Main()->PlayList->SetSelectedIndex(0);
+    Q_EMIT Main()->PlayList->DblClick();
     QCOMPARE(m_errors.size(), 2);
     QVERIFY(m_errors[1].startsWith("JPEG error #"));
-    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
-    QVERIFY(!DisplayWindow->isVisible());
+    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Картинка"));
+    QVERIFY(!DisplayWin()->isVisible());
 
     // A clip that cannot be opened after one that played: the window is shown in the clip
     // layout, nothing plays, the gauge starts afresh, and closing the window works.
     Present(Path("tone.wav"));
-    QSignalSpy reports(DisplayWindow->MediaPlayer, &TMediaPlayer::Notify);
+    QSignalSpy reports(DisplayWin()->MediaPlayer, &TMediaPlayer::Notify);
     QCOMPARE(WaitForReport(reports), int(TMediaPlayer::nvSuccessful));
-    DisplayWindow->ProgressTimerTick();
-    DisplayWindow->ProgressTimerTick();
-    QVERIFY(DisplayWindow->ClipProgress->value() > 0);
-    MainForm->PlayList->SetLines({Path("broken.wav")});
-    MainForm->PlayList->SetSelectedIndex(0);
-    Q_EMIT MainForm->PlayList->DblClick();
+    DisplayWin()->ProgressTimerTick();
+    DisplayWin()->ProgressTimerTick();
+    QVERIFY(DisplayWin()->ClipProgress->value() > 0);
+    Main()->PlayList->SetLines({Path("broken.wav")});
+    Main()->PlayList->SetSelectedIndex(0);
+    Q_EMIT Main()->PlayList->DblClick();
     QCOMPARE(m_errors.size(), 3);
-    QVERIFY(DisplayWindow->isVisible());
-    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Клип"));
-    QCOMPARE(DisplayWindow->ClipProgress->value(), 0);
-    DisplayWindow->close();
+    QVERIFY(DisplayWin()->isVisible());
+    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Клип"));
+    QCOMPARE(DisplayWin()->ClipProgress->value(), 0);
+    DisplayWin()->close();
     QCOMPARE(m_errors.size(), 3);
-    QVERIFY(!DisplayWindow->isVisible());
+    QVERIFY(!DisplayWin()->isVisible());
 
     // A GIF that cannot be read: its error, after the window was shown in the layout.
-    MainForm->PlayList->SetLines({Path("bad.gif")});
-    MainForm->PlayList->SetSelectedIndex(0);
-    Q_EMIT MainForm->PlayList->DblClick();
+    Main()->PlayList->SetLines({Path("bad.gif")});
+    Main()->PlayList->SetSelectedIndex(0);
+    Q_EMIT Main()->PlayList->DblClick();
     QCOMPARE(m_errors.last(), QStringLiteral("Gif Version must be 87a or 89a"));
-    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Анимированная картинка"));
+    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Анимированная картинка"));
 
     // A file of no kind chosen through File → Open: nothing happens.
-    const QString title = DisplayWindow->windowTitle();
-    SetFileDialogHandler([this](const TFileDialog&) { return std::optional<QString>(Path("clip.mpg")); });
-    MainForm->Open->trigger();
-    QCOMPARE(DisplayWindow->windowTitle(), title);
+    const QString title = DisplayWin()->windowTitle();
+    SetFileDialogHandler([this](const TFileDialog&) { return std::optional<QString>(Path("notes.rtf")); });
+    Main()->Open->trigger();
+    QCOMPARE(DisplayWin()->windowTitle(), title);
 }
 
 // Whatever runs while the player waits for its backend, the player's state is checked
 // again afterwards: a player closed meanwhile is "No MCI device open", never a crash.
 void TestPresent::playerGoneDuringAWait()
 {
-    TMediaPlayer* player = DisplayWindow->MediaPlayer;
+    TMediaPlayer* player = DisplayWin()->MediaPlayer;
     player->FileName = Path("clip.avi");
     player->Open();
     QTimer::singleShot(0, player, [player] { player->Close(); });
@@ -543,14 +544,14 @@ void TestPresent::quittingDuringAnOpenReturnsAtOnce()
 // decode ends, the GIF does not show itself over the picture.
 void TestPresent::lateGifDoesNotCoverANewerPresentation()
 {
-    MainForm->PlayList->SetLines({Path("anim.gif")});
-    MainForm->PlayList->SetSelectedIndex(0);
-    QTimer::singleShot(0, DisplayWindow, [this] { Present(Path("small.bmp")); });
+    Main()->PlayList->SetLines({Path("anim.gif")});
+    Main()->PlayList->SetSelectedIndex(0);
+    QTimer::singleShot(0, DisplayWin(), [this] { Present(Path("small.bmp")); });
     Present(Path("anim.gif"));
-    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
-    QVERIFY(!DisplayWindow->GifImage->isVisible());
-    QVERIFY(DisplayWindow->Image->isVisible());
-    QCOMPARE(DisplayWindow->Image->Picture().size(), QSize(40, 20));
+    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Картинка"));
+    QVERIFY(!DisplayWin()->GifImage->isVisible());
+    QVERIFY(DisplayWin()->Image->isVisible());
+    QCOMPARE(DisplayWin()->Image->Picture().size(), QSize(40, 20));
     QVERIFY(m_errors.isEmpty());
 }
 
@@ -559,11 +560,11 @@ void TestPresent::lateGifDoesNotCoverANewerPresentation()
 void TestPresent::failedPictureHidesTheVideo()
 {
     Present(Path("clip.avi"));
-    auto* surface = DisplayWindow->findChild<QWidget*>("VideoSurface");
+    auto* surface = DisplayWin()->findChild<QWidget*>("VideoSurface");
     QVERIFY(surface && surface->isVisible());
     Guarded([this] { Present(Path("damaged.jpg")); });
     QCOMPARE(m_errors.size(), 1);
-    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
+    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Картинка"));
     QVERIFY(!surface->isVisible());
 }
 
@@ -571,11 +572,11 @@ void TestPresent::failedPictureHidesTheVideo()
 void TestPresent::playerShowsItsHintOverEveryButton()
 {
     // The buttons' pictures are made when the player is first shown, not at start-up.
-    QVERIFY(DisplayWindow->MediaPlayer->Buttons[0]->icon().isNull());
-    DisplayWindow->ApplyClipLayout();
-    DisplayWindow->show();
-    QVERIFY(QTest::qWaitForWindowExposed(DisplayWindow));
-    for (QToolButton* button : DisplayWindow->MediaPlayer->Buttons) {
+    QVERIFY(DisplayWin()->MediaPlayer->Buttons[0]->icon().isNull());
+    DisplayWin()->ApplyClipLayout();
+    DisplayWin()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(DisplayWin()));
+    for (QToolButton* button : DisplayWin()->MediaPlayer->Buttons) {
         QVERIFY(!button->icon().isNull());
         QVERIFY(button->toolTip().isEmpty());
         QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), button->mapToGlobal(QPoint(2, 2)));
@@ -589,43 +590,43 @@ void TestPresent::playerShowsItsHintOverEveryButton()
 // had; Escape otherwise closes the window; Enter presents the selected line, Delete deletes it.
 void TestPresent::keysAndFullScreen()
 {
-    MainForm->PlayList->SetLines({Path("small.bmp"), Path("big.jpg")});
-    MainForm->PlayList->SetSelectedIndex(0);
-    QTest::keyClick(MainForm->PlayList, Qt::Key_Return);
-    QVERIFY(DisplayWindow->isVisible());
-    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
-    const QSize normal = DisplayWindow->frameGeometry().size();
+    Main()->PlayList->SetLines({Path("small.bmp"), Path("big.jpg")});
+    Main()->PlayList->SetSelectedIndex(0);
+    QTest::keyClick(Main()->PlayList, Qt::Key_Return);
+    QVERIFY(DisplayWin()->isVisible());
+    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Картинка"));
+    const QSize normal = DisplayWin()->frameGeometry().size();
 
-    MainForm->FullScreenBox->setChecked(true);
-    DisplayWindow->close(); // closed while full screen, shown again
+    Main()->FullScreenBox->setChecked(true);
+    DisplayWin()->close(); // closed while full screen, shown again
     Present(Path("small.bmp"));
-    QTest::keyClick(DisplayWindow, Qt::Key_Escape);
-    QVERIFY(!MainForm->FullScreenBox->isChecked());
-    QVERIFY(!(DisplayWindow->windowState() & Qt::WindowMaximized) && DisplayWindow->isVisible());
-    QCOMPARE(DisplayWindow->frameGeometry().size(), normal);
-    QTest::keyClick(DisplayWindow, Qt::Key_F11);
-    QVERIFY(MainForm->FullScreenBox->isChecked());
-    QTest::keyClick(DisplayWindow, Qt::Key_F11);
-    QVERIFY(!MainForm->FullScreenBox->isChecked());
+    QTest::keyClick(DisplayWin(), Qt::Key_Escape);
+    QVERIFY(!Main()->FullScreenBox->isChecked());
+    QVERIFY(!(DisplayWin()->windowState() & Qt::WindowMaximized) && DisplayWin()->isVisible());
+    QCOMPARE(DisplayWin()->frameGeometry().size(), normal);
+    QTest::keyClick(DisplayWin(), Qt::Key_F11);
+    QVERIFY(Main()->FullScreenBox->isChecked());
+    QTest::keyClick(DisplayWin(), Qt::Key_F11);
+    QVERIFY(!Main()->FullScreenBox->isChecked());
     // The slide show's keys work in the display window too; Ctrl+W closes it.
-    DisplayWindow->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(DisplayWindow));
-    QTest::keyClick(DisplayWindow, Qt::Key_F4);
-    QVERIFY(MainForm->SlideShow->TimerEnabled());
-    QTest::keyClick(DisplayWindow, Qt::Key_F5);
-    QVERIFY(!MainForm->SlideShow->TimerEnabled());
-    QTest::keyClick(DisplayWindow, Qt::Key_W, Qt::ControlModifier);
-    QVERIFY(!DisplayWindow->isVisible());
+    DisplayWin()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(DisplayWin()));
+    QTest::keyClick(DisplayWin(), Qt::Key_F4);
+    QVERIFY(Main()->SlideShow->TimerEnabled());
+    QTest::keyClick(DisplayWin(), Qt::Key_F5);
+    QVERIFY(!Main()->SlideShow->TimerEnabled());
+    QTest::keyClick(DisplayWin(), Qt::Key_W, Qt::ControlModifier);
+    QVERIFY(!DisplayWin()->isVisible());
     Present(Path("small.bmp"));
-    QTest::keyClick(DisplayWindow, Qt::Key_Escape);
-    QVERIFY(!DisplayWindow->isVisible());
+    QTest::keyClick(DisplayWin(), Qt::Key_Escape);
+    QVERIFY(!DisplayWin()->isVisible());
 
-    MainForm->show();
-    MainForm->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(MainForm));
-    MainForm->PlayList->SetSelectedIndex(1);
-    QTest::keyClick(MainForm->PlayList, Qt::Key_Delete);
-    QCOMPARE(MainForm->PlayList->Lines(), QStringList{Path("small.bmp")});
+    Main()->show();
+    Main()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(Main()));
+    Main()->PlayList->SetSelectedIndex(1);
+    QTest::keyClick(Main()->PlayList, Qt::Key_Delete);
+    QCOMPARE(Main()->PlayList->Lines(), QStringList{Path("small.bmp")});
     QVERIFY(m_errors.isEmpty());
 }
 
@@ -633,18 +634,18 @@ void TestPresent::keysAndFullScreen()
 // first is shown; with the slide show, it starts at the first of them.
 void TestPresent::filesFromTheDesktopAreShown()
 {
-    MainForm->PlayList->SetLines({Path("big.jpg")});
-    MainForm->TakeFiles({Path("small.bmp"), Path("tone.wav")}, true, false);
-    QCOMPARE(MainForm->PlayList->count(), 3);
-    QCOMPARE(MainForm->PlayList->SelectedIndex(), 1);
-    QVERIFY(DisplayWindow->isVisible());
-    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
-    QCOMPARE(DisplayWindow->Image->Picture().size(), QSize(40, 20));
+    Main()->PlayList->SetLines({Path("big.jpg")});
+    Main()->TakeFiles({Path("small.bmp"), Path("tone.wav")}, true, false);
+    QCOMPARE(Main()->PlayList->count(), 3);
+    QCOMPARE(Main()->PlayList->SelectedIndex(), 1);
+    QVERIFY(DisplayWin()->isVisible());
+    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Картинка"));
+    QCOMPARE(DisplayWin()->Image->Picture().size(), QSize(40, 20));
 
-    MainForm->TakeFiles({Path("anim.gif")}, false, true);
-    QCOMPARE(MainForm->PlayList->SelectedIndex(), 3);
-    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Анимированная картинка"));
-    MainForm->StopSlideShowItem->trigger();
+    Main()->TakeFiles({Path("anim.gif")}, false, true);
+    QCOMPARE(Main()->PlayList->SelectedIndex(), 3);
+    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Анимированная картинка"));
+    Main()->StopSlideShowItem->trigger();
     QVERIFY(m_errors.isEmpty());
 }
 
@@ -656,16 +657,16 @@ void TestPresent::highDensityScreen()
     QScreen* screen = QGuiApplication::primaryScreen();
     if (screen->devicePixelRatio() < 2)
         QSKIP("needs a screen of two device pixels to the unit (QT_SCALE_FACTOR=2)");
-    MainForm->FullScreenBox->setChecked(true);
-    PresentFile(*DisplayWindow, Path("big.jpg"), mkPicture, true);
-    QCOMPARE(DisplayWindow->Image->Picture().size(), QSize(1600, 1200).scaled(ScreenPixels(screen), Qt::KeepAspectRatio));
-    QVERIFY(DisplayWindow->Image->Picture().width() > screen->size().width());
-    QCOMPARE(MainForm->ClockFace.devicePixelRatio(), 2.0);
-    QCOMPARE(MainForm->ClockFace.size(), QSize(106, 106));
-    MainForm->AnimateItem->trigger();
+    Main()->FullScreenBox->setChecked(true);
+    PresentFile(*DisplayWin(), Path("big.jpg"), mkPicture, true);
+    QCOMPARE(DisplayWin()->Image->Picture().size(), QSize(1600, 1200).scaled(ScreenPixels(screen), Qt::KeepAspectRatio));
+    QVERIFY(DisplayWin()->Image->Picture().width() > screen->size().width());
+    QCOMPARE(Main()->ClockFace.devicePixelRatio(), 2.0);
+    QCOMPARE(Main()->ClockFace.size(), QSize(106, 106));
+    Main()->AnimateItem->trigger();
     QCOMPARE(ApplicationCursorAt(1).pixmap().size(), QSize(64, 64));
-    MainForm->AnimateItem->trigger();
-    MainForm->FullScreenBox->setChecked(false);
+    Main()->AnimateItem->trigger();
+    Main()->FullScreenBox->setChecked(false);
 }
 
 // A picture decodes on a worker: the program's events (timers, a second start, painting) go
@@ -673,10 +674,10 @@ void TestPresent::highDensityScreen()
 void TestPresent::windowAnswersWhileAPictureLoads()
 {
     bool answered = false, returned = false, waited = false;
-    QTimer::singleShot(0, DisplayWindow, [&] {
+    QTimer::singleShot(0, DisplayWin(), [&] {
         answered = true;
         // What would present something waits until this presentation has returned.
-        presentation::RunWhenIdle(DisplayWindow, [&] { waited = returned; });
+        presentation::RunWhenIdle(DisplayWin(), [&] { waited = returned; });
     });
     QImage large(6000, 4000, QImage::Format_RGB32);
     large.fill(Qt::darkBlue);
@@ -694,14 +695,14 @@ void TestPresent::clipAfterClipLeavesNothingBehind()
 {
     for (int i = 0; i < 4; ++i) {
         Present(Path(i % 2 ? "tone.wav" : "clip.avi"));
-        QSignalSpy reports(DisplayWindow->MediaPlayer, &TMediaPlayer::Notify);
+        QSignalSpy reports(DisplayWin()->MediaPlayer, &TMediaPlayer::Notify);
         QCOMPARE(WaitForReport(reports), int(TMediaPlayer::nvSuccessful));
     }
     for (int i = 0; i < 3; ++i) {
         QTest::qWait(100);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    QCOMPARE(DisplayWindow->ViewPanel->findChildren<QWidget*>("VideoSurface").size(), 1);
+    QCOMPARE(DisplayWin()->ViewPanel->findChildren<QWidget*>("VideoSurface").size(), 1);
 }
 
 QTEST_MAIN(TestPresent)

@@ -2,6 +2,7 @@
 // About, help and links dialogs, the CD items, and hiding into the tray and coming back.
 
 #include "app/AboutDialog.h"
+#include "tests/ProgramWindows.h"
 #include "app/Application.h"
 #include "app/HelpDialog.h"
 #include "app/LinksDialog.h"
@@ -95,7 +96,7 @@ void TestShell::init()
     m_messages.clear();
     Dialogs::SetHandler([this](Dialogs::Kind, const QString& text) { m_messages << text; });
     CreateApplicationWindows(m_dir.filePath("lumivo.INI"));
-    MainForm->show();
+    Main()->show();
 }
 
 void TestShell::cleanup()
@@ -131,39 +132,39 @@ void TestShell::statusTexts()
 {
     QFETCH(QString, control);
     QFETCH(QString, text);
-    QWidget* w = MainForm->findChild<QWidget*>(control);
+    QWidget* w = Main()->findChild<QWidget*>(control);
     QVERIFY(w);
-    if (w == MainForm->PlayList)
-        w = MainForm->PlayList->viewport();
+    if (w == Main()->PlayList)
+        w = Main()->PlayList->viewport();
     MoveOver(w);
-    QCOMPARE(MainForm->StatusLabel->text(), text);
+    QCOMPARE(Main()->StatusLabel->text(), text);
     // The empty areas of the control panel and the toolbar clear the line.
-    MoveOver(MainForm->ControlPanel, QPoint(320, 70));
-    QCOMPARE(MainForm->StatusLabel->text(), QString());
+    MoveOver(Main()->ControlPanel, QPoint(320, 70));
+    QCOMPARE(Main()->StatusLabel->text(), QString());
     MoveOver(w);
-    const QWidget* lastButton = MainForm->ExitButton;
-    MoveOver(MainForm->ToolBar, QPoint(lastButton->geometry().right() + 30, 10));
-    QCOMPARE(MainForm->StatusLabel->text(), QString());
+    const QWidget* lastButton = Main()->ExitButton;
+    MoveOver(Main()->ToolBar, QPoint(lastButton->geometry().right() + 30, 10));
+    QCOMPARE(Main()->StatusLabel->text(), QString());
 }
 
 void TestShell::statusTextsThatStay()
 {
-    MoveOver(MainForm->PlayList->viewport());
-    MoveOver(MainForm->menuBar());   // the menus leave the text standing
-    MoveOver(MainForm->StatusPanel);      // so does the bottom panel
-    MoveOver(MainForm->StatusLabel);
-    QCOMPARE(MainForm->StatusLabel->text(), QStringLiteral("Плей-лист программы"));
-    MainForm->ClockItem->trigger();        // the clock off: its picture writes nothing
-    MoveOver(MainForm->ClockOffLabel);
-    QCOMPARE(MainForm->StatusLabel->text(), QStringLiteral("Плей-лист программы"));
+    MoveOver(Main()->PlayList->viewport());
+    MoveOver(Main()->menuBar());   // the menus leave the text standing
+    MoveOver(Main()->StatusPanel);      // so does the bottom panel
+    MoveOver(Main()->StatusLabel);
+    QCOMPARE(Main()->StatusLabel->text(), QStringLiteral("Плей-лист программы"));
+    Main()->ClockItem->trigger();        // the clock off: its picture writes nothing
+    MoveOver(Main()->ClockOffLabel);
+    QCOMPARE(Main()->StatusLabel->text(), QStringLiteral("Плей-лист программы"));
     // A toolbar separator is a tool button of its own kind, not the toolbar's empty area:
     // like the menus, it leaves the text standing.
-    MoveOver(MainForm->SavePlayListButton);
-    const QRect gap(MainForm->SavePlayListButton->geometry().right() + 1, 0,
-                    MainForm->AddFileButton->geometry().left() - MainForm->SavePlayListButton->geometry().right() - 1, 24);
-    QVERIFY(MainForm->ToolBar->childAt(gap.center())); // the separator itself
-    MoveOver(MainForm->ToolBar, gap.center());
-    QCOMPARE(MainForm->StatusLabel->text(), QStringLiteral("Сохранить плей-лист как..."));
+    MoveOver(Main()->SavePlayListButton);
+    const QRect gap(Main()->SavePlayListButton->geometry().right() + 1, 0,
+                    Main()->AddFileButton->geometry().left() - Main()->SavePlayListButton->geometry().right() - 1, 24);
+    QVERIFY(Main()->ToolBar->childAt(gap.center())); // the separator itself
+    MoveOver(Main()->ToolBar, gap.center());
+    QCOMPARE(Main()->StatusLabel->text(), QStringLiteral("Сохранить плей-лист как..."));
 }
 
 void TestShell::tooltips()
@@ -175,89 +176,89 @@ void TestShell::tooltips()
 
 void TestShell::clockSwitch()
 {
-    QVERIFY(MainForm->ClockItem->isChecked());
-    QVERIFY(MainForm->ClockHandsLabel->isVisible() && MainForm->ClockFaceLabel->isVisible() && !MainForm->ClockOffLabel->isVisible());
-    MainForm->ClockItem->trigger();
-    QVERIFY(!MainForm->ClockItem->isChecked());
-    QVERIFY(!MainForm->ClockHandsLabel->isVisible() && !MainForm->ClockFaceLabel->isVisible() && MainForm->ClockOffLabel->isVisible());
-    QVERIFY(!MainForm->ClockOffLabel->pixmap().isNull());
-    QVERIFY(MainForm->ClockOffLabel->pixmap().width() <= 53 && MainForm->ClockOffLabel->pixmap().height() <= 53);
-    MainForm->ClockItem->trigger();
-    QVERIFY(MainForm->ClockHandsLabel->isVisible() && !MainForm->ClockOffLabel->isVisible());
+    QVERIFY(Main()->ClockItem->isChecked());
+    QVERIFY(Main()->ClockHandsLabel->isVisible() && Main()->ClockFaceLabel->isVisible() && !Main()->ClockOffLabel->isVisible());
+    Main()->ClockItem->trigger();
+    QVERIFY(!Main()->ClockItem->isChecked());
+    QVERIFY(!Main()->ClockHandsLabel->isVisible() && !Main()->ClockFaceLabel->isVisible() && Main()->ClockOffLabel->isVisible());
+    QVERIFY(!Main()->ClockOffLabel->pixmap().isNull());
+    QVERIFY(Main()->ClockOffLabel->pixmap().width() <= 53 && Main()->ClockOffLabel->pixmap().height() <= 53);
+    Main()->ClockItem->trigger();
+    QVERIFY(Main()->ClockHandsLabel->isVisible() && !Main()->ClockOffLabel->isVisible());
 }
 
 void TestShell::clockRuns()
 {
-    QVERIFY(!MainForm->DigitalClock->text().isEmpty());
-    QCOMPARE(MainForm->ClockFace.pixel(26, 26), ClockColors::Face);
-    const QString before = MainForm->DigitalClock->text();
-    QTRY_VERIFY_WITH_TIMEOUT(MainForm->DigitalClock->text() != before, 2500); // ticks every second
-    QCOMPARE(MainForm->Clock->interval(), 1000);
+    QVERIFY(!Main()->DigitalClock->text().isEmpty());
+    QCOMPARE(Main()->ClockFace.pixel(26, 26), ClockColors::Face);
+    const QString before = Main()->DigitalClock->text();
+    QTRY_VERIFY_WITH_TIMEOUT(Main()->DigitalClock->text() != before, 2500); // ticks every second
+    QCOMPARE(Main()->Clock->interval(), 1000);
 }
 
 void TestShell::dialogs()
 {
-    QCOMPARE(AboutDialog->size(), QSize(303, 139));
-    QCOMPARE(AboutDialog->SiteLink->text(), QStringLiteral("https://lumivo.org"));
-    QCOMPARE(AboutDialog->SiteLink->toolTip(), QStringLiteral("Посетить сайт автора"));
-    QCOMPARE(AboutDialog->MailLink->toolTip(), QStringLiteral("Написать письмо автору"));
+    QCOMPARE(About()->size(), QSize(303, 139));
+    QCOMPARE(About()->SiteLink->text(), QStringLiteral("https://lumivo.org"));
+    QCOMPARE(About()->SiteLink->toolTip(), QStringLiteral("Посетить сайт автора"));
+    QCOMPARE(About()->MailLink->toolTip(), QStringLiteral("Написать письмо автору"));
     QStringList aboutTexts;
-    for (const QLabel* label : AboutDialog->findChildren<QLabel*>())
+    for (const QLabel* label : About()->findChildren<QLabel*>())
         aboutTexts << label->text();
     for (const QString expected : {"Программа: ", "Lumivo", "Версия:", "2.0", "Автор:"})
         QVERIFY2(aboutTexts.contains(expected), qPrintable(expected));
 
-    QCOMPARE(HelpDialog->size(), QSize(436, 127));
-    const QStringList help = HelpDialog->HelpText->toPlainText().split('\n');
+    QCOMPARE(Help()->size(), QSize(436, 127));
+    const QStringList help = Help()->HelpText->toPlainText().split('\n');
     QCOMPARE(help.size(), 17);
     QCOMPARE(help.first(), QStringLiteral("Утилита представляет собой "));
     QCOMPARE(help.last(), QStringLiteral("очень мощная функциональность. "));
-    QCOMPARE(HelpDialog->TitleLabel->text(), QStringLiteral("Lumivo 2.0"));
-    QVERIFY(!HelpDialog->HelpText->isReadOnly());
-    QCOMPARE(HelpDialog->HelpText->height(), 89);
+    QCOMPARE(Help()->TitleLabel->text(), QStringLiteral("Lumivo 2.0"));
+    QVERIFY(!Help()->HelpText->isReadOnly());
+    QCOMPARE(Help()->HelpText->height(), 89);
 
-    QCOMPARE(LinksDialog->size(), QSize(198, 87));
-    QCOMPARE(LinksDialog->ProjectSiteLink->y(), 4);
-    QCOMPARE(LinksDialog->SystemLink->y(), 64);
-    QCOMPARE(LinksDialog->SystemLink->toolTip(), TLinksDialog::Addresses[3]);
+    QCOMPARE(Links()->size(), QSize(198, 87));
+    QCOMPARE(Links()->ProjectSiteLink->y(), 4);
+    QCOMPARE(Links()->SystemLink->y(), 64);
+    QCOMPARE(Links()->SystemLink->toolTip(), TLinksDialog::Addresses[3]);
     QVERIFY(TLinksDialog::Addresses[3].contains("?ref="));
-    QCOMPARE(LinksDialog->SearchLink->cursor().shape(), Qt::PointingHandCursor);
+    QCOMPARE(Links()->SearchLink->cursor().shape(), Qt::PointingHandCursor);
 
-    MainForm->LinksItem->trigger(); // not modal: the main window stays usable
-    QVERIFY(LinksDialog->isVisible());
-    QVERIFY(!LinksDialog->isModal());
-    MainForm->LinksItem->trigger(); // again: brought forward, still one
-    QVERIFY(LinksDialog->isVisible());
-    LinksDialog->hide();
+    Main()->LinksItem->trigger(); // not modal: the main window stays usable
+    QVERIFY(Links()->isVisible());
+    QVERIFY(!Links()->isModal());
+    Main()->LinksItem->trigger(); // again: brought forward, still one
+    QVERIFY(Links()->isVisible());
+    Links()->hide();
 }
 
 void TestShell::aboutIsModal()
 {
     bool shown = false;
     QTimer::singleShot(0, [&] {
-        shown = AboutDialog->isVisible() && AboutDialog->isModal();
-        AboutDialog->close();
+        shown = About()->isVisible() && About()->isModal();
+        About()->close();
     });
-    MainForm->AboutButton->click();
+    Main()->AboutButton->click();
     QVERIFY(shown);
-    QVERIFY(!AboutDialog->isVisible());
+    QVERIFY(!About()->isVisible());
 
     QTimer::singleShot(0, [&] {
-        shown = HelpDialog->isVisible();
-        HelpDialog->close();
+        shown = Help()->isVisible();
+        Help()->close();
     });
-    MainForm->Help->trigger();
+    Main()->Help->trigger();
     QVERIFY(shown);
 }
 
 void TestShell::cdItemsShowNothing()
 {
-    MainForm->OpenCDItem->trigger();
-    MainForm->CloseCDItem->trigger();
-    MainForm->OpenCdTrayButton->click();
-    MainForm->CloseCdTrayButton->click();
+    Main()->OpenCDItem->trigger();
+    Main()->CloseCDItem->trigger();
+    Main()->OpenCdTrayButton->click();
+    Main()->CloseCdTrayButton->click();
     QVERIFY(m_messages.isEmpty());
-    QCOMPARE(MainForm->OpenCDItem->shortcut(), QKeySequence(Qt::Key_F7));
+    QCOMPARE(Main()->OpenCDItem->shortcut(), QKeySequence(Qt::Key_F7));
 }
 
 void TestShell::trayHideAndComeBack()
@@ -266,51 +267,51 @@ void TestShell::trayHideAndComeBack()
     QCOMPARE(TMainForm::TrayTip(QStringLiteral("Lumivo v 2.0")), QStringLiteral("Lumivo v 2.0"));
 
     // Without a notification area the window is minimized, never left without a way back.
-    MainForm->show();
-    MainForm->TrayAvailable = [] { return false; };
-    MainForm->HideWindowItem->trigger();
-    QVERIFY(MainForm->isVisible() && MainForm->isMinimized());
-    QVERIFY(!MainForm->TrayIcon->isVisible());
-    MainForm->showNormal();
+    Main()->show();
+    Main()->TrayAvailable = [] { return false; };
+    Main()->HideWindowItem->trigger();
+    QVERIFY(Main()->isVisible() && Main()->isMinimized());
+    QVERIFY(!Main()->TrayIcon->isVisible());
+    Main()->showNormal();
 
-    MainForm->TrayAvailable = [] { return true; };
-    MainForm->HideWindowItem->trigger();
-    QVERIFY(!MainForm->isVisible());
-    QVERIFY(MainForm->TrayIcon->isVisible());
-    QCOMPARE(MainForm->TrayIcon->toolTip(), QStringLiteral("Lumivo v 2.0"));
-    QVERIFY(MainForm->Clock->isActive()); // timers go on while hidden
+    Main()->TrayAvailable = [] { return true; };
+    Main()->HideWindowItem->trigger();
+    QVERIFY(!Main()->isVisible());
+    QVERIFY(Main()->TrayIcon->isVisible());
+    QCOMPARE(Main()->TrayIcon->toolTip(), QStringLiteral("Lumivo v 2.0"));
+    QVERIFY(Main()->Clock->isActive()); // timers go on while hidden
 
     // Only the release of the left or right button acts.
-    MainForm->WMTrayNotify(QSystemTrayIcon::DoubleClick);
-    MainForm->WMTrayNotify(QSystemTrayIcon::MiddleClick);
-    QVERIFY(!MainForm->isVisible());
-    MainForm->WMTrayNotify(QSystemTrayIcon::Trigger);
-    QVERIFY(MainForm->isVisible());
-    QVERIFY(!MainForm->TrayIcon->isVisible());
+    Main()->WMTrayNotify(QSystemTrayIcon::DoubleClick);
+    Main()->WMTrayNotify(QSystemTrayIcon::MiddleClick);
+    QVERIFY(!Main()->isVisible());
+    Main()->WMTrayNotify(QSystemTrayIcon::Trigger);
+    QVERIFY(Main()->isVisible());
+    QVERIFY(!Main()->TrayIcon->isVisible());
 
     // From the tray menu: "Восстановить", then hidden again and "Выход".
-    MainForm->HideWindowItem->trigger();
-    MainForm->ComeBack->trigger();
-    QVERIFY(MainForm->isVisible() && !MainForm->TrayIcon->isVisible());
-    MainForm->HideWindowItem->trigger();
-    QSignalSpy closed(MainForm, &TMainForm::Closed);
-    MainForm->GoAway->trigger();
+    Main()->HideWindowItem->trigger();
+    Main()->ComeBack->trigger();
+    QVERIFY(Main()->isVisible() && !Main()->TrayIcon->isVisible());
+    Main()->HideWindowItem->trigger();
+    QSignalSpy closed(Main(), &TMainForm::Closed);
+    Main()->GoAway->trigger();
     QCOMPARE(closed.count(), 1);
-    QVERIFY(!MainForm->TrayIcon->isVisible());
+    QVERIFY(!Main()->TrayIcon->isVisible());
 }
 
 void TestShell::animatedPointerItem()
 {
-    MainForm->AnimateItem->trigger();
-    QVERIFY(MainForm->AnimateItem->isChecked());
-    QVERIFY(AnimatedPointer->Timer->isActive());
+    Main()->AnimateItem->trigger();
+    QVERIFY(Main()->AnimateItem->isChecked());
+    QVERIFY(Pointer()->Timer->isActive());
     QVERIFY(IsApplicationCursorRegistered(1) && IsApplicationCursorRegistered(12));
     QCOMPARE(ApplicationCursorAt(5).hotSpot(), QPoint(0, 0));
     QCOMPARE(ApplicationCursorAt(5).pixmap().size(), QSize(32, 32));
     QTRY_VERIFY(QGuiApplication::overrideCursor());
-    MainForm->AnimateItem->trigger();
-    QVERIFY(AnimatedPointer->State().StopPending);
-    QTRY_VERIFY_WITH_TIMEOUT(!AnimatedPointer->Timer->isActive(), 3000);
+    Main()->AnimateItem->trigger();
+    QVERIFY(Pointer()->State().StopPending);
+    QTRY_VERIFY_WITH_TIMEOUT(!Pointer()->Timer->isActive(), 3000);
     QVERIFY(!QGuiApplication::overrideCursor());
 }
 
@@ -391,23 +392,23 @@ void TestShell::everyControlIsNamedAndReadable()
                 unreadable << where + QStringLiteral(" %1").arg(contrast, 0, 'f', 2);
         }
     };
-    check(MainForm);
-    DisplayWindow->ApplyClipLayout();
-    check(DisplayWindow);
-    DisplayWindow->ApplyAnimationLayout();
-    check(DisplayWindow);
-    for (QWidget* dialog : std::initializer_list<QWidget*>{&*AboutDialog, &*HelpDialog, &*LinksDialog,
-                                                            &*SlideIntervalDialog, &*PlaylistWizard})
+    check(Main());
+    DisplayWin()->ApplyClipLayout();
+    check(DisplayWin());
+    DisplayWin()->ApplyAnimationLayout();
+    check(DisplayWin());
+    for (QWidget* dialog : std::initializer_list<QWidget*>{About().Get(), Help().Get(), Links().Get(),
+                                                            SlideInterval().Get(), Wizard().Get()})
         check(dialog);
     QApplication::setPalette(before);
     QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
     QVERIFY2(unreadable.isEmpty(), qPrintable(unreadable.join(", ")));
 
-    QCOMPARE(QAccessible::queryAccessibleInterface(DisplayWindow)->role(), QAccessible::Window);
-    QAccessibleInterface* link = QAccessible::queryAccessibleInterface(AboutDialog->SiteLink);
+    QCOMPARE(QAccessible::queryAccessibleInterface(DisplayWin())->role(), QAccessible::Window);
+    QAccessibleInterface* link = QAccessible::queryAccessibleInterface(About()->SiteLink);
     QCOMPARE(link->role(), QAccessible::Link);
     QVERIFY(link->actionInterface() && link->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
-    QVERIFY(AboutDialog->SiteLink->focusPolicy() & Qt::TabFocus);
+    QVERIFY(About()->SiteLink->focusPolicy() & Qt::TabFocus);
 }
 
 void TestShell::captionsFitAtLargerFonts_data()
@@ -430,29 +431,29 @@ void TestShell::captionsFitAtLargerFonts()
         QApplication::setFont(larger);
     }
     CreateApplicationWindows(m_dir.filePath("lumivo.INI"));
-    MainForm->show();
+    Main()->show();
     QStringList cut;
-    for (QWidget* window : std::initializer_list<QWidget*>{MainForm, DisplayWindow, &*AboutDialog, &*HelpDialog,
-                                                            &*LinksDialog, &*SlideIntervalDialog, &*PlaylistWizard})
+    for (QWidget* window : std::initializer_list<QWidget*>{Main(), DisplayWin(), About().Get(), Help().Get(),
+                                                            Links().Get(), SlideInterval().Get(), Wizard().Get()})
         for (QWidget* w : window->findChildren<QWidget*>())
             if (CaptionWidthNeeded(w) > w->width() && w->objectName() != QLatin1String("StatusLabel"))
                 cut << window->objectName() + '/' + w->objectName();
-    const QRect help = MainForm->MainMenu->actionGeometry(MainForm->HelpMenu->menuAction());
-    MainForm->ClockLocale = QLocale(QLocale::English, QLocale::UnitedStates);
-    MainForm->ClockTimer();
-    const QRect clock = MainForm->DigitalClock->geometry();
-    const int clockNeeds = MainForm->DigitalClock->sizeHint().width();
+    const QRect help = Main()->MainMenu->actionGeometry(Main()->HelpMenu->menuAction());
+    Main()->ClockLocale = QLocale(QLocale::English, QLocale::UnitedStates);
+    Main()->ClockTimer();
+    const QRect clock = Main()->DigitalClock->geometry();
+    const int clockNeeds = Main()->DigitalClock->sizeHint().width();
     QApplication::setFont(before);
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(", ")));
-    QVERIFY(!help.isEmpty() && help.right() < MainForm->MainMenu->width());
-    QVERIFY(clock.width() >= clockNeeds && clock.right() < MainForm->ControlPanel->width());
+    QVERIFY(!help.isEmpty() && help.right() < Main()->MainMenu->width());
+    QVERIFY(clock.width() >= clockNeeds && clock.right() < Main()->ControlPanel->width());
 
     // F10 opens the menu bar from the keyboard.
-    MainForm->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(MainForm));
-    QTest::keyClick(MainForm, Qt::Key_F10);
-    QCOMPARE(MainForm->MainMenu->activeAction(), MainForm->FileMenu->menuAction());
-    MainForm->FileMenu->close();
+    Main()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(Main()));
+    QTest::keyClick(Main(), Qt::Key_F10);
+    QCOMPARE(Main()->MainMenu->activeAction(), Main()->FileMenu->menuAction());
+    Main()->FileMenu->close();
 }
 
 QTEST_MAIN(TestShell)

@@ -2,6 +2,7 @@
 // interval dialog. Steps are driven by calling the show's step, as the slide timer does.
 
 #include "GifStreams.h"
+#include "tests/ProgramWindows.h"
 #include "MediaFiles.h"
 #include "app/Application.h"
 #include "app/MainForm.h"
@@ -59,19 +60,19 @@ private:
         QStringList lines;
         for (const QString& n : names)
             lines << (n.startsWith('/') ? n : m_dir.filePath(n));
-        MainForm->PlayList->SetLines(lines);
+        Main()->PlayList->SetLines(lines);
     }
-    int Selected() const { return MainForm->PlayList->SelectedIndex(); }
+    int Selected() const { return Main()->PlayList->SelectedIndex(); }
     // Waits for the clip now playing to report its end (and the show to act on it).
     bool ClipEnds()
     {
-        QSignalSpy reports(DisplayWindow->MediaPlayer, &TMediaPlayer::Notify);
+        QSignalSpy reports(DisplayWin()->MediaPlayer, &TMediaPlayer::Notify);
         if (!reports.wait(10000))
             return false;
         QTest::qWait(50);
         return true;
     }
-    TSlideShow* Show() const { return MainForm->SlideShow; }
+    TSlideShow* Show() const { return Main()->SlideShow; }
     // One tick of the slide timer, handled as the timer's handler is.
     void Tick() { Guarded([this] { Show()->Step(); }); }
 
@@ -110,45 +111,45 @@ void TestSlideShow::cleanup()
 
 void TestSlideShow::emptyPlaylist()
 {
-    MainForm->StartSlideShowItem->trigger();
+    Main()->StartSlideShowItem->trigger();
     QCOMPARE(m_messages, QStringList{"Заполните пожалуйста плей-лист"});
-    QVERIFY(!DisplayWindow->isVisible());
+    QVERIFY(!DisplayWin()->isVisible());
     QVERIFY(!Show()->TimerEnabled());
 }
 
 void TestSlideShow::startAndWrapRound()
 {
     Lines({"a.jpg", "c.gif", "b.bmp"});
-    MainForm->StartSlideShowButton->click(); // no selection: the first line
+    Main()->StartSlideShowButton->click(); // no selection: the first line
     QCOMPARE(Selected(), 0);
-    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
+    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Картинка"));
     QVERIFY(Show()->TimerEnabled());
-    QCOMPARE(MainForm->SlideShow->Timer()->interval(), 3000);
-    MainForm->show();
-    MainForm->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(MainForm));
+    QCOMPARE(Main()->SlideShow->Timer()->interval(), 3000);
+    Main()->show();
+    Main()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(Main()));
     Tick();
-    QVERIFY(DisplayWindow->isVisible());
-    QCOMPARE(QApplication::activeWindow(), MainForm); // the steps leave the focus where it was
+    QVERIFY(DisplayWin()->isVisible());
+    QCOMPARE(QApplication::activeWindow(), Main()); // the steps leave the focus where it was
     QCOMPARE(Selected(), 1);
-    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Анимированная картинка"));
+    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Анимированная картинка"));
     QVERIFY(Show()->TimerEnabled());
     Tick();
     Tick(); // after the last line, the first
     QCOMPARE(Selected(), 0);
 
-    MainForm->PlayList->SetSelectedIndex(2); // a start on the third line begins there
-    MainForm->StopSlideShowItem->trigger();
-    MainForm->StartSlideShowItem->trigger();
+    Main()->PlayList->SetSelectedIndex(2); // a start on the third line begins there
+    Main()->StopSlideShowItem->trigger();
+    Main()->StartSlideShowItem->trigger();
     QCOMPARE(Selected(), 2);
-    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
+    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Картинка"));
     QVERIFY(m_messages.isEmpty());
 }
 
 void TestSlideShow::oneLine()
 {
     Lines({"a.jpg"});
-    MainForm->StartSlideShowItem->trigger();
+    Main()->StartSlideShowItem->trigger();
     Tick();
     Tick();
     QCOMPARE(Selected(), 0);
@@ -158,47 +159,47 @@ void TestSlideShow::oneLine()
 void TestSlideShow::clipsOnlyDrivenByReports()
 {
     Lines({"x.wav", "y.wav"});
-    MainForm->StartSlideShowItem->trigger();
-    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Клип"));
+    Main()->StartSlideShowItem->trigger();
+    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Клип"));
     QVERIFY(!Show()->TimerEnabled());
     QVERIFY(Show()->ContinueAfterClip);
     QVERIFY(ClipEnds());
     QCOMPARE(Selected(), 1);
     QVERIFY(ClipEnds());
     QCOMPARE(Selected(), 0); // wrapped round
-    MainForm->StopSlideShowItem->trigger();
+    Main()->StopSlideShowItem->trigger();
 }
 
 void TestSlideShow::clipBetweenPictures()
 {
     Lines({"a.jpg", "x.wav", "b.bmp"});
-    MainForm->StartSlideShowItem->trigger();
+    Main()->StartSlideShowItem->trigger();
     Tick();
-    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Клип"));
+    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Клип"));
     QVERIFY(!Show()->TimerEnabled()); // the show waits for the clip
-    QVERIFY(DisplayWindow->Image->isVisible()); // a sound clip leaves the picture in view
+    QVERIFY(DisplayWin()->Image->isVisible()); // a sound clip leaves the picture in view
     QVERIFY(ClipEnds());
     QCOMPARE(Selected(), 2);
-    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
+    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Картинка"));
     QVERIFY(Show()->TimerEnabled());
 }
 
 void TestSlideShow::stopWhileAClipPlays()
 {
     Lines({"x.wav", "a.jpg"});
-    MainForm->StartSlideShowItem->trigger();
-    MainForm->StopSlideShowButton->click(); // stop
+    Main()->StartSlideShowItem->trigger();
+    Main()->StopSlideShowButton->click(); // stop
     QVERIFY(!Show()->ContinueAfterClip);
     QVERIFY(ClipEnds()); // the clip plays to its end, and nothing follows
     QCOMPARE(Selected(), 0);
-    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Клип"));
+    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Клип"));
 }
 
 void TestSlideShow::failuresHaltTheShow()
 {
     // A missing picture: its error, the show halted on that line with the timer off.
     Lines({"a.jpg", "missing.jpg", "b.bmp"});
-    MainForm->StartSlideShowItem->trigger();
+    Main()->StartSlideShowItem->trigger();
     Tick();
     QCOMPARE(m_messages.size(), 1);
     QVERIFY(m_messages[0].startsWith("Cannot open file"));
@@ -207,8 +208,8 @@ void TestSlideShow::failuresHaltTheShow()
 
     // A line of no kind halts silently.
     Lines({"a.jpg", "notes.txt"});
-    MainForm->PlayList->SetSelectedIndex(0);
-    MainForm->StartSlideShowItem->trigger();
+    Main()->PlayList->SetSelectedIndex(0);
+    Main()->StartSlideShowItem->trigger();
     Tick();
     QCOMPARE(Selected(), 1);
     QVERIFY(!Show()->TimerEnabled());
@@ -216,8 +217,8 @@ void TestSlideShow::failuresHaltTheShow()
 
     // The playlist emptied during the show: the list's error, and the timer off.
     Lines({"a.jpg"});
-    MainForm->StartSlideShowItem->trigger();
-    MainForm->PlayList->clear();
+    Main()->StartSlideShowItem->trigger();
+    Main()->PlayList->clear();
     Tick();
     QCOMPARE(m_messages.last(), QStringLiteral("List index out of bounds (-1)"));
     QVERIFY(!Show()->TimerEnabled());
@@ -226,18 +227,18 @@ void TestSlideShow::failuresHaltTheShow()
 void TestSlideShow::userChangesDuringTheShow()
 {
     Lines({"a.jpg", "b.bmp", "a.jpg", "b.bmp"});
-    MainForm->StartSlideShowItem->trigger();
-    MainForm->PlayList->SetSelectedIndex(2); // the user picks another line
+    Main()->StartSlideShowItem->trigger();
+    Main()->PlayList->SetSelectedIndex(2); // the user picks another line
     Tick();
     QCOMPARE(Selected(), 3);
 
-    DisplayWindow->close(); // closing the display window does not stop the show
-    QVERIFY(!DisplayWindow->isVisible());
+    DisplayWin()->close(); // closing the display window does not stop the show
+    QVERIFY(!DisplayWin()->isVisible());
     Tick();
-    QVERIFY(DisplayWindow->isVisible());
+    QVERIFY(DisplayWin()->isVisible());
 
-    MainForm->PlayList->SetSelectedIndex(1);
-    MainForm->DeleteFileItem->trigger(); // deleting the selected line leaves no selection
+    Main()->PlayList->SetSelectedIndex(1);
+    Main()->DeleteFileItem->trigger(); // deleting the selected line leaves no selection
     Tick();
     QCOMPARE(Selected(), 0);
 }
@@ -245,53 +246,53 @@ void TestSlideShow::userChangesDuringTheShow()
 void TestSlideShow::timerRules()
 {
     Lines({"a.jpg", "b.bmp"});
-    MainForm->StartSlideShowItem->trigger();
+    Main()->StartSlideShowItem->trigger();
     QTest::qWait(300);
-    const int left = MainForm->SlideShow->Timer()->remainingTime();
-    MainForm->StartSlideShowItem->trigger(); // Start again: the same line again, the countdown goes on
+    const int left = Main()->SlideShow->Timer()->remainingTime();
+    Main()->StartSlideShowItem->trigger(); // Start again: the same line again, the countdown goes on
     QCOMPARE(Selected(), 0);
-    QVERIFY(MainForm->SlideShow->Timer()->remainingTime() <= left);
+    QVERIFY(Main()->SlideShow->Timer()->remainingTime() <= left);
 
     Show()->SlideInterval = 5; // a new interval applies from the next picture
-    QCOMPARE(MainForm->SlideShow->Timer()->interval(), 3000);
+    QCOMPARE(Main()->SlideShow->Timer()->interval(), 3000);
     Tick();
-    QCOMPARE(MainForm->SlideShow->Timer()->interval(), 5000);
+    QCOMPARE(Main()->SlideShow->Timer()->interval(), 5000);
 
     Show()->SlideInterval = 0; // holds the picture until stopped
     Tick();
     QVERIFY(Show()->TimerEnabled());
-    QVERIFY(!MainForm->SlideShow->Timer()->isActive());
-    MainForm->StopSlideShowItem->trigger();
+    QVERIFY(!Main()->SlideShow->Timer()->isActive());
+    Main()->StopSlideShowItem->trigger();
     QVERIFY(!Show()->TimerEnabled());
 }
 
 void TestSlideShow::intervalDialog()
 {
-    QCOMPARE(SlideIntervalDialog->SecondsEdit->text(), QStringLiteral("3"));
-    QVERIFY(SlideIntervalDialog->SecondsEdit->isReadOnly());
+    QCOMPARE(SlideInterval()->SecondsEdit->text(), QStringLiteral("3"));
+    QVERIFY(SlideInterval()->SecondsEdit->isReadOnly());
     for (int i = 0; i < 7; ++i)
-        SlideIntervalDialog->SecondsUpDown->UpButton->click();
-    QCOMPARE(SlideIntervalDialog->SecondsEdit->text(), QStringLiteral("10"));
-    SlideIntervalDialog->show();
-    SlideIntervalDialog->CancelButton->click(); // Cancel: the interval stays
+        SlideInterval()->SecondsUpDown->UpButton->click();
+    QCOMPARE(SlideInterval()->SecondsEdit->text(), QStringLiteral("10"));
+    SlideInterval()->show();
+    SlideInterval()->CancelButton->click(); // Cancel: the interval stays
     QCOMPARE(Show()->SlideInterval, 3);
-    QCOMPARE(SlideIntervalDialog->SecondsEdit->text(), QStringLiteral("10")); // the box keeps its own value
-    SlideIntervalDialog->show();
-    SlideIntervalDialog->OkButton->click();
+    QCOMPARE(SlideInterval()->SecondsEdit->text(), QStringLiteral("10")); // the box keeps its own value
+    SlideInterval()->show();
+    SlideInterval()->OkButton->click();
     QCOMPARE(Show()->SlideInterval, 10);
 
-    SlideIntervalDialog->SecondsUpDown->SetPosition(1);
-    SlideIntervalDialog->SecondsUpDown->DownButton->click();
-    SlideIntervalDialog->SecondsUpDown->DownButton->click(); // stops at 0
-    QCOMPARE(SlideIntervalDialog->SecondsEdit->text(), QStringLiteral("0"));
-    SlideIntervalDialog->SecondsUpDown->SetPosition(9999);
-    QTest::keyClick(SlideIntervalDialog->SecondsEdit, Qt::Key_Up);
-    QTest::keyClick(SlideIntervalDialog->SecondsEdit, Qt::Key_Up); // stops at 10000, by key as by mouse
-    QCOMPARE(SlideIntervalDialog->SecondsEdit->text(), QStringLiteral("10000"));
-    QTest::keyClick(SlideIntervalDialog->SecondsEdit, Qt::Key_5); // typing does nothing
-    QCOMPARE(SlideIntervalDialog->SecondsEdit->text(), QStringLiteral("10000"));
-    SlideIntervalDialog->show();
-    SlideIntervalDialog->OkButton->click();
+    SlideInterval()->SecondsUpDown->SetPosition(1);
+    SlideInterval()->SecondsUpDown->DownButton->click();
+    SlideInterval()->SecondsUpDown->DownButton->click(); // stops at 0
+    QCOMPARE(SlideInterval()->SecondsEdit->text(), QStringLiteral("0"));
+    SlideInterval()->SecondsUpDown->SetPosition(9999);
+    QTest::keyClick(SlideInterval()->SecondsEdit, Qt::Key_Up);
+    QTest::keyClick(SlideInterval()->SecondsEdit, Qt::Key_Up); // stops at 10000, by key as by mouse
+    QCOMPARE(SlideInterval()->SecondsEdit->text(), QStringLiteral("10000"));
+    QTest::keyClick(SlideInterval()->SecondsEdit, Qt::Key_5); // typing does nothing
+    QCOMPARE(SlideInterval()->SecondsEdit->text(), QStringLiteral("10000"));
+    SlideInterval()->show();
+    SlideInterval()->OkButton->click();
     QCOMPARE(Show()->SlideInterval, 10000);
 }
 
@@ -299,15 +300,15 @@ void TestSlideShow::showGoesOnBehindAModalDialog()
 {
     Lines({"a.jpg", "b.bmp"});
     Show()->SlideInterval = 1;
-    MainForm->StartSlideShowItem->trigger();
+    Main()->StartSlideShowItem->trigger();
     int selectedWhileOpen = -1;
     QTimer::singleShot(1500, [&] {
         selectedWhileOpen = Selected();
-        SlideIntervalDialog->reject();
+        SlideInterval()->reject();
     });
-    DisplayWindow->SlideIntervalButton->click(); // the interval dialog, modal, from the display window
+    DisplayWin()->SlideIntervalButton->click(); // the interval dialog, modal, from the display window
     QCOMPARE(selectedWhileOpen, 1); // the show stepped behind it
-    MainForm->StopSlideShowItem->trigger();
+    Main()->StopSlideShowItem->trigger();
 }
 
 void TestSlideShow::manyMissingFiles()
@@ -315,12 +316,12 @@ void TestSlideShow::manyMissingFiles()
     QStringList missing;
     for (int i = 0; i < 10000; ++i)
         missing << QStringLiteral("/nonexistent/%1.jpg").arg(i);
-    MainForm->PlayList->SetLines(missing);
-    MainForm->StartSlideShowItem->trigger();
+    Main()->PlayList->SetLines(missing);
+    Main()->StartSlideShowItem->trigger();
     QCOMPARE(m_messages.size(), 1); // one error, and the show halts there
     Tick();
     QCOMPARE(m_messages.size(), 2); // one more per step, never more
-    MainForm->StopSlideShowItem->trigger();
+    Main()->StopSlideShowItem->trigger();
     QVERIFY(!Show()->TimerEnabled());
 }
 
@@ -329,20 +330,20 @@ void TestSlideShow::manyMissingFiles()
 void TestSlideShow::abortedClipLeavesTheShowWaiting()
 {
     Lines({"x.wav", "a.jpg"});
-    MainForm->StartSlideShowItem->trigger();
-    QSignalSpy reports(DisplayWindow->MediaPlayer, &TMediaPlayer::Notify);
-    DisplayWindow->MediaPlayer->Buttons[TMediaPlayer::btStop]->click();
+    Main()->StartSlideShowItem->trigger();
+    QSignalSpy reports(DisplayWin()->MediaPlayer, &TMediaPlayer::Notify);
+    DisplayWin()->MediaPlayer->Buttons[TMediaPlayer::btStop]->click();
     QVERIFY(reports.wait(2000));
     QCOMPARE(reports.takeFirst().at(0).toInt(), int(TMediaPlayer::nvAborted));
     QTest::qWait(100);
     QVERIFY(Show()->ContinueAfterClip);
     QCOMPARE(Selected(), 0);
-    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Клип"));
-    DisplayWindow->MediaPlayer->Buttons[TMediaPlayer::btPlay]->click(); // on from where it stopped
+    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Клип"));
+    DisplayWin()->MediaPlayer->Buttons[TMediaPlayer::btPlay]->click(); // on from where it stopped
     QVERIFY(ClipEnds());
     QCOMPARE(Selected(), 1);
-    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
-    MainForm->StopSlideShowItem->trigger();
+    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Картинка"));
+    Main()->StopSlideShowItem->trigger();
 }
 
 // The flag stays set while the show holds a picture, so a clip the user double-clicks
@@ -350,17 +351,17 @@ void TestSlideShow::abortedClipLeavesTheShowWaiting()
 void TestSlideShow::flagSurvivesAPicture()
 {
     Lines({"x.wav", "a.jpg", "y.wav"});
-    MainForm->StartSlideShowItem->trigger();
+    Main()->StartSlideShowItem->trigger();
     QVERIFY(ClipEnds()); // on to the picture
     QCOMPARE(Selected(), 1);
     QVERIFY(Show()->ContinueAfterClip);
-    MainForm->PlayList->SetSelectedIndex(2);
-    MainForm->PlayListDblClick();
-    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Клип"));
+    Main()->PlayList->SetSelectedIndex(2);
+    Main()->PlayListDblClick();
+    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Клип"));
     QVERIFY(ClipEnds()); // its end continues the show: the first line, wrapped round
     QCOMPARE(Selected(), 0);
-    QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Клип"));
-    MainForm->StopSlideShowItem->trigger();
+    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Клип"));
+    Main()->StopSlideShowItem->trigger();
 }
 
 // A slide tick that falls inside a clip's open (the player waits for its backend with the
@@ -382,39 +383,39 @@ void TestSlideShow::tickDuringAClipOpenWaitsForIt()
     QFETCH(QString, next);
     QFETCH(bool, withSurface);
     Lines({"a.jpg", "v.avi", next});
-    MainForm->PlayList->SetSelectedIndex(0);
-    MainForm->StartSlideShowItem->trigger(); // the show holds the picture, its timer running
+    Main()->PlayList->SetSelectedIndex(0);
+    Main()->StartSlideShowItem->trigger(); // the show holds the picture, its timer running
     QVERIFY(Show()->TimerEnabled());
-    MainForm->PlayList->SetSelectedIndex(1);
+    Main()->PlayList->SetSelectedIndex(1);
     // The slide timer is made to fire at once, either as soon as the loop runs (inside the
     // open) or once the surface for this clip is made (inside the engine's load).
     struct TSurfaceMade : QObject {
         bool eventFilter(QObject*, QEvent* event) override
         {
             if (event->type() == QEvent::ChildAdded && static_cast<QChildEvent*>(event)->child()->isWidgetType())
-                MainForm->SlideShow->Timer()->start(0);
+                Main()->SlideShow->Timer()->start(0);
             return false;
         }
     } surfaceMade;
     if (withSurface)
-        DisplayWindow->ViewPanel->installEventFilter(&surfaceMade);
+        DisplayWin()->ViewPanel->installEventFilter(&surfaceMade);
     else
-        MainForm->SlideShow->Timer()->start(0);
-    MainForm->PlayListDblClick(); // the user's double-click on the video
-    DisplayWindow->ViewPanel->removeEventFilter(&surfaceMade);
+        Main()->SlideShow->Timer()->start(0);
+    Main()->PlayListDblClick(); // the user's double-click on the video
+    DisplayWin()->ViewPanel->removeEventFilter(&surfaceMade);
     QTRY_COMPARE_WITH_TIMEOUT(Selected(), 2, 10000); // the deferred tick stepped on from the clip
     QTest::qWait(200);
     if (next == "b.bmp") {
-        QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Картинка"));
-        for (const QWidget* surface : DisplayWindow->findChildren<QWidget*>("VideoSurface"))
+        QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Картинка"));
+        for (const QWidget* surface : DisplayWin()->findChildren<QWidget*>("VideoSurface"))
             QVERIFY(!surface->isVisible()); // no video under the picture
         QVERIFY(m_messages.isEmpty());
     } else {
-        QCOMPARE(DisplayWindow->windowTitle(), QStringLiteral("Клип"));
+        QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Клип"));
         QCOMPARE(m_messages.size(), 1); // the damaged clip's error, once
-        QVERIFY(!DisplayWindow->MediaPlayer->IsOpen());
+        QVERIFY(!DisplayWin()->MediaPlayer->IsOpen());
     }
-    MainForm->StopSlideShowItem->trigger();
+    Main()->StopSlideShowItem->trigger();
 }
 
 QTEST_MAIN(TestSlideShow)
