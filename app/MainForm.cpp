@@ -53,6 +53,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <utility>
+
 const QString TMainForm::ClearedPlaylistBackup = QStringLiteral("Очищенный плей-лист.txt");
 
 
@@ -590,9 +592,16 @@ void TMainForm::FormShow()
 
 void TMainForm::FadeOut()
 {
+    // The window fades while the program goes on; it is hidden when the fade ends.
     m_fading = true;
-    AnimateWindow(this, WindowAnimationMs, AnimateFlags::FadeOut);
-    m_fading = false;
+    const bool started = AnimateWindow(this, WindowAnimationMs, AnimateFlags::FadeOut, [this](bool visible) {
+        m_fading = false;
+        QMainWindow::setVisible(visible);
+        if (!visible && std::exchange(m_closeAfterFade, false))
+            Q_EMIT Closed();
+    });
+    if (!started)
+        m_fading = false;
 }
 
 void TMainForm::FormHide() { FadeOut(); }
@@ -721,6 +730,13 @@ void TMainForm::setVisible(bool visible)
 {
     if (!visible && isVisible() && !m_fading)
         Guarded([this] { FormHide(); });
+    if (!visible && m_fading)
+        return; // the fade hides the window when it ends
+    if (visible && m_fading) { // shown again while it fades out: it stays
+        CancelWindowAnimation(this);
+        m_fading = false;
+        m_closeAfterFade = false;
+    }
     QMainWindow::setVisible(visible);
 }
 
@@ -734,6 +750,13 @@ void TMainForm::showEvent(QShowEvent* event)
 void TMainForm::closeEvent(QCloseEvent* event)
 {
     Guarded([this] { FormClose(); });
+    if (m_fading) {
+        // The window fades out first, and the program ends when it has: closing the window
+        // now would take it off the screen at once.
+        m_closeAfterFade = true;
+        event->ignore();
+        return;
+    }
     event->accept();
     Q_EMIT Closed();
 }

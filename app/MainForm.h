@@ -227,7 +227,8 @@ private:
     bool m_userMoved = false; // the window has been moved since it was placed
     bool m_snapping = false;
     void SnapToEdges(); // the edges of every move or resize, onto the work area's
-    bool m_fading = false;
+    bool m_fading = false;         // fading out: hidden when the fade ends
+    bool m_closeAfterFade = false; // closed: Closed() follows the fade
     QHash<const QWidget*, QString> m_statusTexts;
 };
 

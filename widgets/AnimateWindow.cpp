@@ -1,9 +1,8 @@
 #include "widgets/AnimateWindow.h"
 
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QRegion>
-#include <QThread>
+#include <QVariantAnimation>
 #include <QWidget>
 
 #include <xcb/xcb.h>
@@ -39,22 +38,6 @@ bool HasCompositor(xcb_connection_t* connection)
     return owned;
 }
 
-// Runs step(progress 0..1) for the duration, pushing each change to the X server. Window
-// messages are not processed meanwhile, as the call this stands in for does not either.
-void Run(xcb_connection_t* connection, int durationMs, const std::function<void(double)>& step)
-{
-    QElapsedTimer clock;
-    clock.start();
-    for (;;) {
-        double t = durationMs > 0 ? double(clock.elapsed()) / durationMs : 1.0;
-        step(qMin(t, 1.0));
-        xcb_flush(connection);
-        if (t >= 1.0)
-            break;
-        QThread::msleep(10);
-    }
-}
-
 // The visible strip of a rolling window at progress t. "Negative" rolls upward: shown, the
 // window grows from its bottom edge; hidden, it shrinks toward its top edge. "Positive" is
 // the reverse.
@@ -68,45 +51,90 @@ QRegion RollRegion(const QSize& size, double t, bool reveal, bool upward)
 
 } // namespace
 
-bool AnimateWindow(QWidget* window, int durationMs, unsigned flags)
+namespace {
+
+const char AnimationName[] = "lumivo-window-animation";
+
+// Ends an animation of the window that is running: the window stays as it is now (shown),
+// at full opacity and unmasked.
+void Cancel(QWidget* window)
+{
+    auto* running = window->findChild<QVariantAnimation*>(QLatin1String(AnimationName), Qt::FindDirectChildrenOnly);
+    if (!running)
+        return;
+    running->disconnect();
+    running->stop();
+    running->deleteLater();
+    window->setWindowOpacity(1.0);
+    window->clearMask();
+}
+
+} // namespace
+
+void CancelWindowAnimation(QWidget* window)
+{
+    if (window)
+        Cancel(window);
+}
+
+bool AnimateWindow(QWidget* window, int durationMs, unsigned flags, std::function<void(bool)> setVisible)
 {
     using namespace AnimateFlags;
-    const bool hide = flags & Hide;
-    if (!window || window->isVisible() != hide)
+    if (!window)
         return false;
+    const bool hide = flags & Hide;
+    const bool wasAnimating = window->findChild<QVariantAnimation*>(QLatin1String(AnimationName), Qt::FindDirectChildrenOnly);
+    Cancel(window);
+    if (window->isVisible() != hide)
+        return wasAnimating; // a hide cut short by a show leaves the window shown
+    if (!setVisible)
+        setVisible = [window](bool visible) { window->setVisible(visible); };
 
     xcb_connection_t* connection = X11Connection();
     const bool fade = flags & Blend;
     const bool roll = (flags & (VerPositive | VerNegative)) && !fade;
-    const bool canAnimate = connection && (fade ? HasCompositor(connection) : roll);
+    const bool canAnimate = connection && durationMs > 0 && (fade ? HasCompositor(connection) : roll);
+    const bool upward = flags & VerNegative;
 
     if (!hide) {
         if (canAnimate && fade)
             window->setWindowOpacity(0.0);
         if (canAnimate && roll)
-            window->setMask(RollRegion(window->size(), 0.0, true, flags & VerNegative));
-        window->show();
+            window->setMask(RollRegion(window->size(), 0.0, true, upward));
+        setVisible(true);
         if (flags & Activate) {
             window->raise();
             window->activateWindow();
         }
     }
-    if (canAnimate) {
-        const QSize size = window->size();
-        Run(connection, durationMs, [&](double t) {
-            if (fade)
-                window->setWindowOpacity(hide ? 1.0 - t : t);
-            else
-                window->setMask(RollRegion(size, t, !hide, flags & VerNegative));
-        });
+    if (!canAnimate) {
+        if (hide)
+            setVisible(false);
+        return true;
     }
-    if (hide)
-        window->hide();
-    if (canAnimate) {
+    // The effect runs on the event loop: the program goes on answering meanwhile, and a
+    // window being hidden disappears when it ends.
+    auto* animation = new QVariantAnimation(window);
+    animation->setObjectName(QLatin1String(AnimationName));
+    animation->setStartValue(0.0);
+    animation->setEndValue(1.0);
+    animation->setDuration(durationMs);
+    const QSize size = window->size();
+    QObject::connect(animation, &QVariantAnimation::valueChanged, window, [=](const QVariant& value) {
+        const double t = value.toDouble();
         if (fade)
-            window->setWindowOpacity(1.0);
+            window->setWindowOpacity(hide ? 1.0 - t : t);
         else
-            window->clearMask();
-    }
+            window->setMask(RollRegion(size, t, !hide, upward));
+    });
+    QObject::connect(animation, &QVariantAnimation::finished, window, [=] {
+        animation->disconnect();
+        animation->deleteLater();
+        if (hide)
+            setVisible(false);
+        window->setWindowOpacity(1.0);
+        window->clearMask();
+    });
+    animation->start();
     return true;
 }

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <functional>
+
 class QWidget;
 
 // Animated showing and hiding of a top-level window, taking the flag values of the Windows
-// call it stands in for. The call returns when the animation has finished and the window
-// is shown (AW_ACTIVATE) or hidden (AW_HIDE). Where the window system cannot show the
+// call it stands in for. The call returns at once: a window being shown is shown (and
+// activated with Activate) before it returns, a window being hidden (Hide) disappears when
+// the effect ends, which runs on the event loop. Where the window system cannot show the
 // effect (no compositing manager for a fade, no X11 shape support for a roll, the
 // offscreen platform) the window is shown or hidden at once.
 namespace AnimateFlags {
@@ -25,5 +28,10 @@ inline constexpr unsigned RollClose = Hide | VerPositive;  // 0x10004
 
 inline constexpr int WindowAnimationMs = 200;
 
-// Returns false when there was nothing to do (hiding a hidden window, showing a shown one).
-bool AnimateWindow(QWidget* window, int durationMs, unsigned flags);
+// Returns false when there was nothing to do (hiding a hidden window, showing a shown one);
+// a show that cuts a hide short keeps the window shown. setVisible shows or hides the window
+// for real (a window whose own setVisible starts the effect passes its base class's).
+bool AnimateWindow(QWidget* window, int durationMs, unsigned flags, std::function<void(bool)> setVisible = {});
+
+// Ends a running effect at once, the window left shown, opaque and whole.
+void CancelWindowAnimation(QWidget* window);

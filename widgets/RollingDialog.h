@@ -9,7 +9,9 @@ class TRollingDialog : public QDialog {
 public:
     using QDialog::QDialog;
     void setVisible(bool visible) override;
+    void done(int result) override;
 
 private:
     bool m_animating = false;
+    bool m_ending = false; // rolling shut before the dialog ends
 };
