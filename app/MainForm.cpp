@@ -135,106 +135,81 @@ void TMainForm::CreateMenus()
     for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
         menuPalette.setColor(role, QApplication::palette().color(role));
     MainMenu->setPalette(menuPalette);
-    const QList<QIcon>& img = ToolBarIcons;
-
     FileMenu = MainMenu->addMenu(QStringLiteral("&Файл"));
-    Open = AddItem(FileMenu, QStringLiteral("Open"), QStringLiteral("&Открыть..."), QStringLiteral("Ctrl+O"),
-                   img[2]);
-    FileMenu->addSeparator();
-    AddFileItem = AddItem(FileMenu, QStringLiteral("AddFileItem"), QStringLiteral("&Добавить..."),
-                          QStringLiteral("Ctrl+A"), img[0]);
-    DeleteFileItem = AddItem(FileMenu, QStringLiteral("DeleteFileItem"), QStringLiteral("&Удалить"),
-                             QStringLiteral("Ctrl+D"), img[1]);
-    // Delete removes the selected line too; the menu names the first key.
-    DeleteFileItem->setShortcuts({QKeySequence(QStringLiteral("Ctrl+D")), QKeySequence(QKeySequence::Delete)});
-    ClearPlayListItem = AddItem(FileMenu, QStringLiteral("ClearPlayListItem"), QStringLiteral("Очистить плей-лист"));
-    FileMenu->addSeparator();
-    LoadPlayListItem = AddItem(FileMenu, QStringLiteral("LoadPlayListItem"), QStringLiteral("&Загрузить плей-лист..."),
-                               QStringLiteral("Ctrl+L"), img[2]);
-    SavePlayListItem = AddItem(FileMenu, QStringLiteral("SavePlayListItem"), QStringLiteral("&Сохранить плей-лист..."),
-                               QStringLiteral("Ctrl+S"), img[3]);
-    FileMenu->addSeparator();
-    Exit = AddItem(FileMenu, QStringLiteral("Exit"), QStringLiteral("&Выход"), QString(), img[9]);
-
     ActionMenu = MainMenu->addMenu(QStringLiteral("&Действие"));
-    HideWindowItem = AddItem(ActionMenu, QStringLiteral("HideWindowItem"), QStringLiteral("&Скрыть окно программы"),
-                             QStringLiteral("Ctrl+R"));
-    ActionMenu->addSeparator();
-    OpenCDItem = AddItem(ActionMenu, QStringLiteral("OpenCDItem"), QStringLiteral("Открыть CD"),
-                         QStringLiteral("F7"), CdOpenImage());
-    CloseCDItem = AddItem(ActionMenu, QStringLiteral("CloseCDItem"), QStringLiteral("Закрыть CD"),
-                          QStringLiteral("F8"), CdCloseImage());
-
     SlideShowMenu = MainMenu->addMenu(QStringLiteral("&Показ слайдов"));
-    StartSlideShowItem = AddItem(SlideShowMenu, QStringLiteral("StartSlideShowItem"), QStringLiteral("&Запустить"),
-                                 QStringLiteral("F4"), img[4]);
-    StopSlideShowItem = AddItem(SlideShowMenu, QStringLiteral("StopSlideShowItem"), QStringLiteral("&Остановить"),
-                                QStringLiteral("F5"), img[5]);
-    SlideShowMenu->addSeparator();
-    SlideIntervalItem = AddItem(SlideShowMenu, QStringLiteral("SlideIntervalItem"), QStringLiteral("За&держка..."),
-                                QStringLiteral("F6"), img[6]);
-
     ServiceMenu = MainMenu->addMenu(QStringLiteral("&Сервис"));
-    PlaylistWizardItem = AddItem(ServiceMenu, QStringLiteral("PlaylistWizardItem"),
-                                 QStringLiteral("&Сформировать плей-лист..."), QStringLiteral("Ctrl+P"), WizardImage());
-    ServiceMenu->addSeparator();
-    ClockItem = AddItem(ServiceMenu, QStringLiteral("ClockItem"), QStringLiteral("&Часы"));
-    ClockItem->setCheckable(true);
-    ClockItem->setChecked(true);
-    AnimateItem = AddItem(ServiceMenu, QStringLiteral("AnimateItem"), QStringLiteral("&Анимированный курсор"));
-    AnimateItem->setCheckable(true);
-    AnimateItem->setChecked(false);
-
     HelpMenu = MainMenu->addMenu(QStringLiteral("Справка"));
-    Help = AddItem(HelpMenu, QStringLiteral("Help"), QStringLiteral("&Помощь..."), QStringLiteral("F1"), img[8]);
-    LinksItem = AddItem(HelpMenu, QStringLiteral("LinksItem"), QStringLiteral("&Ссылки..."), QStringLiteral("F2"));
-    HelpMenu->addSeparator();
-    About = AddItem(HelpMenu, QStringLiteral("About"), QStringLiteral("&О программе..."), QStringLiteral("F3"),
-                    img[7]);
-
     MainPopup = new QMenu(this);
     MainPopup->setObjectName(QStringLiteral("MainPopup"));
-    AboutPopupItem = AddItem(MainPopup, QStringLiteral("AboutPopupItem"), QStringLiteral("О &программе..."),
-                             QString(), img[7]);
-    MainPopup->addSeparator();
-    ExitPopupItem = AddItem(MainPopup, QStringLiteral("ExitPopupItem"), QStringLiteral("&Выход"), QString(), img[9]);
-
     TrayMenu = new QMenu(this);
     TrayMenu->setObjectName(QStringLiteral("TrayMenu"));
-    AboutMe = AddItem(TrayMenu, QStringLiteral("AboutMe"), QStringLiteral("О &программе..."), QString(), img[7]);
-    TrayMenu->addSeparator();
-    ComeBack = AddItem(TrayMenu, QStringLiteral("ComeBack"), QStringLiteral("Восстановит&ь"));
-    TrayMenu->addSeparator();
-    GoAway = AddItem(TrayMenu, QStringLiteral("GoAway"), QStringLiteral("&Выход"), QString(), img[9]);
+
+    // Every command of the menus, in menu order: where it is, its name, text, keys and
+    // picture, and what it runs.
+    enum : int { NoIcon = -1, CdOpenIcon = 100, CdCloseIcon, WizardIcon };
+    struct TCommand {
+        QAction* TMainForm::*action;
+        QMenu* TMainForm::*menu;
+        bool separatorBefore;
+        const char* name;
+        const char* text;
+        const char* keys;
+        int icon; // a toolbar picture's number, or one of the pictures above
+        void (TMainForm::*handler)();
+    };
+    static const TCommand commands[] = {
+        {&TMainForm::Open, &TMainForm::FileMenu, false, "Open", "&Открыть...", "Ctrl+O", 2, &TMainForm::OpenClick},
+        {&TMainForm::AddFileItem, &TMainForm::FileMenu, true, "AddFileItem", "&Добавить...", "Ctrl+A", 0, &TMainForm::AddFileClick},
+        {&TMainForm::DeleteFileItem, &TMainForm::FileMenu, false, "DeleteFileItem", "&Удалить", "Ctrl+D", 1, &TMainForm::DeleteFileClick},
+        {&TMainForm::ClearPlayListItem, &TMainForm::FileMenu, false, "ClearPlayListItem", "Очистить плей-лист", "", NoIcon, &TMainForm::ClearPlayListClick},
+        {&TMainForm::LoadPlayListItem, &TMainForm::FileMenu, true, "LoadPlayListItem", "&Загрузить плей-лист...", "Ctrl+L", 2, &TMainForm::LoadPlayListClick},
+        {&TMainForm::SavePlayListItem, &TMainForm::FileMenu, false, "SavePlayListItem", "&Сохранить плей-лист...", "Ctrl+S", 3, &TMainForm::SavePlayListClick},
+        {&TMainForm::Exit, &TMainForm::FileMenu, true, "Exit", "&Выход", "", 9, &TMainForm::ExitClick},
+        {&TMainForm::HideWindowItem, &TMainForm::ActionMenu, false, "HideWindowItem", "&Скрыть окно программы", "Ctrl+R", NoIcon, &TMainForm::HideWindowClick},
+        {&TMainForm::OpenCDItem, &TMainForm::ActionMenu, true, "OpenCDItem", "Открыть CD", "F7", CdOpenIcon, &TMainForm::OpenCdTrayClick},
+        {&TMainForm::CloseCDItem, &TMainForm::ActionMenu, false, "CloseCDItem", "Закрыть CD", "F8", CdCloseIcon, &TMainForm::CloseCdTrayClick},
+        {&TMainForm::StartSlideShowItem, &TMainForm::SlideShowMenu, false, "StartSlideShowItem", "&Запустить", "F4", 4, &TMainForm::StartSlideShowClick},
+        {&TMainForm::StopSlideShowItem, &TMainForm::SlideShowMenu, false, "StopSlideShowItem", "&Остановить", "F5", 5, &TMainForm::StopSlideShowClick},
+        {&TMainForm::SlideIntervalItem, &TMainForm::SlideShowMenu, true, "SlideIntervalItem", "За&держка...", "F6", 6, &TMainForm::SlideIntervalClick},
+        {&TMainForm::PlaylistWizardItem, &TMainForm::ServiceMenu, false, "PlaylistWizardItem", "&Сформировать плей-лист...", "Ctrl+P", WizardIcon, &TMainForm::PlaylistWizardClick},
+        {&TMainForm::ClockItem, &TMainForm::ServiceMenu, true, "ClockItem", "&Часы", "", NoIcon, &TMainForm::ClockItemClick},
+        {&TMainForm::AnimateItem, &TMainForm::ServiceMenu, false, "AnimateItem", "&Анимированный курсор", "", NoIcon, &TMainForm::AnimateItemClick},
+        {&TMainForm::Help, &TMainForm::HelpMenu, false, "Help", "&Помощь...", "F1", 8, &TMainForm::HelpClick},
+        {&TMainForm::LinksItem, &TMainForm::HelpMenu, false, "LinksItem", "&Ссылки...", "F2", NoIcon, &TMainForm::LinksClick},
+        {&TMainForm::About, &TMainForm::HelpMenu, true, "About", "&О программе...", "F3", 7, &TMainForm::AboutClick},
+        {&TMainForm::AboutPopupItem, &TMainForm::MainPopup, false, "AboutPopupItem", "О &программе...", "", 7, &TMainForm::AboutClick},
+        {&TMainForm::ExitPopupItem, &TMainForm::MainPopup, true, "ExitPopupItem", "&Выход", "", 9, &TMainForm::ExitPopupItemClick},
+        {&TMainForm::AboutMe, &TMainForm::TrayMenu, false, "AboutMe", "О &программе...", "", 7, &TMainForm::AboutClick},
+        {&TMainForm::ComeBack, &TMainForm::TrayMenu, true, "ComeBack", "Восстановит&ь", "", NoIcon, &TMainForm::ComeBackClick},
+        {&TMainForm::GoAway, &TMainForm::TrayMenu, true, "GoAway", "&Выход", "", 9, &TMainForm::GoAwayClick},
+    };
+    for (const TCommand& command : commands) {
+        QMenu* menu = this->*command.menu;
+        if (command.separatorBefore)
+            menu->addSeparator();
+        const QIcon icon = command.icon == CdOpenIcon    ? CdOpenImage()
+                           : command.icon == CdCloseIcon ? CdCloseImage()
+                           : command.icon == WizardIcon  ? WizardImage()
+                           : command.icon >= 0           ? ToolBarIcons[command.icon]
+                                                         : QIcon();
+        QAction* action = AddItem(menu, QString::fromLatin1(command.name), QString::fromUtf8(command.text),
+                                  QString::fromLatin1(command.keys), icon);
+        this->*command.action = action;
+        ConnectGuarded(action, &QAction::triggered, this, [this, handler = command.handler] { (this->*handler)(); });
+    }
+    // Delete removes the selected line too; the menu names the first key.
+    DeleteFileItem->setShortcuts({QKeySequence(QStringLiteral("Ctrl+D")), QKeySequence(QKeySequence::Delete)});
+    ClockItem->setCheckable(true);
+    ClockItem->setChecked(true);
+    AnimateItem->setCheckable(true);
+    AnimateItem->setChecked(false);
 
     // F10 opens the menu bar from the keyboard, as on every desktop.
     auto* menuKey = new QAction(this);
     menuKey->setShortcut(QKeySequence(Qt::Key_F10));
     addAction(menuKey);
     connect(menuKey, &QAction::triggered, this, [this] { MainMenu->setActiveAction(FileMenu->menuAction()); });
-    ConnectGuarded(Open, &QAction::triggered, this, [this] { OpenClick(); });
-    ConnectGuarded(StartSlideShowItem, &QAction::triggered, this, [this] { StartSlideShowClick(); });
-    ConnectGuarded(StopSlideShowItem, &QAction::triggered, this, [this] { StopSlideShowClick(); });
-    ConnectGuarded(SlideIntervalItem, &QAction::triggered, this, [this] { SlideIntervalClick(); });
-    ConnectGuarded(AddFileItem, &QAction::triggered, this, [this] { AddFileClick(); });
-    ConnectGuarded(DeleteFileItem, &QAction::triggered, this, [this] { DeleteFileClick(); });
-    ConnectGuarded(ClearPlayListItem, &QAction::triggered, this, [this] { ClearPlayListClick(); });
-    ConnectGuarded(LoadPlayListItem, &QAction::triggered, this, [this] { LoadPlayListClick(); });
-    ConnectGuarded(SavePlayListItem, &QAction::triggered, this, [this] { SavePlayListClick(); });
-    ConnectGuarded(PlaylistWizardItem, &QAction::triggered, this, [this] { PlaylistWizardClick(); });
-    ConnectGuarded(ClockItem, &QAction::triggered, this, [this] { ClockItemClick(); });
-    ConnectGuarded(AnimateItem, &QAction::triggered, this, [this] { AnimateItemClick(); });
-    ConnectGuarded(OpenCDItem, &QAction::triggered, this, [this] { OpenCdTrayClick(); });
-    ConnectGuarded(CloseCDItem, &QAction::triggered, this, [this] { CloseCdTrayClick(); });
-    for (QAction* about : {About, AboutPopupItem, AboutMe})
-        ConnectGuarded(about, &QAction::triggered, this, [this] { AboutClick(); });
-    ConnectGuarded(Help, &QAction::triggered, this, [this] { HelpClick(); });
-    ConnectGuarded(LinksItem, &QAction::triggered, this, [this] { LinksClick(); });
-    ConnectGuarded(HideWindowItem, &QAction::triggered, this, [this] { HideWindowClick(); });
-    ConnectGuarded(ComeBack, &QAction::triggered, this, [this] { ComeBackClick(); });
-    ConnectGuarded(GoAway, &QAction::triggered, this, [this] { GoAwayClick(); });
-    ConnectGuarded(Exit, &QAction::triggered, this, [this] { ExitClick(); });
-    ConnectGuarded(ExitPopupItem, &QAction::triggered, this, [this] { ExitPopupItemClick(); });
 }
 
 void TMainForm::CreateToolBar()
@@ -262,27 +237,38 @@ void TMainForm::CreateToolBar()
             connect(b, &QToolButton::clicked, sameAs, &QAction::trigger);
         return b;
     };
-    ToolBar->addSeparator();
-    LoadPlayListButton =
-        button(QStringLiteral("LoadPlayListButton"), 2, QStringLiteral("Открыть плей-лист..."), LoadPlayListItem);
-    SavePlayListButton =
-        button(QStringLiteral("SavePlayListButton"), 3, QStringLiteral("Сохранить плей-лист..."), SavePlayListItem);
-    ToolBar->addSeparator();
-    AddFileButton =
-        button(QStringLiteral("AddFileButton"), 0, QStringLiteral("Добавить файл в плей лист..."), AddFileItem);
-    DeleteFileButton = button(QStringLiteral("DeleteFileButton"), 1, QStringLiteral("Удалить файл..."), DeleteFileItem);
-    ToolBar->addSeparator();
-    StartSlideShowButton =
-        button(QStringLiteral("StartSlideShowButton"), 4, QStringLiteral("Запустить слайд-шоу"), StartSlideShowItem);
-    StopSlideShowButton =
-        button(QStringLiteral("StopSlideShowButton"), 5, QStringLiteral("Остановить слайд-шоу..."), StopSlideShowItem);
-    SlideIntervalButton =
-        button(QStringLiteral("SlideIntervalButton"), 6, QStringLiteral("Интервал..."), SlideIntervalItem);
-    ToolBar->addSeparator();
-    HelpButton = button(QStringLiteral("HelpButton"), 8, QStringLiteral("Справка..."), Help);
-    AboutButton = button(QStringLiteral("AboutButton"), 7, QStringLiteral("О программе..."), About);
-    ToolBar->addSeparator();
-    ExitButton = button(QStringLiteral("ExitButton"), 9, QStringLiteral("Выход"), nullptr);
+    // The buttons, in order, each running its menu command (a null action: a separator);
+    // the exit button ends the program at once, without its menu command's fade.
+    static const struct {
+        QToolButton* TMainForm::*button;
+        const char* name;
+        int picture;
+        const char* hint;
+        QAction* TMainForm::*sameAs;
+    } buttons[] = {
+        {nullptr, nullptr, 0, nullptr, nullptr},
+        {&TMainForm::LoadPlayListButton, "LoadPlayListButton", 2, "Открыть плей-лист...", &TMainForm::LoadPlayListItem},
+        {&TMainForm::SavePlayListButton, "SavePlayListButton", 3, "Сохранить плей-лист...", &TMainForm::SavePlayListItem},
+        {nullptr, nullptr, 0, nullptr, nullptr},
+        {&TMainForm::AddFileButton, "AddFileButton", 0, "Добавить файл в плей лист...", &TMainForm::AddFileItem},
+        {&TMainForm::DeleteFileButton, "DeleteFileButton", 1, "Удалить файл...", &TMainForm::DeleteFileItem},
+        {nullptr, nullptr, 0, nullptr, nullptr},
+        {&TMainForm::StartSlideShowButton, "StartSlideShowButton", 4, "Запустить слайд-шоу", &TMainForm::StartSlideShowItem},
+        {&TMainForm::StopSlideShowButton, "StopSlideShowButton", 5, "Остановить слайд-шоу...", &TMainForm::StopSlideShowItem},
+        {&TMainForm::SlideIntervalButton, "SlideIntervalButton", 6, "Интервал...", &TMainForm::SlideIntervalItem},
+        {nullptr, nullptr, 0, nullptr, nullptr},
+        {&TMainForm::HelpButton, "HelpButton", 8, "Справка...", &TMainForm::Help},
+        {&TMainForm::AboutButton, "AboutButton", 7, "О программе...", &TMainForm::About},
+        {nullptr, nullptr, 0, nullptr, nullptr},
+        {&TMainForm::ExitButton, "ExitButton", 9, "Выход", nullptr},
+    };
+    for (const auto& b : buttons) {
+        if (!b.button)
+            ToolBar->addSeparator();
+        else
+            this->*b.button = button(QString::fromLatin1(b.name), b.picture, QString::fromUtf8(b.hint),
+                                     b.sameAs ? this->*b.sameAs : nullptr);
+    }
     ConnectGuarded(ExitButton, &QToolButton::clicked, this, [this] { ExitAtOnceClick(); });
 }
 
