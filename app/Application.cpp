@@ -75,7 +75,7 @@ void TProgramWindows::CreateMainWindow()
     };
     m_main->SlideShow = m_slideShow;
     TSlideShow* show = m_slideShow;
-    QObject::connect(m_display->MediaPlayer, &TMediaPlayer::Notify, show, [show](int status) {
+    QObject::connect(m_display, &TDisplayWindow::ClipReported, show, [show](int status) {
         presentation::RunGuardedWhenIdle(show, [show, status] { show->Continue(status); });
     });
     m_slideInterval.Provide([show] {

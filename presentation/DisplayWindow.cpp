@@ -83,6 +83,7 @@ TDisplayWindow::TDisplayWindow(QWidget* parent) : QWidget(parent, Qt::Window)
                         QStringLiteral("Панель управления мультимедиа"));
     MediaPlayer->Display = ViewPanel;
     MediaPlayer->hide();
+    connect(MediaPlayer, &TMediaPlayer::Notify, this, &TDisplayWindow::ClipReported);
     AnimationPanel = Place(new QFrame(AdditionalPanel), "AnimationPanel", 208, 4, 157, 29);
     AnimationPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     AnimationOnButton = Place(new QPushButton(QStringLiteral("Вкл."), AnimationPanel), "AnimationOnButton", 8, 4, 37,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "presentation/Present.h"
+
 #include <QWidget>
 
 #include <functional>
@@ -14,9 +16,11 @@ class TGifImage;
 class TImage;
 class TMediaPlayer;
 
-// The display window "Экран", in which every item is shown: a picture in Image, a GIF in
-// the animation control, a clip through MediaPlayer with its video on ViewPanel. Created
-// hidden at start-up, shown by presenting, hidden (never destroyed) when closed.
+// The display window "Экран", in which every item is shown (PresentFile): a picture in its
+// picture control, a GIF in its animation control, a clip through its player with the
+// video above the bottom strip. Created hidden at start-up, shown by presenting, hidden
+// (never destroyed) when closed. Its controls are its own; it tells what happens through
+// its signals and asks for what it needs through its hooks.
 class TDisplayWindow : public QWidget {
     Q_OBJECT
 public:
@@ -38,9 +42,7 @@ public:
     std::function<void()> ShowIntervalDialog;     // the interval dialog, modal
     std::function<void(bool)> SetFullScreenMode;  // the user asks for full screen on or off
 
-    // Full-screen mode (SetFullScreen), and the outer size the window returns to after it.
-    bool FullScreen = false;
-    QSize NormalSize{DesignWidth, DesignHeight};
+    bool IsFullScreen() const { return FullScreen; }
 
     // Loads a GIF into the animation control, which fills the area above the strip; an
     // error leaves the control as it was, not shown.
@@ -63,6 +65,33 @@ public:
     void ApplyAnimationLayout();
     void ApplyClipLayout();
 
+    // The client area above the bottom strip, which the animation control fills.
+    QRect DisplayArea() const;
+
+    void setVisible(bool visible) override;
+
+Q_SIGNALS:
+    // The clip player's report at a clip's end (TMediaPlayer::TNotifyValue).
+    void ClipReported(int status);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // Presenting reaches into the window's controls.
+    friend void PresentFile(TDisplayWindow& window, const QString& fileName, TMediaKind kind, bool fullScreen,
+                            bool activate);
+    friend void SetFullScreen(TDisplayWindow& window, bool on);
+    friend void SharpenPicture(TDisplayWindow& window);
+    friend void PresentPicture(TDisplayWindow& window, const QString& fileName, bool fullScreen, bool activate);
+    friend void PresentClip(TDisplayWindow& window, const QString& fileName, bool activate);
+
+    // Full-screen mode (SetFullScreen), and the outer size the window returns to after it.
+    bool FullScreen = false;
+    QSize NormalSize{DesignWidth, DesignHeight};
+
     // Counts the presentations begun in this window. A presentation that finishes after a
     // newer one has begun (a GIF whose decode let messages run) does not show itself.
     quint64 PresentationSerial = 0;
@@ -70,9 +99,6 @@ public:
     // The picture shown, and the size it was decoded for (empty while none is shown).
     QString PictureFile;
     QSize PictureFit;
-
-    // The client area above the bottom strip, which the animation control fills.
-    QRect DisplayArea() const;
 
     QFrame* ViewPanel;
     TImage* Image;
@@ -93,14 +119,6 @@ public:
     QTimer* ProgressTimer;
     TGifImage* GifImage; // the animation control
 
-    void setVisible(bool visible) override;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-
-private:
     bool m_sharpenPending = false;
     void FormClose(bool& allowed);
     void PlaceOnScreen();

@@ -45,6 +45,10 @@ void ShowDisplayWindow(TDisplayWindow& window, bool activate)
         window.activateWindow();
 }
 
+} // namespace
+
+// Presenting each kind; friends of the window, so not in an unnamed namespace.
+
 void PresentPicture(TDisplayWindow& window, const QString& fileName, bool fullScreen, bool activate)
 {
     window.ApplyPictureLayout();
@@ -71,7 +75,7 @@ void PresentPicture(TDisplayWindow& window, const QString& fileName, bool fullSc
     ShowDisplayWindow(window, activate);
 }
 
-void PresentAnimation(TDisplayWindow& window, const QString& fileName, bool activate)
+static void PresentAnimation(TDisplayWindow& window, const QString& fileName, bool activate)
 {
     window.ApplyAnimationLayout();
     ShowDisplayWindow(window, activate);
@@ -96,8 +100,6 @@ void PresentClip(TDisplayWindow& window, const QString& fileName, bool activate)
     }
     window.MediaPlayer->Play();
 }
-
-} // namespace
 
 void PresentFile(TDisplayWindow& window, const QString& fileName, TMediaKind kind, bool fullScreen, bool activate)
 {

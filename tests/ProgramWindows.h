@@ -38,3 +38,10 @@ inline TOnFirstUse<THelpDialog>& Help() { return TestWindows()->Help(); }
 inline TOnFirstUse<TLinksDialog>& Links() { return TestWindows()->Links(); }
 inline TOnFirstUse<TSlideIntervalDialog>& SlideInterval() { return TestWindows()->SlideInterval(); }
 inline TOnFirstUse<TPlaylistWizard>& Wizard() { return TestWindows()->Wizard(); }
+
+// A control of the display window, by its object name.
+template <class T>
+T* DisplayControl(const char* name)
+{
+    return DisplayWin()->findChild<T*>(QLatin1String(name));
+}

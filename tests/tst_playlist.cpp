@@ -586,7 +586,7 @@ void TestPlaylist::windows1251LinesOpenTheirFiles()
         Q_EMIT m_list->DblClick();
         QCOMPARE(m_errors, QStringList());
         QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Картинка"));
-        QCOMPARE(DisplayWin()->Image->Picture().size(), c.size);
+        QCOMPARE(DisplayControl<TImage>("Image")->Picture().size(), c.size);
     }
 
     // The same line reached again keeps its one link; a link left by a program that ended

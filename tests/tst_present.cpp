@@ -325,22 +325,22 @@ void TestPresent::pictureLayoutAndSizeRules()
     Present(Path("big.jpg"));
     QVERIFY(DisplayWin()->isVisible());
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Картинка"));
-    QVERIFY(DisplayWin()->ViewPanel->isVisible() && DisplayWin()->Image->isVisible());
-    QVERIFY(!DisplayWin()->AnimationPanel->isVisible() && !DisplayWin()->MediaPlayer->isVisible() &&
-            !DisplayWin()->VolumeBar->isVisible());
-    QVERIFY(!DisplayWin()->ClipProgress->isVisible() && !DisplayWin()->VolumeLevel->isVisible() &&
-            !DisplayWin()->GifImage->isVisible());
+    QVERIFY(DisplayControl<QFrame>("ViewPanel")->isVisible() && DisplayControl<TImage>("Image")->isVisible());
+    QVERIFY(!DisplayControl<QFrame>("AnimationPanel")->isVisible() && !DisplayControl<TMediaPlayer>("MediaPlayer")->isVisible() &&
+            !DisplayControl<QSlider>("VolumeBar")->isVisible());
+    QVERIFY(!DisplayControl<QProgressBar>("ClipProgress")->isVisible() && !DisplayControl<QProgressBar>("VolumeLevel")->isVisible() &&
+            !DisplayControl<TGifImage>("GifImage")->isVisible());
     QCOMPARE(DisplayWin()->size(), QSize(692, 471)); // within the limits: kept
     // The picture is scaled down into the image area, proportions kept, centred.
-    const QRect shown = ImagePlacement(DisplayWin()->Image->Picture().size(), DisplayWin()->Image->size(), false, true, true);
-    QVERIFY(shown.width() <= DisplayWin()->Image->width() && shown.height() <= DisplayWin()->Image->height());
+    const QRect shown = ImagePlacement(DisplayControl<TImage>("Image")->Picture().size(), DisplayControl<TImage>("Image")->size(), false, true, true);
+    QVERIFY(shown.width() <= DisplayControl<TImage>("Image")->width() && shown.height() <= DisplayControl<TImage>("Image")->height());
     QVERIFY(qAbs(shown.width() * 3 - shown.height() * 4) <= 4);
 
     DisplayWin()->resize(800, 600);
     Present(Path("small.bmp"));
     QCOMPARE(DisplayWin()->frameGeometry().size(), QSize(780, 580)); // the outer size
     QCOMPARE(DisplayWin()->Placement, TDisplayWindow::TPlacement::ScreenCenter);
-    QCOMPARE(DisplayWin()->Image->Picture().size(), QSize(40, 20)); // a small picture at its own size
+    QCOMPARE(DisplayControl<TImage>("Image")->Picture().size(), QSize(40, 20)); // a small picture at its own size
 }
 
 void TestPresent::pictureMinimumAndFullScreen()
@@ -367,31 +367,31 @@ void TestPresent::animationFromLineAndFromDialog()
     Main()->PlayList->SetSelectedIndex(0);
     Q_EMIT Main()->PlayList->DblClick();
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Анимированная картинка"));
-    QVERIFY(!DisplayWin()->ViewPanel->isVisible() && DisplayWin()->AnimationPanel->isVisible());
-    QVERIFY(DisplayWin()->GifImage->isVisible());
-    QCOMPARE(DisplayWin()->GifImage->geometry(), DisplayWin()->DisplayArea());
-    QVERIFY(!DisplayWin()->GifImage->TimerEnabled()); // stands still until "Вкл."
-    DisplayWin()->AnimationOnButton->click();
-    QVERIFY(DisplayWin()->GifImage->TimerEnabled() && !DisplayWin()->AnimationOnButton->isEnabled() &&
-            DisplayWin()->AnimationOffButton->isEnabled());
-    DisplayWin()->Slower->click();
-    QCOMPARE(DisplayWin()->GifImage->TimerInterval(), 200);
+    QVERIFY(!DisplayControl<QFrame>("ViewPanel")->isVisible() && DisplayControl<QFrame>("AnimationPanel")->isVisible());
+    QVERIFY(DisplayControl<TGifImage>("GifImage")->isVisible());
+    QCOMPARE(DisplayControl<TGifImage>("GifImage")->geometry(), DisplayWin()->DisplayArea());
+    QVERIFY(!DisplayControl<TGifImage>("GifImage")->TimerEnabled()); // stands still until "Вкл."
+    DisplayControl<QPushButton>("AnimationOnButton")->click();
+    QVERIFY(DisplayControl<TGifImage>("GifImage")->TimerEnabled() && !DisplayControl<QPushButton>("AnimationOnButton")->isEnabled() &&
+            DisplayControl<QPushButton>("AnimationOffButton")->isEnabled());
+    DisplayControl<QPushButton>("Slower")->click();
+    QCOMPARE(DisplayControl<TGifImage>("GifImage")->TimerInterval(), 200);
 
     // File → Open of a GIF loads the chosen file, not the selected line.
     Main()->PlayList->SetSelectedIndex(1);
     SetFileDialogHandler([this](const TFileDialog&) { return std::optional<QString>(Path("anim.gif")); });
     Main()->Open->trigger();
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Анимированная картинка"));
-    QCOMPARE(DisplayWin()->GifImage->Picture().size(), QSize(4, 2));
+    QCOMPARE(DisplayControl<TGifImage>("GifImage")->Picture().size(), QSize(4, 2));
     // Loaded while animation is on, it animates; the buttons follow a run-through's end.
-    QVERIFY(DisplayWin()->GifImage->TimerEnabled() && !DisplayWin()->AnimationOnButton->isEnabled());
-    DisplayWin()->AnimationOffButton->click();
-    DisplayWin()->Once->click();
-    QVERIFY(!DisplayWin()->AnimationOnButton->isEnabled() && DisplayWin()->AnimationOffButton->isEnabled());
-    DisplayWin()->GifImage->NextFrame();
-    DisplayWin()->GifImage->NextFrame();
-    QVERIFY(!DisplayWin()->GifImage->TimerEnabled());
-    QVERIFY(DisplayWin()->AnimationOnButton->isEnabled() && !DisplayWin()->AnimationOffButton->isEnabled());
+    QVERIFY(DisplayControl<TGifImage>("GifImage")->TimerEnabled() && !DisplayControl<QPushButton>("AnimationOnButton")->isEnabled());
+    DisplayControl<QPushButton>("AnimationOffButton")->click();
+    DisplayControl<QPushButton>("Once")->click();
+    QVERIFY(!DisplayControl<QPushButton>("AnimationOnButton")->isEnabled() && DisplayControl<QPushButton>("AnimationOffButton")->isEnabled());
+    DisplayControl<TGifImage>("GifImage")->NextFrame();
+    DisplayControl<TGifImage>("GifImage")->NextFrame();
+    QVERIFY(!DisplayControl<TGifImage>("GifImage")->TimerEnabled());
+    QVERIFY(DisplayControl<QPushButton>("AnimationOnButton")->isEnabled() && !DisplayControl<QPushButton>("AnimationOffButton")->isEnabled());
     QVERIFY(m_errors.isEmpty());
 }
 
@@ -399,18 +399,18 @@ void TestPresent::videoClipSizesTheWindow()
 {
     Present(Path("clip.avi"));
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Клип"));
-    QVERIFY(DisplayWin()->MediaPlayer->isVisible() && DisplayWin()->VolumeBar->isVisible() &&
-            DisplayWin()->ClipProgress->isVisible());
-    QVERIFY(!DisplayWin()->Image->isVisible());
+    QVERIFY(DisplayControl<TMediaPlayer>("MediaPlayer")->isVisible() && DisplayControl<QSlider>("VolumeBar")->isVisible() &&
+            DisplayControl<QProgressBar>("ClipProgress")->isVisible());
+    QVERIFY(!DisplayControl<TImage>("Image")->isVisible());
     // The bottom strip is part of the height; the width keeps room for the strip's controls.
     QCOMPARE(DisplayWin()->size(), QSize(TDisplayWindow::StripMinimumWidth, 240));
-    QCOMPARE(DisplayWin()->ViewPanel->size(), QSize(TDisplayWindow::StripMinimumWidth, 179));
-    QSignalSpy reports(DisplayWin()->MediaPlayer, &TMediaPlayer::Notify);
+    QCOMPARE(DisplayControl<QFrame>("ViewPanel")->size(), QSize(TDisplayWindow::StripMinimumWidth, 179));
+    QSignalSpy reports(DisplayControl<TMediaPlayer>("MediaPlayer"), &TMediaPlayer::Notify);
     QCOMPARE(WaitForReport(reports), int(TMediaPlayer::nvSuccessful));
     DisplayWin()->ProgressTimerTick(); // the progress follows the clip
     DisplayWin()->ProgressTimerTick();
-    QVERIFY(DisplayWin()->ClipProgress->maximum() >= 900);
-    QCOMPARE(DisplayWin()->ClipProgress->value(), DisplayWin()->ClipProgress->maximum());
+    QVERIFY(DisplayControl<QProgressBar>("ClipProgress")->maximum() >= 900);
+    QCOMPARE(DisplayControl<QProgressBar>("ClipProgress")->value(), DisplayControl<QProgressBar>("ClipProgress")->maximum());
 }
 
 void TestPresent::audioClipKeepsThePicture()
@@ -418,31 +418,31 @@ void TestPresent::audioClipKeepsThePicture()
     Present(Path("big.jpg"));
     Present(Path("tone.wav"));
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Клип"));
-    QVERIFY(DisplayWin()->Image->isVisible()); // the picture stays in view
-    QVERIFY(DisplayWin()->MediaPlayer->isVisible());
-    QSignalSpy reports(DisplayWin()->MediaPlayer, &TMediaPlayer::Notify);
+    QVERIFY(DisplayControl<TImage>("Image")->isVisible()); // the picture stays in view
+    QVERIFY(DisplayControl<TMediaPlayer>("MediaPlayer")->isVisible());
+    QSignalSpy reports(DisplayControl<TMediaPlayer>("MediaPlayer"), &TMediaPlayer::Notify);
     QCOMPARE(WaitForReport(reports), int(TMediaPlayer::nvSuccessful));
 }
 
 void TestPresent::closeDuringAClipStopsIt()
 {
     Present(Path("second.wav"));
-    QSignalSpy reports(DisplayWin()->MediaPlayer, &TMediaPlayer::Notify);
-    DisplayWin()->CloseButton->click(); // "X"
+    QSignalSpy reports(DisplayControl<TMediaPlayer>("MediaPlayer"), &TMediaPlayer::Notify);
+    DisplayControl<QToolButton>("CloseButton")->click(); // "X"
     QVERIFY(!DisplayWin()->isVisible());
     QCOMPARE(WaitForReport(reports, 2000), int(TMediaPlayer::nvAborted));
-    QVERIFY(DisplayWin()->MediaPlayer->IsOpen()); // stopped, not closed
+    QVERIFY(DisplayControl<TMediaPlayer>("MediaPlayer")->IsOpen()); // stopped, not closed
     Present(Path("big.jpg")); // the next item shows the window again
     QVERIFY(DisplayWin()->isVisible());
 }
 
 void TestPresent::volumeChain()
 {
-    QCOMPARE(DisplayWin()->VolumeBar->value(), 50);
-    QCOMPARE(DisplayWin()->VolumeLevel->value(), 0); // nothing set until the bar is moved
+    QCOMPARE(DisplayControl<QSlider>("VolumeBar")->value(), 50);
+    QCOMPARE(DisplayControl<QProgressBar>("VolumeLevel")->value(), 0); // nothing set until the bar is moved
     for (int v : {0, 100, 50}) {
-        DisplayWin()->VolumeBar->setValue(v);
-        QCOMPARE(DisplayWin()->VolumeLevel->value(), v);
+        DisplayControl<QSlider>("VolumeBar")->setValue(v);
+        QCOMPARE(DisplayControl<QProgressBar>("VolumeLevel")->value(), v);
         QCOMPARE(int(TMediaPlayer::RequestedLeft), v * 655);
         QCOMPARE(int(TMediaPlayer::RequestedRight), v * 655);
     }
@@ -478,18 +478,18 @@ void TestPresent::failures()
     // A clip that cannot be opened after one that played: the window is shown in the clip
     // layout, nothing plays, the gauge starts afresh, and closing the window works.
     Present(Path("tone.wav"));
-    QSignalSpy reports(DisplayWin()->MediaPlayer, &TMediaPlayer::Notify);
+    QSignalSpy reports(DisplayControl<TMediaPlayer>("MediaPlayer"), &TMediaPlayer::Notify);
     QCOMPARE(WaitForReport(reports), int(TMediaPlayer::nvSuccessful));
     DisplayWin()->ProgressTimerTick();
     DisplayWin()->ProgressTimerTick();
-    QVERIFY(DisplayWin()->ClipProgress->value() > 0);
+    QVERIFY(DisplayControl<QProgressBar>("ClipProgress")->value() > 0);
     Main()->PlayList->SetLines({Path("broken.wav")});
     Main()->PlayList->SetSelectedIndex(0);
     Q_EMIT Main()->PlayList->DblClick();
     QCOMPARE(m_errors.size(), 3);
     QVERIFY(DisplayWin()->isVisible());
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Клип"));
-    QCOMPARE(DisplayWin()->ClipProgress->value(), 0);
+    QCOMPARE(DisplayControl<QProgressBar>("ClipProgress")->value(), 0);
     DisplayWin()->close();
     QCOMPARE(m_errors.size(), 3);
     QVERIFY(!DisplayWin()->isVisible());
@@ -512,7 +512,7 @@ void TestPresent::failures()
 // again afterwards: a player closed meanwhile is "No MCI device open", never a crash.
 void TestPresent::playerGoneDuringAWait()
 {
-    TMediaPlayer* player = DisplayWin()->MediaPlayer;
+    TMediaPlayer* player = DisplayControl<TMediaPlayer>("MediaPlayer");
     player->FileName = Path("clip.avi");
     player->Open();
     QTimer::singleShot(0, player, [player] { player->Close(); });
@@ -549,9 +549,9 @@ void TestPresent::lateGifDoesNotCoverANewerPresentation()
     QTimer::singleShot(0, DisplayWin(), [this] { Present(Path("small.bmp")); });
     Present(Path("anim.gif"));
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Картинка"));
-    QVERIFY(!DisplayWin()->GifImage->isVisible());
-    QVERIFY(DisplayWin()->Image->isVisible());
-    QCOMPARE(DisplayWin()->Image->Picture().size(), QSize(40, 20));
+    QVERIFY(!DisplayControl<TGifImage>("GifImage")->isVisible());
+    QVERIFY(DisplayControl<TImage>("Image")->isVisible());
+    QCOMPARE(DisplayControl<TImage>("Image")->Picture().size(), QSize(40, 20));
     QVERIFY(m_errors.isEmpty());
 }
 
@@ -572,11 +572,11 @@ void TestPresent::failedPictureHidesTheVideo()
 void TestPresent::playerShowsItsHintOverEveryButton()
 {
     // The buttons' pictures are made when the player is first shown, not at start-up.
-    QVERIFY(DisplayWin()->MediaPlayer->Buttons[0]->icon().isNull());
+    QVERIFY(DisplayControl<TMediaPlayer>("MediaPlayer")->Buttons[0]->icon().isNull());
     DisplayWin()->ApplyClipLayout();
     DisplayWin()->show();
     QVERIFY(QTest::qWaitForWindowExposed(DisplayWin()));
-    for (QToolButton* button : DisplayWin()->MediaPlayer->Buttons) {
+    for (QToolButton* button : DisplayControl<TMediaPlayer>("MediaPlayer")->Buttons) {
         QVERIFY(!button->icon().isNull());
         QVERIFY(button->toolTip().isEmpty());
         QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), button->mapToGlobal(QPoint(2, 2)));
@@ -640,7 +640,7 @@ void TestPresent::filesFromTheDesktopAreShown()
     QCOMPARE(Main()->PlayList->SelectedIndex(), 1);
     QVERIFY(DisplayWin()->isVisible());
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Картинка"));
-    QCOMPARE(DisplayWin()->Image->Picture().size(), QSize(40, 20));
+    QCOMPARE(DisplayControl<TImage>("Image")->Picture().size(), QSize(40, 20));
 
     Main()->TakeFiles({Path("anim.gif")}, false, true);
     QCOMPARE(Main()->PlayList->SelectedIndex(), 3);
@@ -659,8 +659,8 @@ void TestPresent::highDensityScreen()
         QSKIP("needs a screen of two device pixels to the unit (QT_SCALE_FACTOR=2)");
     Main()->FullScreenBox->setChecked(true);
     PresentFile(*DisplayWin(), Path("big.jpg"), mkPicture, true);
-    QCOMPARE(DisplayWin()->Image->Picture().size(), QSize(1600, 1200).scaled(ScreenPixels(screen), Qt::KeepAspectRatio));
-    QVERIFY(DisplayWin()->Image->Picture().width() > screen->size().width());
+    QCOMPARE(DisplayControl<TImage>("Image")->Picture().size(), QSize(1600, 1200).scaled(ScreenPixels(screen), Qt::KeepAspectRatio));
+    QVERIFY(DisplayControl<TImage>("Image")->Picture().width() > screen->size().width());
     QCOMPARE(Main()->ClockFace.devicePixelRatio(), 2.0);
     QCOMPARE(Main()->ClockFace.size(), QSize(106, 106));
     Main()->AnimateItem->trigger();
@@ -695,14 +695,14 @@ void TestPresent::clipAfterClipLeavesNothingBehind()
 {
     for (int i = 0; i < 4; ++i) {
         Present(Path(i % 2 ? "tone.wav" : "clip.avi"));
-        QSignalSpy reports(DisplayWin()->MediaPlayer, &TMediaPlayer::Notify);
+        QSignalSpy reports(DisplayControl<TMediaPlayer>("MediaPlayer"), &TMediaPlayer::Notify);
         QCOMPARE(WaitForReport(reports), int(TMediaPlayer::nvSuccessful));
     }
     for (int i = 0; i < 3; ++i) {
         QTest::qWait(100);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    QCOMPARE(DisplayWin()->ViewPanel->findChildren<QWidget*>("VideoSurface").size(), 1);
+    QCOMPARE(DisplayControl<QFrame>("ViewPanel")->findChildren<QWidget*>("VideoSurface").size(), 1);
 }
 
 QTEST_MAIN(TestPresent)

@@ -66,7 +66,7 @@ private:
     // Waits for the clip now playing to report its end (and the show to act on it).
     bool ClipEnds()
     {
-        QSignalSpy reports(DisplayWin()->MediaPlayer, &TMediaPlayer::Notify);
+        QSignalSpy reports(DisplayControl<TMediaPlayer>("MediaPlayer"), &TMediaPlayer::Notify);
         if (!reports.wait(10000))
             return false;
         QTest::qWait(50);
@@ -177,7 +177,7 @@ void TestSlideShow::clipBetweenPictures()
     Tick();
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Клип"));
     QVERIFY(!Show()->TimerEnabled()); // the show waits for the clip
-    QVERIFY(DisplayWin()->Image->isVisible()); // a sound clip leaves the picture in view
+    QVERIFY(DisplayControl<TImage>("Image")->isVisible()); // a sound clip leaves the picture in view
     QVERIFY(ClipEnds());
     QCOMPARE(Selected(), 2);
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Картинка"));
@@ -306,7 +306,7 @@ void TestSlideShow::showGoesOnBehindAModalDialog()
         selectedWhileOpen = Selected();
         SlideInterval()->reject();
     });
-    DisplayWin()->SlideIntervalButton->click(); // the interval dialog, modal, from the display window
+    DisplayControl<QToolButton>("SlideIntervalButton")->click(); // the interval dialog, modal, from the display window
     QCOMPARE(selectedWhileOpen, 1); // the show stepped behind it
     Main()->StopSlideShowItem->trigger();
 }
@@ -331,15 +331,15 @@ void TestSlideShow::abortedClipLeavesTheShowWaiting()
 {
     Lines({"x.wav", "a.jpg"});
     Main()->StartSlideShowItem->trigger();
-    QSignalSpy reports(DisplayWin()->MediaPlayer, &TMediaPlayer::Notify);
-    DisplayWin()->MediaPlayer->Buttons[TMediaPlayer::btStop]->click();
+    QSignalSpy reports(DisplayControl<TMediaPlayer>("MediaPlayer"), &TMediaPlayer::Notify);
+    DisplayControl<TMediaPlayer>("MediaPlayer")->Buttons[TMediaPlayer::btStop]->click();
     QVERIFY(reports.wait(2000));
     QCOMPARE(reports.takeFirst().at(0).toInt(), int(TMediaPlayer::nvAborted));
     QTest::qWait(100);
     QVERIFY(Show()->ContinueAfterClip);
     QCOMPARE(Selected(), 0);
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Клип"));
-    DisplayWin()->MediaPlayer->Buttons[TMediaPlayer::btPlay]->click(); // on from where it stopped
+    DisplayControl<TMediaPlayer>("MediaPlayer")->Buttons[TMediaPlayer::btPlay]->click(); // on from where it stopped
     QVERIFY(ClipEnds());
     QCOMPARE(Selected(), 1);
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Картинка"));
@@ -398,11 +398,11 @@ void TestSlideShow::tickDuringAClipOpenWaitsForIt()
         }
     } surfaceMade;
     if (withSurface)
-        DisplayWin()->ViewPanel->installEventFilter(&surfaceMade);
+        DisplayControl<QFrame>("ViewPanel")->installEventFilter(&surfaceMade);
     else
         Main()->SlideShow->Timer()->start(0);
     Main()->PlayListDblClick(); // the user's double-click on the video
-    DisplayWin()->ViewPanel->removeEventFilter(&surfaceMade);
+    DisplayControl<QFrame>("ViewPanel")->removeEventFilter(&surfaceMade);
     QTRY_COMPARE_WITH_TIMEOUT(Selected(), 2, 10000); // the deferred tick stepped on from the clip
     QTest::qWait(200);
     if (next == "b.bmp") {
@@ -413,7 +413,7 @@ void TestSlideShow::tickDuringAClipOpenWaitsForIt()
     } else {
         QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Клип"));
         QCOMPARE(m_messages.size(), 1); // the damaged clip's error, once
-        QVERIFY(!DisplayWin()->MediaPlayer->IsOpen());
+        QVERIFY(!DisplayControl<TMediaPlayer>("MediaPlayer")->IsOpen());
     }
     Main()->StopSlideShowItem->trigger();
 }
