@@ -99,14 +99,14 @@ int main(int argc, char* argv[])
     // A second start's request waits until the main window is there to take it.
     QList<TInstanceRequest> waiting;
     TSingleInstance instance(settingsFile, [&windows, &waiting](const TInstanceRequest& requested) {
-        TMainForm* main = windows.MainWindow();
-        if (!main) {
+        TMainForm* mainWindow = windows.MainWindow();
+        if (!mainWindow) {
             waiting << requested;
             return;
         }
-        presentation::RunWhenIdle(main, [main, requested] {
-            main->ComeBackClick();
-            main->TakeFiles(requested.Files, requested.Show, requested.SlideShow);
+        presentation::RunWhenIdle(mainWindow, [mainWindow, requested] {
+            mainWindow->ComeBackClick();
+            mainWindow->TakeFiles(requested.Files, requested.Show, requested.SlideShow);
         });
     });
     // A logout, kill or Ctrl+C ends the event loop as the exit button does: settings are saved.
@@ -114,15 +114,15 @@ int main(int argc, char* argv[])
 
     const auto createMainWindow = [&windows, request, &waiting] {
         windows.CreateMainWindow();
-        TMainForm* main = windows.MainWindow();
-        main->show();
+        TMainForm* mainWindow = windows.MainWindow();
+        mainWindow->show();
         // Files named on the command line join the playlist once the window is up, so that
         // a playlist that cannot be read is reported over it.
-        QTimer::singleShot(0, main, [main, request, &waiting] {
-            main->TakeFiles(request.Files, request.Show, request.SlideShow);
+        QTimer::singleShot(0, mainWindow, [mainWindow, request, &waiting] {
+            mainWindow->TakeFiles(request.Files, request.Show, request.SlideShow);
             for (const TInstanceRequest& requested : std::exchange(waiting, {})) {
-                main->ComeBackClick();
-                main->TakeFiles(requested.Files, requested.Show, requested.SlideShow);
+                mainWindow->ComeBackClick();
+                mainWindow->TakeFiles(requested.Files, requested.Show, requested.SlideShow);
             }
         });
     };
