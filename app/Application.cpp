@@ -37,19 +37,19 @@ void TProgramWindows::CreateDisplayWindow()
     // the main window is made; a key pressed then does nothing.
     m_display->StartSlideShow = [this] {
         if (m_main)
-            m_main->StartSlideShowItem->trigger();
+            m_main->StartSlideShowClick();
     };
     m_display->StopSlideShow = [this] {
         if (m_main)
-            m_main->StopSlideShowItem->trigger();
+            m_main->StopSlideShowClick();
     };
     m_display->ShowIntervalDialog = [this] {
         if (m_main)
-            m_main->SlideIntervalItem->trigger();
+            m_main->SlideIntervalClick();
     };
     m_display->SetFullScreenMode = [this](bool on) {
         if (m_main)
-            m_main->FullScreenBox->setChecked(on);
+            m_main->ChooseFullScreen(on);
     };
 }
 
@@ -65,15 +65,15 @@ void TProgramWindows::CreateMainWindow()
 
     // The slide show steps through the main window's playlist; its items are presented in
     // the display window, in full screen when the main window says so.
-    m_slideShow = new TSlideShow(m_main->PlayList, m_main);
+    m_slideShow = new TSlideShow(m_main->Playlist(), m_main);
     m_slideShow->PresentRequested = [this](const QString& fileName, TMediaKind kind) {
-        PresentFile(*m_display, fileName, kind, m_main->FullScreenBox->isChecked(), false);
+        PresentFile(*m_display, fileName, kind, m_main->FullScreenChosen(), false);
     };
     m_slideShow->PreloadRequested = [this](const QString& fileName) {
         const QScreen* screen = m_display->screen() ? m_display->screen() : QGuiApplication::primaryScreen();
-        PreloadPicture(fileName, PictureDecodeSize(screen, m_main->FullScreenBox->isChecked()));
+        PreloadPicture(fileName, PictureDecodeSize(screen, m_main->FullScreenChosen()));
     };
-    m_main->SlideShow = m_slideShow;
+    m_main->SetSlideShow(m_slideShow);
     TSlideShow* show = m_slideShow;
     QObject::connect(m_display, &TDisplayWindow::ClipReported, show, [show](int status) {
         presentation::RunGuardedWhenIdle(show, [show, status] { show->Continue(status); });
@@ -87,7 +87,7 @@ void TProgramWindows::CreateMainWindow()
     // moved the current folder by the time it is first opened.
     m_wizard.Provide([this, startFolder = QDir::currentPath()] {
         auto* wizard = new TPlaylistWizard(startFolder);
-        wizard->PlayList = m_main->PlayList;
+        wizard->PlayList = m_main->Playlist();
         return wizard;
     });
     WireMainWindow();
@@ -98,7 +98,7 @@ void TProgramWindows::WireMainWindow()
 {
     // What the main window's commands ask of the other windows.
     m_main->Present = [this](const QString& fileName, TMediaKind kind) {
-        PresentFile(*m_display, fileName, kind, m_main->FullScreenBox->isChecked());
+        PresentFile(*m_display, fileName, kind, m_main->FullScreenChosen());
     };
     m_main->SetDisplayFullScreen = [this](bool on) { SetFullScreen(*m_display, on); };
     m_main->AnimatePointer = [this](bool on) { m_pointer->start(on); };

@@ -136,10 +136,15 @@ void TMainForm::CreateMenus()
         menuPalette.setColor(role, QApplication::palette().color(role));
     MainMenu->setPalette(menuPalette);
     FileMenu = MainMenu->addMenu(QStringLiteral("&Файл"));
+    FileMenu->setObjectName(QStringLiteral("FileMenu"));
     ActionMenu = MainMenu->addMenu(QStringLiteral("&Действие"));
+    ActionMenu->setObjectName(QStringLiteral("ActionMenu"));
     SlideShowMenu = MainMenu->addMenu(QStringLiteral("&Показ слайдов"));
+    SlideShowMenu->setObjectName(QStringLiteral("SlideShowMenu"));
     ServiceMenu = MainMenu->addMenu(QStringLiteral("&Сервис"));
+    ServiceMenu->setObjectName(QStringLiteral("ServiceMenu"));
     HelpMenu = MainMenu->addMenu(QStringLiteral("Справка"));
+    HelpMenu->setObjectName(QStringLiteral("HelpMenu"));
     MainPopup = new QMenu(this);
     MainPopup->setObjectName(QStringLiteral("MainPopup"));
     TrayMenu = new QMenu(this);
@@ -344,6 +349,7 @@ void TMainForm::CreateNonVisual()
     ConnectGuarded(Clock, &QTimer::timeout, this, [this] { ClockTimer(); });
 
     TrayIcon = new QSystemTrayIcon(this);
+    TrayIcon->setObjectName(QStringLiteral("TrayIcon"));
     // Queued, as a posted message: the menu and the commands it runs must not run inside the
     // icon's own mouse handling, since hiding the icon destroys the window that handles it.
     connect(
@@ -653,6 +659,10 @@ void TMainForm::OpenClick()
     if (OpenDialog.Execute(this) && Present)
         Present(OpenDialog.FileName, ClassifyMediaFile(OpenDialog.FileName));
 }
+
+bool TMainForm::FullScreenChosen() const { return FullScreenBox->isChecked(); }
+
+void TMainForm::ChooseFullScreen(bool on) { FullScreenBox->setChecked(on); }
 
 void TMainForm::FullScreenClick()
 {

@@ -56,7 +56,7 @@ public:
     static const QString ClearedPlaylistBackup;
 
     // The slide show (wired at start-up) and its commands.
-    TSlideShow* SlideShow = nullptr;
+    void SetSlideShow(TSlideShow* show) { SlideShow = show; }
 
     // What the main window's commands ask of the rest of the program, wired by its owner.
     std::function<void(const QString& fileName, TMediaKind kind)> Present; // in the display window
@@ -84,11 +84,9 @@ public:
     void ClockTimer();
     void ClockItemClick();   // the analog clock on or off
     void AnimateItemClick(); // animated pointer on or off
-    TClockGeometry ClockGeometry;
-    QLocale ClockLocale = QLocale::system(); // whose time format the digital clock shows
     static constexpr int DigitalClockLeft = 332;
-    QImage ClockFace;  // the face layer, painted once
-    QImage ClockHands; // the hands layer, repainted every second
+    void SetClockLocale(const QLocale& locale) { ClockLocale = locale; } // whose time format the digital clock shows
+    const QImage& ClockFaceLayer() const { return ClockFace; }
 
     // Small commands.
     void OpenCdTrayClick();  // open the CD drive's tray
@@ -107,17 +105,75 @@ public:
     void TrayNotifyWhenIdle(QSystemTrayIcon::ActivationReason reason); // WMTrayNotify, once no presentation runs
     void ComeBackClick();
     void GoAwayClick();
-    QSystemTrayIcon* TrayIcon;
 
     // The status-line text each control writes when the mouse moves over it.
     QString StatusTextFor(const QWidget* control) const { return m_statusTexts.value(control); }
     bool HasStatusText(const QWidget* control) const { return m_statusTexts.contains(control); }
+
+    // The playlist, the full-screen choice and the file dialogs' settings.
+    TPlayListBox* Playlist() const { return PlayList; }
+    bool FullScreenChosen() const;
+    void ChooseFullScreen(bool on);
+    const TFileDialog& MediaOpenDialog() const { return OpenDialog; }
+    const TFileDialog& PlaylistOpenDialog() const { return PlayListOpenDialog; }
+    const TFileDialog& PlaylistSaveDialog() const { return PlayListSaveDialog; }
+    int ToolBarPictureCount() const { return int(ToolBarIcons.size()); }
 
     // Commands that end the program.
     void ExitClick();          // closes the main window (with its fade-out)
     void ExitAtOnceClick();    // ends the event loop at once, no fade-out
     void ExitPopupItemClick(); // as ExitAtOnceClick
 
+
+
+Q_SIGNALS:
+    // The main window was closed: the program is to end.
+    void Closed();
+
+public:
+    void setVisible(bool visible) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateControlPanel();
+    void CreateStatusPanel();
+    void CreateNonVisual();
+
+    void SetUpClock();
+    void SetUpStatusTexts();
+    void ApplyTooltipStyle();
+    void FormCreate();
+    void FormShow();
+    void FormHide();
+    void FormClose();
+    void FadeOut();
+
+    QString m_settingsFile;
+    QPoint m_settingsPos;     // position read from the settings file
+    QPoint m_placedPos;       // where it was put: there, or on the nearest screen
+    bool m_userMoved = false; // the window has been moved since it was placed
+    bool m_snapping = false;
+    void SnapToEdges(); // the edges of every move or resize, onto the work area's
+    bool m_fading = false;         // fading out: hidden when the fade ends
+    bool m_closeAfterFade = false; // closed: Closed() follows the fade
+    QHash<const QWidget*, QString> m_statusTexts;
+
+    // The window's controls, its own.
+    TSlideShow* SlideShow = nullptr;
+    TClockGeometry ClockGeometry;
+    QLocale ClockLocale = QLocale::system(); // whose time format the digital clock shows
+    QImage ClockFace;  // the face layer, painted once
+    QImage ClockHands; // the hands layer, repainted every second
+    QSystemTrayIcon* TrayIcon;
     // Menu bar.
     QMenuBar* MainMenu;
     QMenu* FileMenu;
@@ -188,47 +244,5 @@ public:
     TFileDialog OpenDialog{TFileDialog::Mode::Open};
     TFileDialog PlayListOpenDialog{TFileDialog::Mode::Open};
     TFileDialog PlayListSaveDialog{TFileDialog::Mode::Save};
-
-
-Q_SIGNALS:
-    // The main window was closed: the program is to end.
-    void Closed();
-
-public:
-    void setVisible(bool visible) override;
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    void CreateMenus();
-    void CreateToolBar();
-    void CreateControlPanel();
-    void CreateStatusPanel();
-    void CreateNonVisual();
-
-    void SetUpClock();
-    void SetUpStatusTexts();
-    void ApplyTooltipStyle();
-    void FormCreate();
-    void FormShow();
-    void FormHide();
-    void FormClose();
-    void FadeOut();
-
-    QString m_settingsFile;
-    QPoint m_settingsPos;     // position read from the settings file
-    QPoint m_placedPos;       // where it was put: there, or on the nearest screen
-    bool m_userMoved = false; // the window has been moved since it was placed
-    bool m_snapping = false;
-    void SnapToEdges(); // the edges of every move or resize, onto the work area's
-    bool m_fading = false;         // fading out: hidden when the fade ends
-    bool m_closeAfterFade = false; // closed: Closed() follows the fade
-    QHash<const QWidget*, QString> m_statusTexts;
 };
 

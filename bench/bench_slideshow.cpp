@@ -40,8 +40,8 @@ int main(int argc, char* argv[])
     }
     CreateApplicationWindows(dir.filePath("lumivo.INI"));
     Main()->show();
-    Main()->PlayList->SetLines(files);
-    Main()->PlayList->SetSelectedIndex(0);
+    Main()->Playlist()->SetLines(files);
+    Main()->Playlist()->SetSelectedIndex(0);
 
     // The probe: the longest gap between two of its ticks.
     QElapsedTimer sinceTick;
@@ -57,8 +57,8 @@ int main(int argc, char* argv[])
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     };
 
-    Main()->StartSlideShowItem->trigger();
-    Main()->SlideShow->Stop(); // the steps are timed here, not by the show's timer
+    MainControl<QAction>("StartSlideShowItem")->trigger();
+    TestWindows()->SlideShow()->Stop(); // the steps are timed here, not by the show's timer
     idle(1000);
     sinceTick.start();
     probe.start(10);
@@ -67,7 +67,7 @@ int main(int argc, char* argv[])
         idle(1000);
         QElapsedTimer t;
         t.start();
-        Main()->SlideShow->Step();
+        TestWindows()->SlideShow()->Step();
         DisplayWin()->repaint();
         steps.push_back(t.nsecsElapsed() / 1e6);
     }

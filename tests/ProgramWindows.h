@@ -45,3 +45,10 @@ T* DisplayControl(const char* name)
 {
     return DisplayWin()->findChild<T*>(QLatin1String(name));
 }
+
+// A control of the main window, by its object name.
+template <class T>
+T* MainControl(const char* name)
+{
+    return Main()->findChild<T*>(QLatin1String(name));
+}

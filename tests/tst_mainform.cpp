@@ -203,19 +203,19 @@ void TestMainForm::menuTree()
     QFETCH(QString, title);
     QFETCH(QStringList, items);
     Start();
-    const QList<QAction*> menus = Main()->MainMenu->actions();
+    const QList<QAction*> menus = MainControl<QMenuBar>("MainMenu")->actions();
     QCOMPARE(menus.size(), 5);
     QCOMPARE(menus[index]->text(), title);
     QCOMPARE(Describe(menus[index]->menu()), items);
-    QVERIFY(Main()->ClockItem->isCheckable() && Main()->ClockItem->isChecked());
-    QVERIFY(Main()->AnimateItem->isCheckable() && !Main()->AnimateItem->isChecked());
+    QVERIFY(MainControl<QAction>("ClockItem")->isCheckable() && MainControl<QAction>("ClockItem")->isChecked());
+    QVERIFY(MainControl<QAction>("AnimateItem")->isCheckable() && !MainControl<QAction>("AnimateItem")->isChecked());
 }
 
 void TestMainForm::popupAndTrayMenus()
 {
     Start();
-    QCOMPARE(Describe(Main()->MainPopup), (QStringList{"О &программе...||AboutPopupItem", "-", "&Выход||ExitPopupItem"}));
-    QCOMPARE(Describe(Main()->TrayMenu), (QStringList{"О &программе...||AboutMe", "-", "Восстановит&ь||ComeBack",
+    QCOMPARE(Describe(MainControl<QMenu>("MainPopup")), (QStringList{"О &программе...||AboutPopupItem", "-", "&Выход||ExitPopupItem"}));
+    QCOMPARE(Describe(MainControl<QMenu>("TrayMenu")), (QStringList{"О &программе...||AboutMe", "-", "Восстановит&ь||ComeBack",
                                                         "-", "&Выход||GoAway"}));
 }
 
@@ -223,12 +223,12 @@ void TestMainForm::toolbarInOrder()
 {
     Start();
     QStringList seen;
-    for (QAction* a : Main()->ToolBar->actions()) {
+    for (QAction* a : MainControl<QToolBar>("ToolBar")->actions()) {
         if (a->isSeparator()) {
             seen << "|";
             continue;
         }
-        auto* button = qobject_cast<QToolButton*>(Main()->ToolBar->widgetForAction(a));
+        auto* button = qobject_cast<QToolButton*>(MainControl<QToolBar>("ToolBar")->widgetForAction(a));
         QVERIFY(button);
         QCOMPARE(button->size(), QSize(25, 24));
         QVERIFY(!button->icon().isNull());
@@ -239,12 +239,12 @@ void TestMainForm::toolbarInOrder()
                                 "StartSlideShowButton:Запустить слайд-шоу", "StopSlideShowButton:Остановить слайд-шоу...",
                                 "SlideIntervalButton:Интервал...", "|", "HelpButton:Справка...",
                                 "AboutButton:О программе...", "|", "ExitButton:Выход"}));
-    QCOMPARE(Main()->ToolBar->height(), 29);
-    QCOMPARE(Main()->ToolBarIcons.size(), 10);
+    QCOMPARE(MainControl<QToolBar>("ToolBar")->height(), 29);
+    QCOMPARE(Main()->ToolBarPictureCount(), 10);
 
     // A toolbar button runs the same command as its menu item.
-    QSignalSpy triggered(Main()->StartSlideShowItem, &QAction::triggered);
-    Main()->StartSlideShowButton->click();
+    QSignalSpy triggered(MainControl<QAction>("StartSlideShowItem"), &QAction::triggered);
+    MainControl<QToolButton>("StartSlideShowButton")->click();
     QCOMPARE(triggered.count(), 1);
 }
 
@@ -271,20 +271,20 @@ void TestMainForm::controlPanel()
     QFETCH(QString, text);
     QFETCH(QString, hint);
     Start();
-    auto* w = Main()->ControlPanel->findChild<QWidget*>(name);
+    auto* w = MainControl<QFrame>("ControlPanel")->findChild<QWidget*>(name);
     QVERIFY(w);
     QCOMPARE(w->geometry(), geometry);
     QCOMPARE(w->toolTip(), hint);
     if (auto* b = qobject_cast<QAbstractButton*>(w))
         QCOMPARE(b->text(), text);
-    QCOMPARE(Main()->ControlPanel->height(), 75);
-    QCOMPARE(Main()->StatusPanel->height(), 19);
-    QCOMPARE(Main()->StatusLabel->pos(), QPoint(4, 4));
-    QVERIFY(Main()->StatusLabel->text().isEmpty());
-    QCOMPARE(Main()->DigitalClock->pos(), QPoint(332, 57));
-    QCOMPARE(Main()->DigitalClock->toolTip(), QStringLiteral("Цифровые часы..."));
-    QVERIFY(!Main()->FullScreenBox->isChecked());
-    QVERIFY(Main()->ClockOffLabel->isHidden() && !Main()->ClockHandsLabel->isHidden());
+    QCOMPARE(MainControl<QFrame>("ControlPanel")->height(), 75);
+    QCOMPARE(MainControl<QFrame>("StatusPanel")->height(), 19);
+    QCOMPARE(MainControl<QLabel>("StatusLabel")->pos(), QPoint(4, 4));
+    QVERIFY(MainControl<QLabel>("StatusLabel")->text().isEmpty());
+    QCOMPARE(MainControl<QLabel>("DigitalClock")->pos(), QPoint(332, 57));
+    QCOMPARE(MainControl<QLabel>("DigitalClock")->toolTip(), QStringLiteral("Цифровые часы..."));
+    QVERIFY(!MainControl<QCheckBox>("FullScreenBox")->isChecked());
+    QVERIFY(MainControl<QLabel>("ClockOffLabel")->isHidden() && !MainControl<QLabel>("ClockHandsLabel")->isHidden());
 }
 
 void TestMainForm::fontTimersAndDialogs()
@@ -293,21 +293,21 @@ void TestMainForm::fontTimersAndDialogs()
     QCOMPARE(Main()->font().family(), QStringLiteral("Arial"));
     QCOMPARE(Main()->font().pixelSize(), 13);
     QVERIFY(Main()->font().bold());
-    QCOMPARE(Main()->PlayList->palette().color(QPalette::Text), QColor(Qt::blue));
-    QVERIFY(!Main()->MainMenu->font().bold()); // menus keep the desktop's font
-    Main()->PlayList->addItem(QStringLiteral("/tmp/a.jpg"));
-    QCOMPARE(Main()->PlayList->sizeHintForRow(0), 16);
+    QCOMPARE(Main()->Playlist()->palette().color(QPalette::Text), QColor(Qt::blue));
+    QVERIFY(!MainControl<QMenuBar>("MainMenu")->font().bold()); // menus keep the desktop's font
+    Main()->Playlist()->addItem(QStringLiteral("/tmp/a.jpg"));
+    QCOMPARE(Main()->Playlist()->sizeHintForRow(0), 16);
 
-    QVERIFY(Main()->Clock->isActive());
-    QCOMPARE(Main()->Clock->interval(), 1000);
-    QVERIFY(!Main()->SlideShow->Timer()->isActive());
+    QVERIFY(MainControl<QTimer>("Clock")->isActive());
+    QCOMPARE(MainControl<QTimer>("Clock")->interval(), 1000);
+    QVERIFY(!TestWindows()->SlideShow()->Timer()->isActive());
 
-    QCOMPARE(Main()->OpenDialog.Filter, MediaOpenFilter);
-    QCOMPARE(Main()->OpenDialog.FilterIndex, 1);
-    QCOMPARE(Main()->PlayListOpenDialog.Filter, QStringLiteral("Плей-лист|*.txt"));
-    QCOMPARE(Main()->PlayListSaveDialog.Filter, QStringLiteral("Плей-лист (*.txt)|*.txt"));
-    QCOMPARE(Main()->PlayListSaveDialog.DefaultExt, QStringLiteral("txt"));
-    QVERIFY(!Main()->PlayListSaveDialog.OverwritePrompt);
+    QCOMPARE(Main()->MediaOpenDialog().Filter, MediaOpenFilter);
+    QCOMPARE(Main()->MediaOpenDialog().FilterIndex, 1);
+    QCOMPARE(Main()->PlaylistOpenDialog().Filter, QStringLiteral("Плей-лист|*.txt"));
+    QCOMPARE(Main()->PlaylistSaveDialog().Filter, QStringLiteral("Плей-лист (*.txt)|*.txt"));
+    QCOMPARE(Main()->PlaylistSaveDialog().DefaultExt, QStringLiteral("txt"));
+    QVERIFY(!Main()->PlaylistSaveDialog().OverwritePrompt);
 }
 
 void TestMainForm::closingWritesTheFourKeys()
@@ -317,7 +317,7 @@ void TestMainForm::closingWritesTheFourKeys()
     QSignalSpy closed(Main(), &TMainForm::Closed);
     Main()->move(320, 240);
     Main()->setWindowTitle(QStringLiteral("Стал"));
-    Main()->Exit->trigger();
+    MainControl<QAction>("Exit")->trigger();
     QCOMPARE(closed.count(), 1);
     QVERIFY(!Main()->isVisible());
     DestroyApplicationWindows();
@@ -372,10 +372,10 @@ void TestMainForm::exitButtonEndsTheLoopWithoutClosing()
         guard.start(5000);
         return QCoreApplication::exec();
     };
-    QCOMPARE(runLoopAfter([] { Main()->ExitButton->click(); }), 0);
+    QCOMPARE(runLoopAfter([] { MainControl<QToolButton>("ExitButton")->click(); }), 0);
     QCOMPARE(closed.count(), 0);
     QVERIFY(Main()->isVisible()); // no close, no fade-out: the window is destroyed as it stands
-    QCOMPARE(runLoopAfter([] { Main()->ExitPopupItem->trigger(); }), 0);
+    QCOMPARE(runLoopAfter([] { MainControl<QAction>("ExitPopupItem")->trigger(); }), 0);
     QCOMPARE(closed.count(), 0);
     QVERIFY(Main()->isVisible());
 }
@@ -386,12 +386,12 @@ void TestMainForm::showStartsOrStopsTheAnimatedPointer()
     Main()->show();
     QVERIFY(!Pointer()->Timer->isActive());
     Main()->hide();
-    Main()->AnimateItem->setChecked(true);
+    MainControl<QAction>("AnimateItem")->setChecked(true);
     Main()->show();
     QVERIFY(Pointer()->Timer->isActive());
     QVERIFY(!Pointer()->State().StopPending);
     Main()->hide();
-    Main()->AnimateItem->setChecked(false);
+    MainControl<QAction>("AnimateItem")->setChecked(false);
     Main()->show();
     QVERIFY(Pointer()->State().StopPending);
 }

@@ -111,7 +111,7 @@ void TestPlaylist::init()
     m_dialogTitles.clear();
     Dialogs::SetHandler([this](Dialogs::Kind, const QString& text) { m_errors << text; });
     CreateApplicationWindows(m_dir.filePath("lumivo.INI"));
-    m_list = Main()->PlayList;
+    m_list = Main()->Playlist();
 }
 
 void TestPlaylist::cleanup()
@@ -158,9 +158,9 @@ void TestPlaylist::dragFromElsewhereIsRefused()
 {
     m_list->SetLines(Numbered(3));
     m_list->SetSelectedIndex(0);
-    QVERIFY(!m_list->PlayListDragOver(Main()->ControlPanel));
+    QVERIFY(!m_list->PlayListDragOver(MainControl<QFrame>("ControlPanel")));
     QVERIFY(!m_list->PlayListDragOver(nullptr)); // from another program
-    m_list->PlayListDragDrop(Main()->ControlPanel, m_list->visualItemRect(m_list->item(2)).center());
+    m_list->PlayListDragDrop(MainControl<QFrame>("ControlPanel"), m_list->visualItemRect(m_list->item(2)).center());
     QCOMPARE(m_list->Lines(), Numbered(3));
 
     // A drop from outside the program, as the window system delivers it, changes nothing.
@@ -178,18 +178,18 @@ void TestPlaylist::dragFromElsewhereIsRefused()
 void TestPlaylist::addAndDelete()
 {
     AnswerDialogs(m_dir.filePath("Фото/лето.JPG"));
-    Main()->AddFileItem->trigger();
-    Main()->AddFileButton->click();
+    MainControl<QAction>("AddFileItem")->trigger();
+    MainControl<QToolButton>("AddFileButton")->click();
     QCOMPARE(m_list->Lines(), QStringList(2, m_dir.filePath("Фото/лето.JPG")));
     AnswerDialogs(QString()); // Cancel
-    Main()->AddFileItem->trigger();
+    MainControl<QAction>("AddFileItem")->trigger();
     QCOMPARE(m_list->count(), 2);
 
     m_list->SetLines(Numbered(3));
-    Main()->DeleteFileItem->trigger(); // no selection: nothing happens
+    MainControl<QAction>("DeleteFileItem")->trigger(); // no selection: nothing happens
     QCOMPARE(m_list->count(), 3);
     m_list->SetSelectedIndex(1);
-    Main()->DeleteFileButton->click();
+    MainControl<QToolButton>("DeleteFileButton")->click();
     QCOMPARE(m_list->Lines(), (QStringList{"0", "2"}));
     QCOMPARE(m_list->SelectedIndex(), -1); // no other line is selected afterwards
     QVERIFY(m_errors.isEmpty());
@@ -197,10 +197,10 @@ void TestPlaylist::addAndDelete()
 
 void TestPlaylist::clearWritesTheBackupFirst()
 {
-    Main()->ClearPlayListItem->trigger(); // an empty list: an empty backup
+    MainControl<QAction>("ClearPlayListItem")->trigger(); // an empty list: an empty backup
     QCOMPARE(Read(TMainForm::ClearedPlaylistBackup), QByteArray());
     m_list->SetLines({"/a.jpg", "", "/b c.gif"});
-    Main()->ClearPlayListItem->trigger();
+    MainControl<QAction>("ClearPlayListItem")->trigger();
     QCOMPARE(m_list->count(), 0);
     QCOMPARE(Read(TMainForm::ClearedPlaylistBackup), QByteArray("/a.jpg\r\n\r\n/b c.gif\r\n"));
     QVERIFY(m_errors.isEmpty());
@@ -225,7 +225,7 @@ void TestPlaylist::clearKeepsTheListWhenTheBackupFails()
         QVERIFY(QDir::setCurrent(m_dir.filePath("shared")));
         QVERIFY(QFile::link(victim, TMainForm::ClearedPlaylistBackup));
         m_list->SetLines({"/a.jpg"});
-        Main()->ClearPlayListItem->trigger();
+        MainControl<QAction>("ClearPlayListItem")->trigger();
         QCOMPARE(Read("victim.txt"), QByteArray("precious\n"));
         QCOMPARE(m_list->Lines(), QStringList{"/a.jpg"});
         QCOMPARE(m_errors.size(), 1);
@@ -233,7 +233,7 @@ void TestPlaylist::clearKeepsTheListWhenTheBackupFails()
     }
     QVERIFY(m_dir.mkdir(TMainForm::ClearedPlaylistBackup)); // a folder of that name: no file can be made
     m_list->SetLines({"/a.jpg"});
-    Main()->ClearPlayListItem->trigger();
+    MainControl<QAction>("ClearPlayListItem")->trigger();
     QCOMPARE(m_list->Lines(), QStringList{"/a.jpg"});
     QCOMPARE(m_errors.size(), 1);
     QVERIFY(m_errors[0].startsWith("Cannot create file \"" + m_dir.filePath(TMainForm::ClearedPlaylistBackup)));
@@ -243,15 +243,15 @@ void TestPlaylist::loadAndSave()
 {
     const QString list = Write("list.txt", "/one.jpg\n\n/two.wav");
     AnswerDialogs(list);
-    Main()->LoadPlayListItem->trigger();
+    MainControl<QAction>("LoadPlayListItem")->trigger();
     QCOMPARE(m_list->Lines(), (QStringList{"/one.jpg", "", "/two.wav"}));
     QCOMPARE(QDir::currentPath(), m_dir.path()); // the dialog moved the current folder
 
     AnswerDialogs(m_dir.filePath("saved")); // typed without extension
-    Main()->SavePlayListButton->click();
+    MainControl<QToolButton>("SavePlayListButton")->click();
     QCOMPARE(Read("saved.txt"), QByteArray("/one.jpg\r\n\r\n/two.wav\r\n"));
     m_list->SetLines({"/three.mid"});
-    Main()->SavePlayListItem->trigger(); // over the existing file, without a question
+    MainControl<QAction>("SavePlayListItem")->trigger(); // over the existing file, without a question
     QCOMPARE(Read("saved.txt"), QByteArray("/three.mid\r\n"));
     QVERIFY(m_errors.isEmpty());
 }
@@ -260,7 +260,7 @@ void TestPlaylist::loadOfAMissingFileLeavesTheList()
 {
     m_list->SetLines({"/kept.jpg"});
     AnswerDialogs(m_dir.filePath("gone.txt"));
-    Main()->LoadPlayListButton->click();
+    MainControl<QToolButton>("LoadPlayListButton")->click();
     QCOMPARE(m_list->Lines(), QStringList{"/kept.jpg"});
     QCOMPARE(m_errors, QStringList{"Cannot open file \"" + m_dir.filePath("gone.txt") +
                                    "\". No such file or directory"});
@@ -366,7 +366,7 @@ void TestPlaylist::wizardLoadSaveClearCancel()
 
     // The wizard's file and the main window's playlist file are one format.
     AnswerDialogs(m_dir.filePath("collected.txt"));
-    Main()->LoadPlayListItem->trigger();
+    MainControl<QAction>("LoadPlayListItem")->trigger();
     QCOMPARE(m_list->Lines(), QStringList{"/z.wav"});
 
     AnswerDialogs(m_dir.filePath("missing.txt"));
@@ -488,7 +488,7 @@ void TestPlaylist::wizardStartsQuietlyFromAFolderThatHasGone()
     QVERIFY(QDir(m_dir.path()).rmdir("gone"));
     m_errors.clear();
     CreateApplicationWindows(m_dir.filePath("lumivo.INI"));
-    m_list = Main()->PlayList;
+    m_list = Main()->Playlist();
     QCOMPARE(m_errors, QStringList());
     QCOMPARE(Wizard()->Directory(), QDir::cleanPath(QDir::homePath()));
     QDir::setCurrent(m_dir.path());
@@ -502,7 +502,7 @@ void TestPlaylist::wizardListsItsFolderWhenShown()
     DestroyApplicationWindows();
     Write("one.jpg", "x");
     CreateApplicationWindows(m_dir.filePath("lumivo.INI"));
-    m_list = Main()->PlayList;
+    m_list = Main()->Playlist();
     QVERIFY(!Wizard().Made() && !SlideInterval().Made() && !About().Made() && !Help().Made() &&
             !Links().Made());
     QTemporaryDir elsewhere;
@@ -531,17 +531,17 @@ void TestPlaylist::linesKeepTheirBytes()
     const QByteArray file = cp1251 + "\r\n" + arbitrary + "\r\n\r\n" + utf8 + "\r\n";
     const QString list = Write("old.txt", file);
     AnswerDialogs(list);
-    Main()->LoadPlayListItem->trigger();
+    MainControl<QAction>("LoadPlayListItem")->trigger();
     QCOMPARE(m_list->count(), 4);
     QCOMPARE(m_list->item(0)->text(), QStringLiteral("/музыка/песня.mp3"));
     QCOMPARE(m_list->item(3)->text(), QStringLiteral("/utf8/кот.gif"));
     AnswerDialogs(m_dir.filePath("same.txt"));
-    Main()->SavePlayListItem->trigger();
+    MainControl<QAction>("SavePlayListItem")->trigger();
     QCOMPARE(Read("same.txt"), file);
 
     m_list->MoveLine(0, 4); // dragged to the end
     AnswerDialogs(m_dir.filePath("moved.txt"));
-    Main()->SavePlayListItem->trigger();
+    MainControl<QAction>("SavePlayListItem")->trigger();
     QCOMPARE(Read("moved.txt"), arbitrary + "\r\n\r\n" + utf8 + "\r\n" + cp1251 + "\r\n");
 
     // The wizard: load, save and append keep the bytes of lines left as they are.
@@ -554,7 +554,7 @@ void TestPlaylist::linesKeepTheirBytes()
     Wizard()->AddAllButton->click();
     QCOMPARE(m_list->LineBytes(), (QList<QByteArray>{cp1251, arbitrary, QByteArray(), utf8}));
     // The backup of a cleared list too.
-    Main()->ClearPlayListItem->trigger();
+    MainControl<QAction>("ClearPlayListItem")->trigger();
     QCOMPARE(Read(TMainForm::ClearedPlaylistBackup), file);
 }
 

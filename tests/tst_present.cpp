@@ -350,12 +350,12 @@ void TestPresent::pictureMinimumAndFullScreen()
     Present(Path("small.bmp"));
     QCOMPARE(DisplayWin()->size(), QSize(TDisplayWindow::StripMinimumWidth, 91));
 
-    Main()->FullScreenBox->setChecked(true); // full screen, also for a hidden window
+    MainControl<QCheckBox>("FullScreenBox")->setChecked(true); // full screen, also for a hidden window
     QVERIFY(DisplayWin()->windowFlags() & Qt::FramelessWindowHint);
     QVERIFY(DisplayWin()->windowState() & Qt::WindowMaximized);
     PresentFile(*DisplayWin(), Path("big.jpg"), mkPicture, true);
     QVERIFY(DisplayWin()->windowState() & Qt::WindowMaximized); // the size rule does not apply
-    Main()->FullScreenBox->setChecked(false);
+    MainControl<QCheckBox>("FullScreenBox")->setChecked(false);
     QVERIFY(!(DisplayWin()->windowFlags() & Qt::FramelessWindowHint));
     QVERIFY(!(DisplayWin()->windowState() & Qt::WindowMaximized));
     QCOMPARE(DisplayWin()->Placement, TDisplayWindow::TPlacement::DesktopCenter);
@@ -363,9 +363,9 @@ void TestPresent::pictureMinimumAndFullScreen()
 
 void TestPresent::animationFromLineAndFromDialog()
 {
-    Main()->PlayList->SetLines({Path("anim.gif"), Path("big.jpg")});
-    Main()->PlayList->SetSelectedIndex(0);
-    Q_EMIT Main()->PlayList->DblClick();
+    Main()->Playlist()->SetLines({Path("anim.gif"), Path("big.jpg")});
+    Main()->Playlist()->SetSelectedIndex(0);
+    Q_EMIT Main()->Playlist()->DblClick();
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Анимированная картинка"));
     QVERIFY(!DisplayControl<QFrame>("ViewPanel")->isVisible() && DisplayControl<QFrame>("AnimationPanel")->isVisible());
     QVERIFY(DisplayControl<TGifImage>("GifImage")->isVisible());
@@ -378,9 +378,9 @@ void TestPresent::animationFromLineAndFromDialog()
     QCOMPARE(DisplayControl<TGifImage>("GifImage")->TimerInterval(), 200);
 
     // File → Open of a GIF loads the chosen file, not the selected line.
-    Main()->PlayList->SetSelectedIndex(1);
+    Main()->Playlist()->SetSelectedIndex(1);
     SetFileDialogHandler([this](const TFileDialog&) { return std::optional<QString>(Path("anim.gif")); });
-    Main()->Open->trigger();
+    MainControl<QAction>("Open")->trigger();
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Анимированная картинка"));
     QCOMPARE(DisplayControl<TGifImage>("GifImage")->Picture().size(), QSize(4, 2));
     // Loaded while animation is on, it animates; the buttons follow a run-through's end.
@@ -451,25 +451,25 @@ void TestPresent::volumeChain()
 void TestPresent::failures()
 {
     // A double-click with no line selected: the list's error, nothing presented.
-    Main()->PlayList->SetLines({Path("big.jpg")});
-    Q_EMIT Main()->PlayList->DblClick();
+    Main()->Playlist()->SetLines({Path("big.jpg")});
+    Q_EMIT Main()->Playlist()->DblClick();
     QCOMPARE(m_errors, QStringList{"List index out of bounds (-1)"});
     QVERIFY(!DisplayWin()->isVisible());
 
     // A line whose file is missing, or that names a folder: nothing, without a word.
     QDir(m_dir.path()).mkdir("folder.jpg");
     for (const char* name : {"gone.jpg", "folder.jpg"}) {
-        Main()->PlayList->SetLines({Path(name)});
-        Main()->PlayList->SetSelectedIndex(0);
-        Q_EMIT Main()->PlayList->DblClick();
+        Main()->Playlist()->SetLines({Path(name)});
+        Main()->Playlist()->SetSelectedIndex(0);
+        Q_EMIT Main()->Playlist()->DblClick();
         QCOMPARE(m_errors.size(), 1);
         QVERIFY(!DisplayWin()->isVisible());
     }
 
     // A damaged JPEG: the layout is set, the window not shown.
-    Main()->PlayList->SetLines({Path("damaged.jpg")});
-    Main()->PlayList->SetSelectedIndex(0);
-    Q_EMIT Main()->PlayList->DblClick();
+    Main()->Playlist()->SetLines({Path("damaged.jpg")});
+    Main()->Playlist()->SetSelectedIndex(0);
+    Q_EMIT Main()->Playlist()->DblClick();
     QCOMPARE(m_errors.size(), 2);
     QVERIFY(m_errors[1].startsWith("JPEG error #"));
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Картинка"));
@@ -483,9 +483,9 @@ void TestPresent::failures()
     DisplayWin()->ProgressTimerTick();
     DisplayWin()->ProgressTimerTick();
     QVERIFY(DisplayControl<QProgressBar>("ClipProgress")->value() > 0);
-    Main()->PlayList->SetLines({Path("broken.wav")});
-    Main()->PlayList->SetSelectedIndex(0);
-    Q_EMIT Main()->PlayList->DblClick();
+    Main()->Playlist()->SetLines({Path("broken.wav")});
+    Main()->Playlist()->SetSelectedIndex(0);
+    Q_EMIT Main()->Playlist()->DblClick();
     QCOMPARE(m_errors.size(), 3);
     QVERIFY(DisplayWin()->isVisible());
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Клип"));
@@ -495,16 +495,16 @@ void TestPresent::failures()
     QVERIFY(!DisplayWin()->isVisible());
 
     // A GIF that cannot be read: its error, after the window was shown in the layout.
-    Main()->PlayList->SetLines({Path("bad.gif")});
-    Main()->PlayList->SetSelectedIndex(0);
-    Q_EMIT Main()->PlayList->DblClick();
+    Main()->Playlist()->SetLines({Path("bad.gif")});
+    Main()->Playlist()->SetSelectedIndex(0);
+    Q_EMIT Main()->Playlist()->DblClick();
     QCOMPARE(m_errors.last(), QStringLiteral("Gif Version must be 87a or 89a"));
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Анимированная картинка"));
 
     // A file of no kind chosen through File → Open: nothing happens.
     const QString title = DisplayWin()->windowTitle();
     SetFileDialogHandler([this](const TFileDialog&) { return std::optional<QString>(Path("notes.rtf")); });
-    Main()->Open->trigger();
+    MainControl<QAction>("Open")->trigger();
     QCOMPARE(DisplayWin()->windowTitle(), title);
 }
 
@@ -544,8 +544,8 @@ void TestPresent::quittingDuringAnOpenReturnsAtOnce()
 // decode ends, the GIF does not show itself over the picture.
 void TestPresent::lateGifDoesNotCoverANewerPresentation()
 {
-    Main()->PlayList->SetLines({Path("anim.gif")});
-    Main()->PlayList->SetSelectedIndex(0);
+    Main()->Playlist()->SetLines({Path("anim.gif")});
+    Main()->Playlist()->SetSelectedIndex(0);
     QTimer::singleShot(0, DisplayWin(), [this] { Present(Path("small.bmp")); });
     Present(Path("anim.gif"));
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Картинка"));
@@ -590,31 +590,31 @@ void TestPresent::playerShowsItsHintOverEveryButton()
 // had; Escape otherwise closes the window; Enter presents the selected line, Delete deletes it.
 void TestPresent::keysAndFullScreen()
 {
-    Main()->PlayList->SetLines({Path("small.bmp"), Path("big.jpg")});
-    Main()->PlayList->SetSelectedIndex(0);
-    QTest::keyClick(Main()->PlayList, Qt::Key_Return);
+    Main()->Playlist()->SetLines({Path("small.bmp"), Path("big.jpg")});
+    Main()->Playlist()->SetSelectedIndex(0);
+    QTest::keyClick(Main()->Playlist(), Qt::Key_Return);
     QVERIFY(DisplayWin()->isVisible());
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Картинка"));
     const QSize normal = DisplayWin()->frameGeometry().size();
 
-    Main()->FullScreenBox->setChecked(true);
+    MainControl<QCheckBox>("FullScreenBox")->setChecked(true);
     DisplayWin()->close(); // closed while full screen, shown again
     Present(Path("small.bmp"));
     QTest::keyClick(DisplayWin(), Qt::Key_Escape);
-    QVERIFY(!Main()->FullScreenBox->isChecked());
+    QVERIFY(!MainControl<QCheckBox>("FullScreenBox")->isChecked());
     QVERIFY(!(DisplayWin()->windowState() & Qt::WindowMaximized) && DisplayWin()->isVisible());
     QCOMPARE(DisplayWin()->frameGeometry().size(), normal);
     QTest::keyClick(DisplayWin(), Qt::Key_F11);
-    QVERIFY(Main()->FullScreenBox->isChecked());
+    QVERIFY(MainControl<QCheckBox>("FullScreenBox")->isChecked());
     QTest::keyClick(DisplayWin(), Qt::Key_F11);
-    QVERIFY(!Main()->FullScreenBox->isChecked());
+    QVERIFY(!MainControl<QCheckBox>("FullScreenBox")->isChecked());
     // The slide show's keys work in the display window too; Ctrl+W closes it.
     DisplayWin()->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(DisplayWin()));
     QTest::keyClick(DisplayWin(), Qt::Key_F4);
-    QVERIFY(Main()->SlideShow->TimerEnabled());
+    QVERIFY(TestWindows()->SlideShow()->TimerEnabled());
     QTest::keyClick(DisplayWin(), Qt::Key_F5);
-    QVERIFY(!Main()->SlideShow->TimerEnabled());
+    QVERIFY(!TestWindows()->SlideShow()->TimerEnabled());
     QTest::keyClick(DisplayWin(), Qt::Key_W, Qt::ControlModifier);
     QVERIFY(!DisplayWin()->isVisible());
     Present(Path("small.bmp"));
@@ -624,9 +624,9 @@ void TestPresent::keysAndFullScreen()
     Main()->show();
     Main()->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(Main()));
-    Main()->PlayList->SetSelectedIndex(1);
-    QTest::keyClick(Main()->PlayList, Qt::Key_Delete);
-    QCOMPARE(Main()->PlayList->Lines(), QStringList{Path("small.bmp")});
+    Main()->Playlist()->SetSelectedIndex(1);
+    QTest::keyClick(Main()->Playlist(), Qt::Key_Delete);
+    QCOMPARE(Main()->Playlist()->Lines(), QStringList{Path("small.bmp")});
     QVERIFY(m_errors.isEmpty());
 }
 
@@ -634,18 +634,18 @@ void TestPresent::keysAndFullScreen()
 // first is shown; with the slide show, it starts at the first of them.
 void TestPresent::filesFromTheDesktopAreShown()
 {
-    Main()->PlayList->SetLines({Path("big.jpg")});
+    Main()->Playlist()->SetLines({Path("big.jpg")});
     Main()->TakeFiles({Path("small.bmp"), Path("tone.wav")}, true, false);
-    QCOMPARE(Main()->PlayList->count(), 3);
-    QCOMPARE(Main()->PlayList->SelectedIndex(), 1);
+    QCOMPARE(Main()->Playlist()->count(), 3);
+    QCOMPARE(Main()->Playlist()->SelectedIndex(), 1);
     QVERIFY(DisplayWin()->isVisible());
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Картинка"));
     QCOMPARE(DisplayControl<TImage>("Image")->Picture().size(), QSize(40, 20));
 
     Main()->TakeFiles({Path("anim.gif")}, false, true);
-    QCOMPARE(Main()->PlayList->SelectedIndex(), 3);
+    QCOMPARE(Main()->Playlist()->SelectedIndex(), 3);
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Анимированная картинка"));
-    Main()->StopSlideShowItem->trigger();
+    MainControl<QAction>("StopSlideShowItem")->trigger();
     QVERIFY(m_errors.isEmpty());
 }
 
@@ -657,16 +657,16 @@ void TestPresent::highDensityScreen()
     QScreen* screen = QGuiApplication::primaryScreen();
     if (screen->devicePixelRatio() < 2)
         QSKIP("needs a screen of two device pixels to the unit (QT_SCALE_FACTOR=2)");
-    Main()->FullScreenBox->setChecked(true);
+    MainControl<QCheckBox>("FullScreenBox")->setChecked(true);
     PresentFile(*DisplayWin(), Path("big.jpg"), mkPicture, true);
     QCOMPARE(DisplayControl<TImage>("Image")->Picture().size(), QSize(1600, 1200).scaled(ScreenPixels(screen), Qt::KeepAspectRatio));
     QVERIFY(DisplayControl<TImage>("Image")->Picture().width() > screen->size().width());
-    QCOMPARE(Main()->ClockFace.devicePixelRatio(), 2.0);
-    QCOMPARE(Main()->ClockFace.size(), QSize(106, 106));
-    Main()->AnimateItem->trigger();
+    QCOMPARE(Main()->ClockFaceLayer().devicePixelRatio(), 2.0);
+    QCOMPARE(Main()->ClockFaceLayer().size(), QSize(106, 106));
+    MainControl<QAction>("AnimateItem")->trigger();
     QCOMPARE(ApplicationCursorAt(1).pixmap().size(), QSize(64, 64));
-    Main()->AnimateItem->trigger();
-    Main()->FullScreenBox->setChecked(false);
+    MainControl<QAction>("AnimateItem")->trigger();
+    MainControl<QCheckBox>("FullScreenBox")->setChecked(false);
 }
 
 // A picture decodes on a worker: the program's events (timers, a second start, painting) go

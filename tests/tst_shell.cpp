@@ -134,37 +134,37 @@ void TestShell::statusTexts()
     QFETCH(QString, text);
     QWidget* w = Main()->findChild<QWidget*>(control);
     QVERIFY(w);
-    if (w == Main()->PlayList)
-        w = Main()->PlayList->viewport();
+    if (w == Main()->Playlist())
+        w = Main()->Playlist()->viewport();
     MoveOver(w);
-    QCOMPARE(Main()->StatusLabel->text(), text);
+    QCOMPARE(MainControl<QLabel>("StatusLabel")->text(), text);
     // The empty areas of the control panel and the toolbar clear the line.
-    MoveOver(Main()->ControlPanel, QPoint(320, 70));
-    QCOMPARE(Main()->StatusLabel->text(), QString());
+    MoveOver(MainControl<QFrame>("ControlPanel"), QPoint(320, 70));
+    QCOMPARE(MainControl<QLabel>("StatusLabel")->text(), QString());
     MoveOver(w);
-    const QWidget* lastButton = Main()->ExitButton;
-    MoveOver(Main()->ToolBar, QPoint(lastButton->geometry().right() + 30, 10));
-    QCOMPARE(Main()->StatusLabel->text(), QString());
+    const QWidget* lastButton = MainControl<QToolButton>("ExitButton");
+    MoveOver(MainControl<QToolBar>("ToolBar"), QPoint(lastButton->geometry().right() + 30, 10));
+    QCOMPARE(MainControl<QLabel>("StatusLabel")->text(), QString());
 }
 
 void TestShell::statusTextsThatStay()
 {
-    MoveOver(Main()->PlayList->viewport());
+    MoveOver(Main()->Playlist()->viewport());
     MoveOver(Main()->menuBar());   // the menus leave the text standing
-    MoveOver(Main()->StatusPanel);      // so does the bottom panel
-    MoveOver(Main()->StatusLabel);
-    QCOMPARE(Main()->StatusLabel->text(), QStringLiteral("Плей-лист программы"));
-    Main()->ClockItem->trigger();        // the clock off: its picture writes nothing
-    MoveOver(Main()->ClockOffLabel);
-    QCOMPARE(Main()->StatusLabel->text(), QStringLiteral("Плей-лист программы"));
+    MoveOver(MainControl<QFrame>("StatusPanel"));      // so does the bottom panel
+    MoveOver(MainControl<QLabel>("StatusLabel"));
+    QCOMPARE(MainControl<QLabel>("StatusLabel")->text(), QStringLiteral("Плей-лист программы"));
+    MainControl<QAction>("ClockItem")->trigger();        // the clock off: its picture writes nothing
+    MoveOver(MainControl<QLabel>("ClockOffLabel"));
+    QCOMPARE(MainControl<QLabel>("StatusLabel")->text(), QStringLiteral("Плей-лист программы"));
     // A toolbar separator is a tool button of its own kind, not the toolbar's empty area:
     // like the menus, it leaves the text standing.
-    MoveOver(Main()->SavePlayListButton);
-    const QRect gap(Main()->SavePlayListButton->geometry().right() + 1, 0,
-                    Main()->AddFileButton->geometry().left() - Main()->SavePlayListButton->geometry().right() - 1, 24);
-    QVERIFY(Main()->ToolBar->childAt(gap.center())); // the separator itself
-    MoveOver(Main()->ToolBar, gap.center());
-    QCOMPARE(Main()->StatusLabel->text(), QStringLiteral("Сохранить плей-лист как..."));
+    MoveOver(MainControl<QToolButton>("SavePlayListButton"));
+    const QRect gap(MainControl<QToolButton>("SavePlayListButton")->geometry().right() + 1, 0,
+                    MainControl<QToolButton>("AddFileButton")->geometry().left() - MainControl<QToolButton>("SavePlayListButton")->geometry().right() - 1, 24);
+    QVERIFY(MainControl<QToolBar>("ToolBar")->childAt(gap.center())); // the separator itself
+    MoveOver(MainControl<QToolBar>("ToolBar"), gap.center());
+    QCOMPARE(MainControl<QLabel>("StatusLabel")->text(), QStringLiteral("Сохранить плей-лист как..."));
 }
 
 void TestShell::tooltips()
@@ -176,24 +176,24 @@ void TestShell::tooltips()
 
 void TestShell::clockSwitch()
 {
-    QVERIFY(Main()->ClockItem->isChecked());
-    QVERIFY(Main()->ClockHandsLabel->isVisible() && Main()->ClockFaceLabel->isVisible() && !Main()->ClockOffLabel->isVisible());
-    Main()->ClockItem->trigger();
-    QVERIFY(!Main()->ClockItem->isChecked());
-    QVERIFY(!Main()->ClockHandsLabel->isVisible() && !Main()->ClockFaceLabel->isVisible() && Main()->ClockOffLabel->isVisible());
-    QVERIFY(!Main()->ClockOffLabel->pixmap().isNull());
-    QVERIFY(Main()->ClockOffLabel->pixmap().width() <= 53 && Main()->ClockOffLabel->pixmap().height() <= 53);
-    Main()->ClockItem->trigger();
-    QVERIFY(Main()->ClockHandsLabel->isVisible() && !Main()->ClockOffLabel->isVisible());
+    QVERIFY(MainControl<QAction>("ClockItem")->isChecked());
+    QVERIFY(MainControl<QLabel>("ClockHandsLabel")->isVisible() && MainControl<QLabel>("ClockFaceLabel")->isVisible() && !MainControl<QLabel>("ClockOffLabel")->isVisible());
+    MainControl<QAction>("ClockItem")->trigger();
+    QVERIFY(!MainControl<QAction>("ClockItem")->isChecked());
+    QVERIFY(!MainControl<QLabel>("ClockHandsLabel")->isVisible() && !MainControl<QLabel>("ClockFaceLabel")->isVisible() && MainControl<QLabel>("ClockOffLabel")->isVisible());
+    QVERIFY(!MainControl<QLabel>("ClockOffLabel")->pixmap().isNull());
+    QVERIFY(MainControl<QLabel>("ClockOffLabel")->pixmap().width() <= 53 && MainControl<QLabel>("ClockOffLabel")->pixmap().height() <= 53);
+    MainControl<QAction>("ClockItem")->trigger();
+    QVERIFY(MainControl<QLabel>("ClockHandsLabel")->isVisible() && !MainControl<QLabel>("ClockOffLabel")->isVisible());
 }
 
 void TestShell::clockRuns()
 {
-    QVERIFY(!Main()->DigitalClock->text().isEmpty());
-    QCOMPARE(Main()->ClockFace.pixel(26, 26), ClockColors::Face);
-    const QString before = Main()->DigitalClock->text();
-    QTRY_VERIFY_WITH_TIMEOUT(Main()->DigitalClock->text() != before, 2500); // ticks every second
-    QCOMPARE(Main()->Clock->interval(), 1000);
+    QVERIFY(!MainControl<QLabel>("DigitalClock")->text().isEmpty());
+    QCOMPARE(Main()->ClockFaceLayer().pixel(26, 26), ClockColors::Face);
+    const QString before = MainControl<QLabel>("DigitalClock")->text();
+    QTRY_VERIFY_WITH_TIMEOUT(MainControl<QLabel>("DigitalClock")->text() != before, 2500); // ticks every second
+    QCOMPARE(MainControl<QTimer>("Clock")->interval(), 1000);
 }
 
 void TestShell::dialogs()
@@ -224,10 +224,10 @@ void TestShell::dialogs()
     QVERIFY(TLinksDialog::Addresses[3].contains("?ref="));
     QCOMPARE(Links()->SearchLink->cursor().shape(), Qt::PointingHandCursor);
 
-    Main()->LinksItem->trigger(); // not modal: the main window stays usable
+    MainControl<QAction>("LinksItem")->trigger(); // not modal: the main window stays usable
     QVERIFY(Links()->isVisible());
     QVERIFY(!Links()->isModal());
-    Main()->LinksItem->trigger(); // again: brought forward, still one
+    MainControl<QAction>("LinksItem")->trigger(); // again: brought forward, still one
     QVERIFY(Links()->isVisible());
     Links()->hide();
 }
@@ -239,7 +239,7 @@ void TestShell::aboutIsModal()
         shown = About()->isVisible() && About()->isModal();
         About()->close();
     });
-    Main()->AboutButton->click();
+    MainControl<QToolButton>("AboutButton")->click();
     QVERIFY(shown);
     QVERIFY(!About()->isVisible());
 
@@ -247,18 +247,18 @@ void TestShell::aboutIsModal()
         shown = Help()->isVisible();
         Help()->close();
     });
-    Main()->Help->trigger();
+    MainControl<QAction>("Help")->trigger();
     QVERIFY(shown);
 }
 
 void TestShell::cdItemsShowNothing()
 {
-    Main()->OpenCDItem->trigger();
-    Main()->CloseCDItem->trigger();
-    Main()->OpenCdTrayButton->click();
-    Main()->CloseCdTrayButton->click();
+    MainControl<QAction>("OpenCDItem")->trigger();
+    MainControl<QAction>("CloseCDItem")->trigger();
+    MainControl<QPushButton>("OpenCdTrayButton")->click();
+    MainControl<QPushButton>("CloseCdTrayButton")->click();
     QVERIFY(m_messages.isEmpty());
-    QCOMPARE(Main()->OpenCDItem->shortcut(), QKeySequence(Qt::Key_F7));
+    QCOMPARE(MainControl<QAction>("OpenCDItem")->shortcut(), QKeySequence(Qt::Key_F7));
 }
 
 void TestShell::trayHideAndComeBack()
@@ -269,17 +269,17 @@ void TestShell::trayHideAndComeBack()
     // Without a notification area the window is minimized, never left without a way back.
     Main()->show();
     Main()->TrayAvailable = [] { return false; };
-    Main()->HideWindowItem->trigger();
+    MainControl<QAction>("HideWindowItem")->trigger();
     QVERIFY(Main()->isVisible() && Main()->isMinimized());
-    QVERIFY(!Main()->TrayIcon->isVisible());
+    QVERIFY(!MainControl<QSystemTrayIcon>("TrayIcon")->isVisible());
     Main()->showNormal();
 
     Main()->TrayAvailable = [] { return true; };
-    Main()->HideWindowItem->trigger();
+    MainControl<QAction>("HideWindowItem")->trigger();
     QVERIFY(!Main()->isVisible());
-    QVERIFY(Main()->TrayIcon->isVisible());
-    QCOMPARE(Main()->TrayIcon->toolTip(), QStringLiteral("Lumivo v 2.0"));
-    QVERIFY(Main()->Clock->isActive()); // timers go on while hidden
+    QVERIFY(MainControl<QSystemTrayIcon>("TrayIcon")->isVisible());
+    QCOMPARE(MainControl<QSystemTrayIcon>("TrayIcon")->toolTip(), QStringLiteral("Lumivo v 2.0"));
+    QVERIFY(MainControl<QTimer>("Clock")->isActive()); // timers go on while hidden
 
     // Only the release of the left or right button acts.
     Main()->WMTrayNotify(QSystemTrayIcon::DoubleClick);
@@ -287,29 +287,29 @@ void TestShell::trayHideAndComeBack()
     QVERIFY(!Main()->isVisible());
     Main()->WMTrayNotify(QSystemTrayIcon::Trigger);
     QVERIFY(Main()->isVisible());
-    QVERIFY(!Main()->TrayIcon->isVisible());
+    QVERIFY(!MainControl<QSystemTrayIcon>("TrayIcon")->isVisible());
 
     // From the tray menu: "Восстановить", then hidden again and "Выход".
-    Main()->HideWindowItem->trigger();
-    Main()->ComeBack->trigger();
-    QVERIFY(Main()->isVisible() && !Main()->TrayIcon->isVisible());
-    Main()->HideWindowItem->trigger();
+    MainControl<QAction>("HideWindowItem")->trigger();
+    MainControl<QAction>("ComeBack")->trigger();
+    QVERIFY(Main()->isVisible() && !MainControl<QSystemTrayIcon>("TrayIcon")->isVisible());
+    MainControl<QAction>("HideWindowItem")->trigger();
     QSignalSpy closed(Main(), &TMainForm::Closed);
-    Main()->GoAway->trigger();
+    MainControl<QAction>("GoAway")->trigger();
     QCOMPARE(closed.count(), 1);
-    QVERIFY(!Main()->TrayIcon->isVisible());
+    QVERIFY(!MainControl<QSystemTrayIcon>("TrayIcon")->isVisible());
 }
 
 void TestShell::animatedPointerItem()
 {
-    Main()->AnimateItem->trigger();
-    QVERIFY(Main()->AnimateItem->isChecked());
+    MainControl<QAction>("AnimateItem")->trigger();
+    QVERIFY(MainControl<QAction>("AnimateItem")->isChecked());
     QVERIFY(Pointer()->Timer->isActive());
     QVERIFY(IsApplicationCursorRegistered(1) && IsApplicationCursorRegistered(12));
     QCOMPARE(ApplicationCursorAt(5).hotSpot(), QPoint(0, 0));
     QCOMPARE(ApplicationCursorAt(5).pixmap().size(), QSize(32, 32));
     QTRY_VERIFY(QGuiApplication::overrideCursor());
-    Main()->AnimateItem->trigger();
+    MainControl<QAction>("AnimateItem")->trigger();
     QVERIFY(Pointer()->State().StopPending);
     QTRY_VERIFY_WITH_TIMEOUT(!Pointer()->Timer->isActive(), 3000);
     QVERIFY(!QGuiApplication::overrideCursor());
@@ -438,22 +438,22 @@ void TestShell::captionsFitAtLargerFonts()
         for (QWidget* w : window->findChildren<QWidget*>())
             if (CaptionWidthNeeded(w) > w->width() && w->objectName() != QLatin1String("StatusLabel"))
                 cut << window->objectName() + '/' + w->objectName();
-    const QRect help = Main()->MainMenu->actionGeometry(Main()->HelpMenu->menuAction());
-    Main()->ClockLocale = QLocale(QLocale::English, QLocale::UnitedStates);
+    const QRect help = MainControl<QMenuBar>("MainMenu")->actionGeometry(MainControl<QMenu>("HelpMenu")->menuAction());
+    Main()->SetClockLocale(QLocale(QLocale::English, QLocale::UnitedStates));
     Main()->ClockTimer();
-    const QRect clock = Main()->DigitalClock->geometry();
-    const int clockNeeds = Main()->DigitalClock->sizeHint().width();
+    const QRect clock = MainControl<QLabel>("DigitalClock")->geometry();
+    const int clockNeeds = MainControl<QLabel>("DigitalClock")->sizeHint().width();
     QApplication::setFont(before);
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(", ")));
-    QVERIFY(!help.isEmpty() && help.right() < Main()->MainMenu->width());
-    QVERIFY(clock.width() >= clockNeeds && clock.right() < Main()->ControlPanel->width());
+    QVERIFY(!help.isEmpty() && help.right() < MainControl<QMenuBar>("MainMenu")->width());
+    QVERIFY(clock.width() >= clockNeeds && clock.right() < MainControl<QFrame>("ControlPanel")->width());
 
     // F10 opens the menu bar from the keyboard.
     Main()->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(Main()));
     QTest::keyClick(Main(), Qt::Key_F10);
-    QCOMPARE(Main()->MainMenu->activeAction(), Main()->FileMenu->menuAction());
-    Main()->FileMenu->close();
+    QCOMPARE(MainControl<QMenuBar>("MainMenu")->activeAction(), MainControl<QMenu>("FileMenu")->menuAction());
+    MainControl<QMenu>("FileMenu")->close();
 }
 
 QTEST_MAIN(TestShell)

@@ -60,9 +60,9 @@ private:
         QStringList lines;
         for (const QString& n : names)
             lines << (n.startsWith('/') ? n : m_dir.filePath(n));
-        Main()->PlayList->SetLines(lines);
+        Main()->Playlist()->SetLines(lines);
     }
-    int Selected() const { return Main()->PlayList->SelectedIndex(); }
+    int Selected() const { return Main()->Playlist()->SelectedIndex(); }
     // Waits for the clip now playing to report its end (and the show to act on it).
     bool ClipEnds()
     {
@@ -72,7 +72,7 @@ private:
         QTest::qWait(50);
         return true;
     }
-    TSlideShow* Show() const { return Main()->SlideShow; }
+    TSlideShow* Show() const { return TestWindows()->SlideShow(); }
     // One tick of the slide timer, handled as the timer's handler is.
     void Tick() { Guarded([this] { Show()->Step(); }); }
 
@@ -111,7 +111,7 @@ void TestSlideShow::cleanup()
 
 void TestSlideShow::emptyPlaylist()
 {
-    Main()->StartSlideShowItem->trigger();
+    MainControl<QAction>("StartSlideShowItem")->trigger();
     QCOMPARE(m_messages, QStringList{"Заполните пожалуйста плей-лист"});
     QVERIFY(!DisplayWin()->isVisible());
     QVERIFY(!Show()->TimerEnabled());
@@ -120,11 +120,11 @@ void TestSlideShow::emptyPlaylist()
 void TestSlideShow::startAndWrapRound()
 {
     Lines({"a.jpg", "c.gif", "b.bmp"});
-    Main()->StartSlideShowButton->click(); // no selection: the first line
+    MainControl<QToolButton>("StartSlideShowButton")->click(); // no selection: the first line
     QCOMPARE(Selected(), 0);
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Картинка"));
     QVERIFY(Show()->TimerEnabled());
-    QCOMPARE(Main()->SlideShow->Timer()->interval(), 3000);
+    QCOMPARE(TestWindows()->SlideShow()->Timer()->interval(), 3000);
     Main()->show();
     Main()->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(Main()));
@@ -138,9 +138,9 @@ void TestSlideShow::startAndWrapRound()
     Tick(); // after the last line, the first
     QCOMPARE(Selected(), 0);
 
-    Main()->PlayList->SetSelectedIndex(2); // a start on the third line begins there
-    Main()->StopSlideShowItem->trigger();
-    Main()->StartSlideShowItem->trigger();
+    Main()->Playlist()->SetSelectedIndex(2); // a start on the third line begins there
+    MainControl<QAction>("StopSlideShowItem")->trigger();
+    MainControl<QAction>("StartSlideShowItem")->trigger();
     QCOMPARE(Selected(), 2);
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Картинка"));
     QVERIFY(m_messages.isEmpty());
@@ -149,7 +149,7 @@ void TestSlideShow::startAndWrapRound()
 void TestSlideShow::oneLine()
 {
     Lines({"a.jpg"});
-    Main()->StartSlideShowItem->trigger();
+    MainControl<QAction>("StartSlideShowItem")->trigger();
     Tick();
     Tick();
     QCOMPARE(Selected(), 0);
@@ -159,7 +159,7 @@ void TestSlideShow::oneLine()
 void TestSlideShow::clipsOnlyDrivenByReports()
 {
     Lines({"x.wav", "y.wav"});
-    Main()->StartSlideShowItem->trigger();
+    MainControl<QAction>("StartSlideShowItem")->trigger();
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Клип"));
     QVERIFY(!Show()->TimerEnabled());
     QVERIFY(Show()->ContinueAfterClip);
@@ -167,13 +167,13 @@ void TestSlideShow::clipsOnlyDrivenByReports()
     QCOMPARE(Selected(), 1);
     QVERIFY(ClipEnds());
     QCOMPARE(Selected(), 0); // wrapped round
-    Main()->StopSlideShowItem->trigger();
+    MainControl<QAction>("StopSlideShowItem")->trigger();
 }
 
 void TestSlideShow::clipBetweenPictures()
 {
     Lines({"a.jpg", "x.wav", "b.bmp"});
-    Main()->StartSlideShowItem->trigger();
+    MainControl<QAction>("StartSlideShowItem")->trigger();
     Tick();
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Клип"));
     QVERIFY(!Show()->TimerEnabled()); // the show waits for the clip
@@ -187,8 +187,8 @@ void TestSlideShow::clipBetweenPictures()
 void TestSlideShow::stopWhileAClipPlays()
 {
     Lines({"x.wav", "a.jpg"});
-    Main()->StartSlideShowItem->trigger();
-    Main()->StopSlideShowButton->click(); // stop
+    MainControl<QAction>("StartSlideShowItem")->trigger();
+    MainControl<QToolButton>("StopSlideShowButton")->click(); // stop
     QVERIFY(!Show()->ContinueAfterClip);
     QVERIFY(ClipEnds()); // the clip plays to its end, and nothing follows
     QCOMPARE(Selected(), 0);
@@ -199,7 +199,7 @@ void TestSlideShow::failuresHaltTheShow()
 {
     // A missing picture: its error, the show halted on that line with the timer off.
     Lines({"a.jpg", "missing.jpg", "b.bmp"});
-    Main()->StartSlideShowItem->trigger();
+    MainControl<QAction>("StartSlideShowItem")->trigger();
     Tick();
     QCOMPARE(m_messages.size(), 1);
     QVERIFY(m_messages[0].startsWith("Cannot open file"));
@@ -208,8 +208,8 @@ void TestSlideShow::failuresHaltTheShow()
 
     // A line of no kind halts silently.
     Lines({"a.jpg", "notes.txt"});
-    Main()->PlayList->SetSelectedIndex(0);
-    Main()->StartSlideShowItem->trigger();
+    Main()->Playlist()->SetSelectedIndex(0);
+    MainControl<QAction>("StartSlideShowItem")->trigger();
     Tick();
     QCOMPARE(Selected(), 1);
     QVERIFY(!Show()->TimerEnabled());
@@ -217,8 +217,8 @@ void TestSlideShow::failuresHaltTheShow()
 
     // The playlist emptied during the show: the list's error, and the timer off.
     Lines({"a.jpg"});
-    Main()->StartSlideShowItem->trigger();
-    Main()->PlayList->clear();
+    MainControl<QAction>("StartSlideShowItem")->trigger();
+    Main()->Playlist()->clear();
     Tick();
     QCOMPARE(m_messages.last(), QStringLiteral("List index out of bounds (-1)"));
     QVERIFY(!Show()->TimerEnabled());
@@ -227,8 +227,8 @@ void TestSlideShow::failuresHaltTheShow()
 void TestSlideShow::userChangesDuringTheShow()
 {
     Lines({"a.jpg", "b.bmp", "a.jpg", "b.bmp"});
-    Main()->StartSlideShowItem->trigger();
-    Main()->PlayList->SetSelectedIndex(2); // the user picks another line
+    MainControl<QAction>("StartSlideShowItem")->trigger();
+    Main()->Playlist()->SetSelectedIndex(2); // the user picks another line
     Tick();
     QCOMPARE(Selected(), 3);
 
@@ -237,8 +237,8 @@ void TestSlideShow::userChangesDuringTheShow()
     Tick();
     QVERIFY(DisplayWin()->isVisible());
 
-    Main()->PlayList->SetSelectedIndex(1);
-    Main()->DeleteFileItem->trigger(); // deleting the selected line leaves no selection
+    Main()->Playlist()->SetSelectedIndex(1);
+    MainControl<QAction>("DeleteFileItem")->trigger(); // deleting the selected line leaves no selection
     Tick();
     QCOMPARE(Selected(), 0);
 }
@@ -246,23 +246,23 @@ void TestSlideShow::userChangesDuringTheShow()
 void TestSlideShow::timerRules()
 {
     Lines({"a.jpg", "b.bmp"});
-    Main()->StartSlideShowItem->trigger();
+    MainControl<QAction>("StartSlideShowItem")->trigger();
     QTest::qWait(300);
-    const int left = Main()->SlideShow->Timer()->remainingTime();
-    Main()->StartSlideShowItem->trigger(); // Start again: the same line again, the countdown goes on
+    const int left = TestWindows()->SlideShow()->Timer()->remainingTime();
+    MainControl<QAction>("StartSlideShowItem")->trigger(); // Start again: the same line again, the countdown goes on
     QCOMPARE(Selected(), 0);
-    QVERIFY(Main()->SlideShow->Timer()->remainingTime() <= left);
+    QVERIFY(TestWindows()->SlideShow()->Timer()->remainingTime() <= left);
 
     Show()->SlideInterval = 5; // a new interval applies from the next picture
-    QCOMPARE(Main()->SlideShow->Timer()->interval(), 3000);
+    QCOMPARE(TestWindows()->SlideShow()->Timer()->interval(), 3000);
     Tick();
-    QCOMPARE(Main()->SlideShow->Timer()->interval(), 5000);
+    QCOMPARE(TestWindows()->SlideShow()->Timer()->interval(), 5000);
 
     Show()->SlideInterval = 0; // holds the picture until stopped
     Tick();
     QVERIFY(Show()->TimerEnabled());
-    QVERIFY(!Main()->SlideShow->Timer()->isActive());
-    Main()->StopSlideShowItem->trigger();
+    QVERIFY(!TestWindows()->SlideShow()->Timer()->isActive());
+    MainControl<QAction>("StopSlideShowItem")->trigger();
     QVERIFY(!Show()->TimerEnabled());
 }
 
@@ -300,7 +300,7 @@ void TestSlideShow::showGoesOnBehindAModalDialog()
 {
     Lines({"a.jpg", "b.bmp"});
     Show()->SlideInterval = 1;
-    Main()->StartSlideShowItem->trigger();
+    MainControl<QAction>("StartSlideShowItem")->trigger();
     int selectedWhileOpen = -1;
     QTimer::singleShot(1500, [&] {
         selectedWhileOpen = Selected();
@@ -308,7 +308,7 @@ void TestSlideShow::showGoesOnBehindAModalDialog()
     });
     DisplayControl<QToolButton>("SlideIntervalButton")->click(); // the interval dialog, modal, from the display window
     QCOMPARE(selectedWhileOpen, 1); // the show stepped behind it
-    Main()->StopSlideShowItem->trigger();
+    MainControl<QAction>("StopSlideShowItem")->trigger();
 }
 
 void TestSlideShow::manyMissingFiles()
@@ -316,12 +316,12 @@ void TestSlideShow::manyMissingFiles()
     QStringList missing;
     for (int i = 0; i < 10000; ++i)
         missing << QStringLiteral("/nonexistent/%1.jpg").arg(i);
-    Main()->PlayList->SetLines(missing);
-    Main()->StartSlideShowItem->trigger();
+    Main()->Playlist()->SetLines(missing);
+    MainControl<QAction>("StartSlideShowItem")->trigger();
     QCOMPARE(m_messages.size(), 1); // one error, and the show halts there
     Tick();
     QCOMPARE(m_messages.size(), 2); // one more per step, never more
-    Main()->StopSlideShowItem->trigger();
+    MainControl<QAction>("StopSlideShowItem")->trigger();
     QVERIFY(!Show()->TimerEnabled());
 }
 
@@ -330,7 +330,7 @@ void TestSlideShow::manyMissingFiles()
 void TestSlideShow::abortedClipLeavesTheShowWaiting()
 {
     Lines({"x.wav", "a.jpg"});
-    Main()->StartSlideShowItem->trigger();
+    MainControl<QAction>("StartSlideShowItem")->trigger();
     QSignalSpy reports(DisplayControl<TMediaPlayer>("MediaPlayer"), &TMediaPlayer::Notify);
     DisplayControl<TMediaPlayer>("MediaPlayer")->Buttons[TMediaPlayer::btStop]->click();
     QVERIFY(reports.wait(2000));
@@ -343,7 +343,7 @@ void TestSlideShow::abortedClipLeavesTheShowWaiting()
     QVERIFY(ClipEnds());
     QCOMPARE(Selected(), 1);
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Картинка"));
-    Main()->StopSlideShowItem->trigger();
+    MainControl<QAction>("StopSlideShowItem")->trigger();
 }
 
 // The flag stays set while the show holds a picture, so a clip the user double-clicks
@@ -351,17 +351,17 @@ void TestSlideShow::abortedClipLeavesTheShowWaiting()
 void TestSlideShow::flagSurvivesAPicture()
 {
     Lines({"x.wav", "a.jpg", "y.wav"});
-    Main()->StartSlideShowItem->trigger();
+    MainControl<QAction>("StartSlideShowItem")->trigger();
     QVERIFY(ClipEnds()); // on to the picture
     QCOMPARE(Selected(), 1);
     QVERIFY(Show()->ContinueAfterClip);
-    Main()->PlayList->SetSelectedIndex(2);
+    Main()->Playlist()->SetSelectedIndex(2);
     Main()->PlayListDblClick();
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Клип"));
     QVERIFY(ClipEnds()); // its end continues the show: the first line, wrapped round
     QCOMPARE(Selected(), 0);
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Клип"));
-    Main()->StopSlideShowItem->trigger();
+    MainControl<QAction>("StopSlideShowItem")->trigger();
 }
 
 // A slide tick that falls inside a clip's open (the player waits for its backend with the
@@ -383,24 +383,24 @@ void TestSlideShow::tickDuringAClipOpenWaitsForIt()
     QFETCH(QString, next);
     QFETCH(bool, withSurface);
     Lines({"a.jpg", "v.avi", next});
-    Main()->PlayList->SetSelectedIndex(0);
-    Main()->StartSlideShowItem->trigger(); // the show holds the picture, its timer running
+    Main()->Playlist()->SetSelectedIndex(0);
+    MainControl<QAction>("StartSlideShowItem")->trigger(); // the show holds the picture, its timer running
     QVERIFY(Show()->TimerEnabled());
-    Main()->PlayList->SetSelectedIndex(1);
+    Main()->Playlist()->SetSelectedIndex(1);
     // The slide timer is made to fire at once, either as soon as the loop runs (inside the
     // open) or once the surface for this clip is made (inside the engine's load).
     struct TSurfaceMade : QObject {
         bool eventFilter(QObject*, QEvent* event) override
         {
             if (event->type() == QEvent::ChildAdded && static_cast<QChildEvent*>(event)->child()->isWidgetType())
-                Main()->SlideShow->Timer()->start(0);
+                TestWindows()->SlideShow()->Timer()->start(0);
             return false;
         }
     } surfaceMade;
     if (withSurface)
         DisplayControl<QFrame>("ViewPanel")->installEventFilter(&surfaceMade);
     else
-        Main()->SlideShow->Timer()->start(0);
+        TestWindows()->SlideShow()->Timer()->start(0);
     Main()->PlayListDblClick(); // the user's double-click on the video
     DisplayControl<QFrame>("ViewPanel")->removeEventFilter(&surfaceMade);
     QTRY_COMPARE_WITH_TIMEOUT(Selected(), 2, 10000); // the deferred tick stepped on from the clip
@@ -415,7 +415,7 @@ void TestSlideShow::tickDuringAClipOpenWaitsForIt()
         QCOMPARE(m_messages.size(), 1); // the damaged clip's error, once
         QVERIFY(!DisplayControl<TMediaPlayer>("MediaPlayer")->IsOpen());
     }
-    Main()->StopSlideShowItem->trigger();
+    MainControl<QAction>("StopSlideShowItem")->trigger();
 }
 
 QTEST_MAIN(TestSlideShow)
