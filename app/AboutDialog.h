@@ -17,6 +17,8 @@ public:
     void SiteLinkClick(); // the web site
     void MailLinkClick(); // the e-mail address
 
+private:
+    // Its controls, its own.
     QLabel* ProgramIcon;
     TLinkLabel* SiteLink;
     TLinkLabel* MailLink;

@@ -41,6 +41,7 @@ THelpDialog::THelpDialog(QWidget* parent) : TRollingDialog(parent)
     ProgramIcon->setGeometry(4, 4, 32, 32);
 
     TitleLabel = new QLabel(ApplicationTitle(), this);
+    TitleLabel->setObjectName(QStringLiteral("TitleLabel"));
     QFont title(QStringLiteral("Arial"));
     title.setPixelSize(29);
     title.setBold(true);

@@ -16,6 +16,8 @@ public:
 
     explicit THelpDialog(QWidget* parent = nullptr);
 
+private:
+    // Its controls, its own.
     QLabel* ProgramIcon;
     QLabel* TitleLabel;
     QPlainTextEdit* HelpText;

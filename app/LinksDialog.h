@@ -1,6 +1,5 @@
 #pragma once
 
-
 #include <QDialog>
 
 class TLinkLabel;
@@ -21,15 +20,17 @@ public:
     void ToolkitLinkClick();
     void SystemLinkClick();
 
-    TLinkLabel* ProjectSiteLink;
-    TLinkLabel* SearchLink;
-    TLinkLabel* ToolkitLink;
-    TLinkLabel* SystemLink;
-
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
     void Open(int index);
+
+private:
+    // Its controls, its own.
+    TLinkLabel* ProjectSiteLink;
+    TLinkLabel* SearchLink;
+    TLinkLabel* ToolkitLink;
+    TLinkLabel* SystemLink;
 };
 

@@ -76,7 +76,7 @@ int main(int argc, char* argv[])
     const BenchTimes first = TimeRuns(runs, [&] {
         TPlaylistWizard wizard(folder.path());
         open(wizard);
-        files = wizard.FileList->count();
+        files = wizard.findChild<QListWidget*>("FileList")->count();
     });
     const double before = rssMb();
     TPlaylistWizard wizard(folder.path());

@@ -13,6 +13,7 @@
 
 TAnimatedPointer::TAnimatedPointer(QObject* parent) : QObject(parent), Timer(new QTimer(this))
 {
+    Timer->setObjectName(QStringLiteral("Timer"));
     Timer->setInterval(IntervalMs);
     connect(Timer, &QTimer::timeout, this, [this] { Guarded([this] { ShowNextFrame(); }); });
     LoadFrames();

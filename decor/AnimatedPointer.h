@@ -52,13 +52,15 @@ public:
     void start(bool value);
     const TCursorAnimation& State() const { return m_state; }
 
-    QTimer* Timer;
-
 private:
     void LoadFrames();
     void ShowNextFrame();
     void SyncTimer();
 
     TCursorAnimation m_state;
+
+private:
+    // Its controls, its own.
+    QTimer* Timer;
 };
 

@@ -49,18 +49,6 @@ public:
     void ClearClick();       // "Очистить"
     void CancelClick();      // "Отмена"
 
-    QComboBox* DriveBox;
-    QListWidget* FolderList;
-    QLabel* FolderLabel;
-    QListWidget* FileList;
-    QComboBox* FilterBox;
-    QPlainTextEdit* CollectionEdit;
-    QPushButton* AddAndCloseButton;
-    QPushButton* AddAllButton;
-    QPushButton* LoadButton;
-    QPushButton* SaveButton;
-    QPushButton* ClearButton;
-    QPushButton* CancelButton;
     TFileDialog LoadDialog{TFileDialog::Mode::Open};
     TFileDialog SaveDialog{TFileDialog::Mode::Save};
 
@@ -95,5 +83,20 @@ private:
 
     QString m_directory;
     QStringList m_masks;
+
+private:
+    // Its controls, its own.
+    QComboBox* DriveBox;
+    QListWidget* FolderList;
+    QLabel* FolderLabel;
+    QListWidget* FileList;
+    QComboBox* FilterBox;
+    QPlainTextEdit* CollectionEdit;
+    QPushButton* AddAndCloseButton;
+    QPushButton* AddAllButton;
+    QPushButton* LoadButton;
+    QPushButton* SaveButton;
+    QPushButton* ClearButton;
+    QPushButton* CancelButton;
 };
 

@@ -1,6 +1,5 @@
 #pragma once
 
-
 #include <QDialog>
 
 #include <functional>
@@ -27,6 +26,8 @@ public:
     void OkClick();
     void CancelClick();
 
+private:
+    // Its controls, its own.
     QLabel* ExplanationLines[3];
     QFrame* NumberFrame;
     QLineEdit* SecondsEdit;

@@ -39,6 +39,13 @@ inline TOnFirstUse<TLinksDialog>& Links() { return TestWindows()->Links(); }
 inline TOnFirstUse<TSlideIntervalDialog>& SlideInterval() { return TestWindows()->SlideInterval(); }
 inline TOnFirstUse<TPlaylistWizard>& Wizard() { return TestWindows()->Wizard(); }
 
+// A control of a window, by its object name.
+template <class T>
+T* ChildOf(QObject* window, const char* name)
+{
+    return window->findChild<T*>(QLatin1String(name));
+}
+
 // A control of the display window, by its object name.
 template <class T>
 T* DisplayControl(const char* name)

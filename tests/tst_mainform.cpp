@@ -384,11 +384,11 @@ void TestMainForm::showStartsOrStopsTheAnimatedPointer()
 {
     Start();
     Main()->show();
-    QVERIFY(!Pointer()->Timer->isActive());
+    QVERIFY(!ChildOf<QTimer>(Pointer(), "Timer")->isActive());
     Main()->hide();
     MainControl<QAction>("AnimateItem")->setChecked(true);
     Main()->show();
-    QVERIFY(Pointer()->Timer->isActive());
+    QVERIFY(ChildOf<QTimer>(Pointer(), "Timer")->isActive());
     QVERIFY(!Pointer()->State().StopPending);
     Main()->hide();
     MainControl<QAction>("AnimateItem")->setChecked(false);

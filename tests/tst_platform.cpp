@@ -261,12 +261,13 @@ void TestPlatform::cursorAnimation()
 
     // The module's timer follows the state.
     TAnimatedPointer module;
-    QCOMPARE(module.Timer->interval(), 150);
+    const QTimer* timer = module.findChild<QTimer*>("Timer");
+    QCOMPARE(timer->interval(), 150);
     module.start(true);
-    QVERIFY(module.Timer->isActive());
+    QVERIFY(timer->isActive());
     module.start(false);
-    QVERIFY(module.Timer->isActive()); // stops only at the end of the cycle
-    QTRY_VERIFY_WITH_TIMEOUT(!module.Timer->isActive(), 5000);
+    QVERIFY(timer->isActive()); // stops only at the end of the cycle
+    QTRY_VERIFY_WITH_TIMEOUT(!timer->isActive(), 5000);
     QCOMPARE(module.State().FrameIndex, 0);
     QVERIFY(!QGuiApplication::overrideCursor());
 }

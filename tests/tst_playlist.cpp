@@ -288,65 +288,65 @@ void TestPlaylist::wizardBrowsesAndCollects()
     QVERIFY(m_dir.mkdir("sub"));
     QVERIFY(Wizard()->SetDirectory(m_dir.path()));
     QStringList files;
-    for (int i = 0; i < Wizard()->FileList->count(); ++i)
-        files << Wizard()->FileList->item(i)->text();
+    for (int i = 0; i < ChildOf<QListWidget>(Wizard().Get(), "FileList")->count(); ++i)
+        files << ChildOf<QListWidget>(Wizard().Get(), "FileList")->item(i)->text();
     QCOMPARE(files, (QStringList{"A.JPG", "b.mp4", "c.Gif", "d.dib"})); // the mask, any case, by name
-    QVERIFY(!Wizard()->FolderLabel->text().isEmpty());
-    QVERIFY(Wizard()->FolderLabel->fontMetrics().horizontalAdvance(Wizard()->FolderLabel->text()) <= 205);
-    QVERIFY(!Wizard()->FolderList->findItems("sub", Qt::MatchEndsWith).isEmpty());
+    QVERIFY(!ChildOf<QLabel>(Wizard().Get(), "FolderLabel")->text().isEmpty());
+    QVERIFY(ChildOf<QLabel>(Wizard().Get(), "FolderLabel")->fontMetrics().horizontalAdvance(ChildOf<QLabel>(Wizard().Get(), "FolderLabel")->text()) <= 205);
+    QVERIFY(!ChildOf<QListWidget>(Wizard().Get(), "FolderList")->findItems("sub", Qt::MatchEndsWith).isEmpty());
 
-    Wizard()->FileList->setCurrentRow(1);
+    ChildOf<QListWidget>(Wizard().Get(), "FileList")->setCurrentRow(1);
     Wizard()->FileListDblClick();
     Wizard()->FileListDblClick(); // the same file twice: collected twice
-    QCOMPARE(Wizard()->CollectionEdit->toPlainText(), m_dir.filePath("b.mp4") + '\n' + m_dir.filePath("b.mp4"));
+    QCOMPARE(ChildOf<QPlainTextEdit>(Wizard().Get(), "CollectionEdit")->toPlainText(), m_dir.filePath("b.mp4") + '\n' + m_dir.filePath("b.mp4"));
 
     // The folder list moves into a sub-folder on a double-click.
-    QListWidgetItem* sub = Wizard()->FolderList->findItems("sub", Qt::MatchEndsWith).constFirst();
-    Q_EMIT Wizard()->FolderList->itemDoubleClicked(sub);
+    QListWidgetItem* sub = ChildOf<QListWidget>(Wizard().Get(), "FolderList")->findItems("sub", Qt::MatchEndsWith).constFirst();
+    Q_EMIT ChildOf<QListWidget>(Wizard().Get(), "FolderList")->itemDoubleClicked(sub);
     QCOMPARE(Wizard()->Directory(), m_dir.filePath("sub"));
-    QCOMPARE(Wizard()->FileList->count(), 0);
+    QCOMPARE(ChildOf<QListWidget>(Wizard().Get(), "FileList")->count(), 0);
 
     // Closed and opened again, the collection and the folder are still there.
     Wizard()->show();
-    Wizard()->CancelButton->click();
+    ChildOf<QPushButton>(Wizard().Get(), "CancelButton")->click();
     Wizard()->show();
     QCOMPARE(Wizard()->Directory(), m_dir.filePath("sub"));
-    QCOMPARE(TextLines(Wizard()->CollectionEdit->toPlainText()).size(), 2);
+    QCOMPARE(TextLines(ChildOf<QPlainTextEdit>(Wizard().Get(), "CollectionEdit")->toPlainText()).size(), 2);
     Wizard()->hide();
 }
 
 void TestPlaylist::wizardRootFolderPath()
 {
     QVERIFY(Wizard()->SetDirectory("/"));
-    Wizard()->FileList->clear();
-    Wizard()->FileList->addItem("x.jpg");
-    Wizard()->FileList->setCurrentRow(0);
+    ChildOf<QListWidget>(Wizard().Get(), "FileList")->clear();
+    ChildOf<QListWidget>(Wizard().Get(), "FileList")->addItem("x.jpg");
+    ChildOf<QListWidget>(Wizard().Get(), "FileList")->setCurrentRow(0);
     Wizard()->FileListDblClick();
-    QCOMPARE(Wizard()->CollectionEdit->toPlainText(), QStringLiteral("/x.jpg")); // one "/" between folder and name
-    Wizard()->FileList->setCurrentRow(-1);
-    Wizard()->FileList->setCurrentItem(nullptr);
+    QCOMPARE(ChildOf<QPlainTextEdit>(Wizard().Get(), "CollectionEdit")->toPlainText(), QStringLiteral("/x.jpg")); // one "/" between folder and name
+    ChildOf<QListWidget>(Wizard().Get(), "FileList")->setCurrentRow(-1);
+    ChildOf<QListWidget>(Wizard().Get(), "FileList")->setCurrentItem(nullptr);
     Wizard()->FileListDblClick(); // no file selected: an empty line
-    QCOMPARE(TextLines(Wizard()->CollectionEdit->toPlainText()), (QStringList{"/x.jpg", ""}));
+    QCOMPARE(TextLines(ChildOf<QPlainTextEdit>(Wizard().Get(), "CollectionEdit")->toPlainText()), (QStringList{"/x.jpg", ""}));
 }
 
 void TestPlaylist::wizardAppendsAndCloses()
 {
     m_list->SetLines({"/first"});
-    Wizard()->CollectionEdit->setPlainText("/a\n\n/b");
+    ChildOf<QPlainTextEdit>(Wizard().Get(), "CollectionEdit")->setPlainText("/a\n\n/b");
     Wizard()->show();
-    Wizard()->AddAllButton->click(); // "Добавить все": stays open
-    Wizard()->AddAllButton->click(); // twice: appended twice
+    ChildOf<QPushButton>(Wizard().Get(), "AddAllButton")->click(); // "Добавить все": stays open
+    ChildOf<QPushButton>(Wizard().Get(), "AddAllButton")->click(); // twice: appended twice
     QVERIFY(Wizard()->isVisible());
     QCOMPARE(m_list->Lines(), (QStringList{"/first", "/a", "", "/b", "/a", "", "/b"}));
-    Wizard()->AddAndCloseButton->click(); // "Добавить в плей-лист": append and close
+    ChildOf<QPushButton>(Wizard().Get(), "AddAndCloseButton")->click(); // "Добавить в плей-лист": append and close
     QVERIFY(!Wizard()->isVisible());
     QCOMPARE(Wizard()->result(), int(QDialog::Accepted));
     QCOMPARE(m_list->count(), 10);
-    QCOMPARE(Wizard()->CollectionEdit->toPlainText(), QStringLiteral("/a\n\n/b")); // the collection stays
+    QCOMPARE(ChildOf<QPlainTextEdit>(Wizard().Get(), "CollectionEdit")->toPlainText(), QStringLiteral("/a\n\n/b")); // the collection stays
 
-    Wizard()->CollectionEdit->clear();
+    ChildOf<QPlainTextEdit>(Wizard().Get(), "CollectionEdit")->clear();
     Wizard()->show();
-    Wizard()->AddAndCloseButton->click(); // an empty collection appends nothing
+    ChildOf<QPushButton>(Wizard().Get(), "AddAndCloseButton")->click(); // an empty collection appends nothing
     QCOMPARE(m_list->count(), 10);
 }
 
@@ -354,14 +354,14 @@ void TestPlaylist::wizardLoadSaveClearCancel()
 {
     const QString list = Write("Список1.txt", "/x.jpg\r\n/y.gif\r\n");
     AnswerDialogs(list);
-    Wizard()->LoadButton->click();
+    ChildOf<QPushButton>(Wizard().Get(), "LoadButton")->click();
     QCOMPARE(m_dialogTitles, QStringList{"Загрузить плей-лист"});
-    QCOMPARE(TextLines(Wizard()->CollectionEdit->toPlainText()), (QStringList{"/x.jpg", "/y.gif"}));
+    QCOMPARE(TextLines(ChildOf<QPlainTextEdit>(Wizard().Get(), "CollectionEdit")->toPlainText()), (QStringList{"/x.jpg", "/y.gif"}));
     QCOMPARE(Wizard()->LoadDialog.DefaultExt, QStringLiteral("txt"));
 
     AnswerDialogs(m_dir.filePath("collected")); // ".txt" is added
-    Wizard()->CollectionEdit->setPlainText("/z.wav\n");
-    Wizard()->SaveButton->click();
+    ChildOf<QPlainTextEdit>(Wizard().Get(), "CollectionEdit")->setPlainText("/z.wav\n");
+    ChildOf<QPushButton>(Wizard().Get(), "SaveButton")->click();
     QCOMPARE(Read("collected.txt"), QByteArray("/z.wav\r\n"));
 
     // The wizard's file and the main window's playlist file are one format.
@@ -370,16 +370,16 @@ void TestPlaylist::wizardLoadSaveClearCancel()
     QCOMPARE(m_list->Lines(), QStringList{"/z.wav"});
 
     AnswerDialogs(m_dir.filePath("missing.txt"));
-    Wizard()->LoadButton->click(); // an error, and the collection stays
+    ChildOf<QPushButton>(Wizard().Get(), "LoadButton")->click(); // an error, and the collection stays
     QCOMPARE(m_errors.size(), 1);
-    QCOMPARE(TextLines(Wizard()->CollectionEdit->toPlainText()), QStringList{"/z.wav"});
+    QCOMPARE(TextLines(ChildOf<QPlainTextEdit>(Wizard().Get(), "CollectionEdit")->toPlainText()), QStringList{"/z.wav"});
 
-    Wizard()->ClearButton->click();
-    QVERIFY(Wizard()->CollectionEdit->toPlainText().isEmpty());
+    ChildOf<QPushButton>(Wizard().Get(), "ClearButton")->click();
+    QVERIFY(ChildOf<QPlainTextEdit>(Wizard().Get(), "CollectionEdit")->toPlainText().isEmpty());
 
-    Wizard()->CollectionEdit->setPlainText("/never");
+    ChildOf<QPlainTextEdit>(Wizard().Get(), "CollectionEdit")->setPlainText("/never");
     Wizard()->show();
-    Wizard()->CancelButton->click(); // "Отмена": nothing appended
+    ChildOf<QPushButton>(Wizard().Get(), "CancelButton")->click(); // "Отмена": nothing appended
     QVERIFY(!Wizard()->isVisible());
     QCOMPARE(m_list->Lines(), QStringList{"/z.wav"});
 }
@@ -393,23 +393,23 @@ void TestPlaylist::wizardKeys()
     QVERIFY(Wizard()->SetDirectory(m_dir.path()));
 
     // Enter in the folder list opens the folder, in the file list collects the file.
-    Wizard()->FolderList->setFocus();
-    Wizard()->FolderList->setCurrentItem(
-        Wizard()->FolderList->findItems("sub", Qt::MatchEndsWith).constFirst());
-    QTest::keyClick(Wizard()->FolderList, Qt::Key_Return);
+    ChildOf<QListWidget>(Wizard().Get(), "FolderList")->setFocus();
+    ChildOf<QListWidget>(Wizard().Get(), "FolderList")->setCurrentItem(
+        ChildOf<QListWidget>(Wizard().Get(), "FolderList")->findItems("sub", Qt::MatchEndsWith).constFirst());
+    QTest::keyClick(ChildOf<QListWidget>(Wizard().Get(), "FolderList"), Qt::Key_Return);
     QCOMPARE(Wizard()->Directory(), m_dir.filePath("sub"));
-    Wizard()->FileList->setFocus();
-    Wizard()->FileList->setCurrentRow(0);
-    QTest::keyClick(Wizard()->FileList, Qt::Key_Return);
+    ChildOf<QListWidget>(Wizard().Get(), "FileList")->setFocus();
+    ChildOf<QListWidget>(Wizard().Get(), "FileList")->setCurrentRow(0);
+    QTest::keyClick(ChildOf<QListWidget>(Wizard().Get(), "FileList"), Qt::Key_Return);
     QVERIFY(Wizard()->isVisible());
     QCOMPARE(TextLines(Wizard()->CollectionText()), QStringList{m_dir.filePath("sub/k.jpg")});
 
-    Wizard()->CollectionEdit->setFocus();
-    QTest::keyClick(Wizard()->CollectionEdit, Qt::Key_Return); // a new line in the text
+    ChildOf<QPlainTextEdit>(Wizard().Get(), "CollectionEdit")->setFocus();
+    QTest::keyClick(ChildOf<QPlainTextEdit>(Wizard().Get(), "CollectionEdit"), Qt::Key_Return); // a new line in the text
     QVERIFY(Wizard()->isVisible());
 
     // Escape cancels: nothing is appended.
-    QTest::keyClick(Wizard()->CollectionEdit, Qt::Key_Escape);
+    QTest::keyClick(ChildOf<QPlainTextEdit>(Wizard().Get(), "CollectionEdit"), Qt::Key_Escape);
     QVERIFY(!Wizard()->isVisible());
     QCOMPARE(m_list->count(), 0);
 
@@ -418,12 +418,12 @@ void TestPlaylist::wizardKeys()
     QCOMPARE(m_list->count(), 0);
 
     // Tab goes from top left to bottom right.
-    const QList<QWidget*> expected = {Wizard()->DriveBox,       Wizard()->FolderList,
-                                      Wizard()->FileList,       Wizard()->FilterBox,
-                                      Wizard()->CollectionEdit, Wizard()->AddAllButton,
-                                      Wizard()->LoadButton,     Wizard()->SaveButton,
-                                      Wizard()->ClearButton,    Wizard()->CancelButton,
-                                      Wizard()->AddAndCloseButton};
+    const QList<QWidget*> expected = {ChildOf<QComboBox>(Wizard().Get(), "DriveBox"),       ChildOf<QListWidget>(Wizard().Get(), "FolderList"),
+                                      ChildOf<QListWidget>(Wizard().Get(), "FileList"),       ChildOf<QComboBox>(Wizard().Get(), "FilterBox"),
+                                      ChildOf<QPlainTextEdit>(Wizard().Get(), "CollectionEdit"), ChildOf<QPushButton>(Wizard().Get(), "AddAllButton"),
+                                      ChildOf<QPushButton>(Wizard().Get(), "LoadButton"),     ChildOf<QPushButton>(Wizard().Get(), "SaveButton"),
+                                      ChildOf<QPushButton>(Wizard().Get(), "ClearButton"),    ChildOf<QPushButton>(Wizard().Get(), "CancelButton"),
+                                      ChildOf<QPushButton>(Wizard().Get(), "AddAndCloseButton")};
     QList<QWidget*> order;
     for (QWidget* w = expected.first(); order.size() < expected.size(); w = w->nextInFocusChain())
         if (expected.contains(w))
@@ -451,30 +451,30 @@ void TestPlaylist::wizardRefusesAnUnreadableFolder()
 void TestPlaylist::wizardCollectionKeepsEveryCharacter()
 {
     const QString name = QStringLiteral("/media/nb\u00A0sp.jpg");
-    Wizard()->CollectionEdit->setPlainText(name);
+    ChildOf<QPlainTextEdit>(Wizard().Get(), "CollectionEdit")->setPlainText(name);
     m_list->clear();
-    Wizard()->AddAllButton->click();
+    ChildOf<QPushButton>(Wizard().Get(), "AddAllButton")->click();
     QCOMPARE(m_list->Lines(), QStringList{name});
     AnswerDialogs(m_dir.filePath("nbsp.txt"));
-    Wizard()->SaveButton->click();
+    ChildOf<QPushButton>(Wizard().Get(), "SaveButton")->click();
     QCOMPARE(Read("nbsp.txt"), QByteArray("/media/nb\xC2\xA0sp.jpg\r\n"));
 
-    QVERIFY(Wizard()->CollectionEdit->tabChangesFocus());
+    QVERIFY(ChildOf<QPlainTextEdit>(Wizard().Get(), "CollectionEdit")->tabChangesFocus());
     Wizard()->show();
-    Wizard()->CollectionEdit->setFocus();
-    QTest::keyClick(Wizard()->CollectionEdit, Qt::Key_Tab);
+    ChildOf<QPlainTextEdit>(Wizard().Get(), "CollectionEdit")->setFocus();
+    QTest::keyClick(ChildOf<QPlainTextEdit>(Wizard().Get(), "CollectionEdit"), Qt::Key_Tab);
     QCOMPARE(Wizard()->CollectionText(), name);
 
     // One file in the list, none selected: a double-click below it adds an empty line.
     Write("only.jpg", "x");
     QVERIFY(Wizard()->SetDirectory(m_dir.path()));
-    Wizard()->FileList->setCurrentItem(nullptr);
-    Wizard()->CollectionEdit->clear();
-    QWidget* viewport = Wizard()->FileList->viewport();
+    ChildOf<QListWidget>(Wizard().Get(), "FileList")->setCurrentItem(nullptr);
+    ChildOf<QPlainTextEdit>(Wizard().Get(), "CollectionEdit")->clear();
+    QWidget* viewport = ChildOf<QListWidget>(Wizard().Get(), "FileList")->viewport();
     const QPoint empty(5, viewport->height() - 5);
-    QVERIFY(!Wizard()->FileList->itemAt(empty));
+    QVERIFY(!ChildOf<QListWidget>(Wizard().Get(), "FileList")->itemAt(empty));
     QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, empty);
-    QCOMPARE(Wizard()->CollectionEdit->toPlainText(), QStringLiteral("\n"));
+    QCOMPARE(ChildOf<QPlainTextEdit>(Wizard().Get(), "CollectionEdit")->toPlainText(), QStringLiteral("\n"));
     QCOMPARE(TextLines(Wizard()->CollectionText()), QStringList{QString()});
     Wizard()->hide();
 }
@@ -508,14 +508,14 @@ void TestPlaylist::wizardListsItsFolderWhenShown()
     QTemporaryDir elsewhere;
     QVERIFY(QDir::setCurrent(elsewhere.path()));
     QCOMPARE(Wizard()->Directory(), m_dir.path());
-    QCOMPARE(Wizard()->FileList->count(), 0);
+    QCOMPARE(ChildOf<QListWidget>(Wizard().Get(), "FileList")->count(), 0);
     Wizard()->show();
-    QCOMPARE(Wizard()->FileList->count(), 1);
+    QCOMPARE(ChildOf<QListWidget>(Wizard().Get(), "FileList")->count(), 1);
     Wizard()->hide();
-    QCOMPARE(Wizard()->FileList->count(), 0); // its lines go while it is closed
+    QCOMPARE(ChildOf<QListWidget>(Wizard().Get(), "FileList")->count(), 0); // its lines go while it is closed
     Write("two.JPG", "x"); // a file that came meanwhile is there at the next opening
     Wizard()->show();
-    QCOMPARE(Wizard()->FileList->count(), 2);
+    QCOMPARE(ChildOf<QListWidget>(Wizard().Get(), "FileList")->count(), 2);
     Wizard()->hide();
     QDir::setCurrent(m_dir.path());
 }
@@ -546,12 +546,12 @@ void TestPlaylist::linesKeepTheirBytes()
 
     // The wizard: load, save and append keep the bytes of lines left as they are.
     AnswerDialogs(list);
-    Wizard()->LoadButton->click();
+    ChildOf<QPushButton>(Wizard().Get(), "LoadButton")->click();
     AnswerDialogs(m_dir.filePath("wizard.txt"));
-    Wizard()->SaveButton->click();
+    ChildOf<QPushButton>(Wizard().Get(), "SaveButton")->click();
     QCOMPARE(Read("wizard.txt"), file);
     m_list->clear();
-    Wizard()->AddAllButton->click();
+    ChildOf<QPushButton>(Wizard().Get(), "AddAllButton")->click();
     QCOMPARE(m_list->LineBytes(), (QList<QByteArray>{cp1251, arbitrary, QByteArray(), utf8}));
     // The backup of a cleared list too.
     MainControl<QAction>("ClearPlayListItem")->trigger();

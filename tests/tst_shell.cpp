@@ -199,9 +199,9 @@ void TestShell::clockRuns()
 void TestShell::dialogs()
 {
     QCOMPARE(About()->size(), QSize(303, 139));
-    QCOMPARE(About()->SiteLink->text(), QStringLiteral("https://lumivo.org"));
-    QCOMPARE(About()->SiteLink->toolTip(), QStringLiteral("Посетить сайт автора"));
-    QCOMPARE(About()->MailLink->toolTip(), QStringLiteral("Написать письмо автору"));
+    QCOMPARE(ChildOf<TLinkLabel>(About().Get(), "SiteLink")->text(), QStringLiteral("https://lumivo.org"));
+    QCOMPARE(ChildOf<TLinkLabel>(About().Get(), "SiteLink")->toolTip(), QStringLiteral("Посетить сайт автора"));
+    QCOMPARE(ChildOf<TLinkLabel>(About().Get(), "MailLink")->toolTip(), QStringLiteral("Написать письмо автору"));
     QStringList aboutTexts;
     for (const QLabel* label : About()->findChildren<QLabel*>())
         aboutTexts << label->text();
@@ -209,20 +209,20 @@ void TestShell::dialogs()
         QVERIFY2(aboutTexts.contains(expected), qPrintable(expected));
 
     QCOMPARE(Help()->size(), QSize(436, 127));
-    const QStringList help = Help()->HelpText->toPlainText().split('\n');
+    const QStringList help = ChildOf<QPlainTextEdit>(Help().Get(), "HelpText")->toPlainText().split('\n');
     QCOMPARE(help.size(), 17);
     QCOMPARE(help.first(), QStringLiteral("Утилита представляет собой "));
     QCOMPARE(help.last(), QStringLiteral("очень мощная функциональность. "));
-    QCOMPARE(Help()->TitleLabel->text(), QStringLiteral("Lumivo 2.0"));
-    QVERIFY(!Help()->HelpText->isReadOnly());
-    QCOMPARE(Help()->HelpText->height(), 89);
+    QCOMPARE(ChildOf<QLabel>(Help().Get(), "TitleLabel")->text(), QStringLiteral("Lumivo 2.0"));
+    QVERIFY(!ChildOf<QPlainTextEdit>(Help().Get(), "HelpText")->isReadOnly());
+    QCOMPARE(ChildOf<QPlainTextEdit>(Help().Get(), "HelpText")->height(), 89);
 
     QCOMPARE(Links()->size(), QSize(198, 87));
-    QCOMPARE(Links()->ProjectSiteLink->y(), 4);
-    QCOMPARE(Links()->SystemLink->y(), 64);
-    QCOMPARE(Links()->SystemLink->toolTip(), TLinksDialog::Addresses[3]);
+    QCOMPARE(ChildOf<TLinkLabel>(Links().Get(), "ProjectSiteLink")->y(), 4);
+    QCOMPARE(ChildOf<TLinkLabel>(Links().Get(), "SystemLink")->y(), 64);
+    QCOMPARE(ChildOf<TLinkLabel>(Links().Get(), "SystemLink")->toolTip(), TLinksDialog::Addresses[3]);
     QVERIFY(TLinksDialog::Addresses[3].contains("?ref="));
-    QCOMPARE(Links()->SearchLink->cursor().shape(), Qt::PointingHandCursor);
+    QCOMPARE(ChildOf<TLinkLabel>(Links().Get(), "SearchLink")->cursor().shape(), Qt::PointingHandCursor);
 
     MainControl<QAction>("LinksItem")->trigger(); // not modal: the main window stays usable
     QVERIFY(Links()->isVisible());
@@ -304,14 +304,14 @@ void TestShell::animatedPointerItem()
 {
     MainControl<QAction>("AnimateItem")->trigger();
     QVERIFY(MainControl<QAction>("AnimateItem")->isChecked());
-    QVERIFY(Pointer()->Timer->isActive());
+    QVERIFY(ChildOf<QTimer>(Pointer(), "Timer")->isActive());
     QVERIFY(IsApplicationCursorRegistered(1) && IsApplicationCursorRegistered(12));
     QCOMPARE(ApplicationCursorAt(5).hotSpot(), QPoint(0, 0));
     QCOMPARE(ApplicationCursorAt(5).pixmap().size(), QSize(32, 32));
     QTRY_VERIFY(QGuiApplication::overrideCursor());
     MainControl<QAction>("AnimateItem")->trigger();
     QVERIFY(Pointer()->State().StopPending);
-    QTRY_VERIFY_WITH_TIMEOUT(!Pointer()->Timer->isActive(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(!ChildOf<QTimer>(Pointer(), "Timer")->isActive(), 3000);
     QVERIFY(!QGuiApplication::overrideCursor());
 }
 
@@ -405,10 +405,10 @@ void TestShell::everyControlIsNamedAndReadable()
     QVERIFY2(unreadable.isEmpty(), qPrintable(unreadable.join(", ")));
 
     QCOMPARE(QAccessible::queryAccessibleInterface(DisplayWin())->role(), QAccessible::Window);
-    QAccessibleInterface* link = QAccessible::queryAccessibleInterface(About()->SiteLink);
+    QAccessibleInterface* link = QAccessible::queryAccessibleInterface(ChildOf<TLinkLabel>(About().Get(), "SiteLink"));
     QCOMPARE(link->role(), QAccessible::Link);
     QVERIFY(link->actionInterface() && link->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
-    QVERIFY(About()->SiteLink->focusPolicy() & Qt::TabFocus);
+    QVERIFY(ChildOf<TLinkLabel>(About().Get(), "SiteLink")->focusPolicy() & Qt::TabFocus);
 }
 
 void TestShell::captionsFitAtLargerFonts_data()

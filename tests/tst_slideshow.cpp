@@ -268,31 +268,31 @@ void TestSlideShow::timerRules()
 
 void TestSlideShow::intervalDialog()
 {
-    QCOMPARE(SlideInterval()->SecondsEdit->text(), QStringLiteral("3"));
-    QVERIFY(SlideInterval()->SecondsEdit->isReadOnly());
+    QCOMPARE(ChildOf<QLineEdit>(SlideInterval().Get(), "SecondsEdit")->text(), QStringLiteral("3"));
+    QVERIFY(ChildOf<QLineEdit>(SlideInterval().Get(), "SecondsEdit")->isReadOnly());
     for (int i = 0; i < 7; ++i)
-        SlideInterval()->SecondsUpDown->UpButton->click();
-    QCOMPARE(SlideInterval()->SecondsEdit->text(), QStringLiteral("10"));
+        ChildOf<TUpDown>(SlideInterval().Get(), "SecondsUpDown")->UpButton->click();
+    QCOMPARE(ChildOf<QLineEdit>(SlideInterval().Get(), "SecondsEdit")->text(), QStringLiteral("10"));
     SlideInterval()->show();
-    SlideInterval()->CancelButton->click(); // Cancel: the interval stays
+    ChildOf<QPushButton>(SlideInterval().Get(), "CancelButton")->click(); // Cancel: the interval stays
     QCOMPARE(Show()->SlideInterval, 3);
-    QCOMPARE(SlideInterval()->SecondsEdit->text(), QStringLiteral("10")); // the box keeps its own value
+    QCOMPARE(ChildOf<QLineEdit>(SlideInterval().Get(), "SecondsEdit")->text(), QStringLiteral("10")); // the box keeps its own value
     SlideInterval()->show();
-    SlideInterval()->OkButton->click();
+    ChildOf<QPushButton>(SlideInterval().Get(), "OkButton")->click();
     QCOMPARE(Show()->SlideInterval, 10);
 
-    SlideInterval()->SecondsUpDown->SetPosition(1);
-    SlideInterval()->SecondsUpDown->DownButton->click();
-    SlideInterval()->SecondsUpDown->DownButton->click(); // stops at 0
-    QCOMPARE(SlideInterval()->SecondsEdit->text(), QStringLiteral("0"));
-    SlideInterval()->SecondsUpDown->SetPosition(9999);
-    QTest::keyClick(SlideInterval()->SecondsEdit, Qt::Key_Up);
-    QTest::keyClick(SlideInterval()->SecondsEdit, Qt::Key_Up); // stops at 10000, by key as by mouse
-    QCOMPARE(SlideInterval()->SecondsEdit->text(), QStringLiteral("10000"));
-    QTest::keyClick(SlideInterval()->SecondsEdit, Qt::Key_5); // typing does nothing
-    QCOMPARE(SlideInterval()->SecondsEdit->text(), QStringLiteral("10000"));
+    ChildOf<TUpDown>(SlideInterval().Get(), "SecondsUpDown")->SetPosition(1);
+    ChildOf<TUpDown>(SlideInterval().Get(), "SecondsUpDown")->DownButton->click();
+    ChildOf<TUpDown>(SlideInterval().Get(), "SecondsUpDown")->DownButton->click(); // stops at 0
+    QCOMPARE(ChildOf<QLineEdit>(SlideInterval().Get(), "SecondsEdit")->text(), QStringLiteral("0"));
+    ChildOf<TUpDown>(SlideInterval().Get(), "SecondsUpDown")->SetPosition(9999);
+    QTest::keyClick(ChildOf<QLineEdit>(SlideInterval().Get(), "SecondsEdit"), Qt::Key_Up);
+    QTest::keyClick(ChildOf<QLineEdit>(SlideInterval().Get(), "SecondsEdit"), Qt::Key_Up); // stops at 10000, by key as by mouse
+    QCOMPARE(ChildOf<QLineEdit>(SlideInterval().Get(), "SecondsEdit")->text(), QStringLiteral("10000"));
+    QTest::keyClick(ChildOf<QLineEdit>(SlideInterval().Get(), "SecondsEdit"), Qt::Key_5); // typing does nothing
+    QCOMPARE(ChildOf<QLineEdit>(SlideInterval().Get(), "SecondsEdit")->text(), QStringLiteral("10000"));
     SlideInterval()->show();
-    SlideInterval()->OkButton->click();
+    ChildOf<QPushButton>(SlideInterval().Get(), "OkButton")->click();
     QCOMPARE(Show()->SlideInterval, 10000);
 }
 
