@@ -87,7 +87,7 @@ void TProgramWindows::CreateMainWindow()
     // moved the current folder by the time it is first opened.
     m_wizard.Provide([this, startFolder = QDir::currentPath()] {
         auto* wizard = new TPlaylistWizard(startFolder);
-        wizard->PlayList = m_main->Playlist();
+        wizard->SetTargetPlaylist(m_main->Playlist());
         return wizard;
     });
     WireMainWindow();

@@ -32,7 +32,7 @@ public:
     explicit TPlaylistWizard(const QString& startFolder = QDir::currentPath(), QWidget* parent = nullptr);
 
     // The main playlist the collection is appended to (wired at start-up).
-    TPlayListBox* PlayList = nullptr;
+    void SetTargetPlaylist(TPlayListBox* playList) { PlayList = playList; }
 
     // The folder shown by the browser, and moving to another (false, with an error shown,
     // when it cannot be listed; the browser then stays where it was).
@@ -49,8 +49,7 @@ public:
     void ClearClick();       // "Очистить"
     void CancelClick();      // "Отмена"
 
-    TFileDialog LoadDialog{TFileDialog::Mode::Open};
-    TFileDialog SaveDialog{TFileDialog::Mode::Save};
+    const TFileDialog& CollectionLoadDialog() const { return LoadDialog; }
 
     // The collection's text, every character as typed or collected, and its lines as bytes
     // (a line loaded from a file keeps the file's bytes while it stands unchanged).
@@ -98,5 +97,8 @@ private:
     QPushButton* SaveButton;
     QPushButton* ClearButton;
     QPushButton* CancelButton;
+    TPlayListBox* PlayList = nullptr;
+    TFileDialog LoadDialog{TFileDialog::Mode::Open};
+    TFileDialog SaveDialog{TFileDialog::Mode::Save};
 };
 

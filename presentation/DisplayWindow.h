@@ -34,7 +34,7 @@ public:
 
     // Where the window is placed when it is shown.
     enum class TPlacement { DesktopCenter, ScreenCenter };
-    TPlacement Placement = TPlacement::DesktopCenter;
+    TPlacement PlacementOnShow() const { return Placement; }
 
     // What the window needs from the rest of the program, wired at start-up.
     std::function<void()> StartSlideShow;         // the menu command "&Запустить"
@@ -87,6 +87,8 @@ private:
     friend void SharpenPicture(TDisplayWindow& window);
     friend void PresentPicture(TDisplayWindow& window, const QString& fileName, bool fullScreen, bool activate);
     friend void PresentClip(TDisplayWindow& window, const QString& fileName, bool activate);
+
+    TPlacement Placement = TPlacement::DesktopCenter;
 
     // Full-screen mode (SetFullScreen), and the outer size the window returns to after it.
     bool FullScreen = false;

@@ -357,7 +357,7 @@ void TestPlaylist::wizardLoadSaveClearCancel()
     ChildOf<QPushButton>(Wizard().Get(), "LoadButton")->click();
     QCOMPARE(m_dialogTitles, QStringList{"Загрузить плей-лист"});
     QCOMPARE(TextLines(ChildOf<QPlainTextEdit>(Wizard().Get(), "CollectionEdit")->toPlainText()), (QStringList{"/x.jpg", "/y.gif"}));
-    QCOMPARE(Wizard()->LoadDialog.DefaultExt, QStringLiteral("txt"));
+    QCOMPARE(Wizard()->CollectionLoadDialog().DefaultExt, QStringLiteral("txt"));
 
     AnswerDialogs(m_dir.filePath("collected")); // ".txt" is added
     ChildOf<QPlainTextEdit>(Wizard().Get(), "CollectionEdit")->setPlainText("/z.wav\n");

@@ -339,7 +339,7 @@ void TestPresent::pictureLayoutAndSizeRules()
     DisplayWin()->resize(800, 600);
     Present(Path("small.bmp"));
     QCOMPARE(DisplayWin()->frameGeometry().size(), QSize(780, 580)); // the outer size
-    QCOMPARE(DisplayWin()->Placement, TDisplayWindow::TPlacement::ScreenCenter);
+    QCOMPARE(DisplayWin()->PlacementOnShow(), TDisplayWindow::TPlacement::ScreenCenter);
     QCOMPARE(DisplayControl<TImage>("Image")->Picture().size(), QSize(40, 20)); // a small picture at its own size
 }
 
@@ -358,7 +358,7 @@ void TestPresent::pictureMinimumAndFullScreen()
     MainControl<QCheckBox>("FullScreenBox")->setChecked(false);
     QVERIFY(!(DisplayWin()->windowFlags() & Qt::FramelessWindowHint));
     QVERIFY(!(DisplayWin()->windowState() & Qt::WindowMaximized));
-    QCOMPARE(DisplayWin()->Placement, TDisplayWindow::TPlacement::DesktopCenter);
+    QCOMPARE(DisplayWin()->PlacementOnShow(), TDisplayWindow::TPlacement::DesktopCenter);
 }
 
 void TestPresent::animationFromLineAndFromDialog()
