@@ -16,13 +16,12 @@
 #include "presentation/PresentationGate.h"
 #include "slideshow/SlideIntervalDialog.h"
 #include "slideshow/SlideShow.h"
+#include "widgets/WindowGeometry.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
-#include <QGuiApplication>
-#include <QScreen>
 
 #include <utility>
 
@@ -70,8 +69,7 @@ void TProgramWindows::CreateMainWindow()
         PresentFile(*m_display, fileName, kind, m_main->FullScreenChosen(), false);
     };
     m_slideShow->PreloadRequested = [this](const QString& fileName) {
-        const QScreen* screen = m_display->screen() ? m_display->screen() : QGuiApplication::primaryScreen();
-        PreloadPicture(fileName, PictureDecodeSize(screen, m_main->FullScreenChosen()));
+        PreloadPicture(fileName, PictureDecodeSize(ScreenOf(m_display), m_main->FullScreenChosen()));
     };
     m_main->SetSlideShow(m_slideShow);
     TSlideShow* show = m_slideShow;

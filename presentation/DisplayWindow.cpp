@@ -17,7 +17,6 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
@@ -374,7 +373,7 @@ void TDisplayWindow::PlaceOnScreen()
         CenterOnDesktop(this);
         return;
     }
-    QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    QScreen* screen = ScreenOf(this);
     QRect frame = frameGeometry();
     frame.moveCenter(screen->geometry().center());
     move(frame.topLeft());

@@ -7,7 +7,6 @@
 #include "presentation/PictureLoader.h"
 #include "widgets/WindowGeometry.h"
 
-#include <QGuiApplication>
 #include <QFrame>
 #include <QProgressBar>
 #include <QScreen>
@@ -52,7 +51,7 @@ void ShowDisplayWindow(TDisplayWindow& window, bool activate)
 void PresentPicture(TDisplayWindow& window, const QString& fileName, bool fullScreen, bool activate)
 {
     window.ApplyPictureLayout();
-    QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    QScreen* screen = ScreenOf(&window);
     const quint64 presentation = window.PresentationSerial;
     const QSize fit = PictureDecodeSize(screen, fullScreen);
     QImage picture = LoadPicture(fileName, fit);
@@ -143,7 +142,7 @@ void SharpenPicture(TDisplayWindow& window)
 {
     if (window.PictureFile.isEmpty() || !window.Image->isVisible())
         return;
-    QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    QScreen* screen = ScreenOf(&window);
     const QSize shown = (QSizeF(window.Image->size()) * window.devicePixelRatioF()).toSize();
     const QSize full = ScreenPixels(screen);
     if (window.PictureFit == full || (shown.width() <= window.PictureFit.width() && shown.height() <= window.PictureFit.height()))

@@ -50,12 +50,12 @@ T* ChildOf(QObject* window, const char* name)
 template <class T>
 T* DisplayControl(const char* name)
 {
-    return DisplayWin()->findChild<T*>(QLatin1String(name));
+    return ChildOf<T>(DisplayWin(), name);
 }
 
 // A control of the main window, by its object name.
 template <class T>
 T* MainControl(const char* name)
 {
-    return Main()->findChild<T*>(QLatin1String(name));
+    return ChildOf<T>(Main(), name);
 }

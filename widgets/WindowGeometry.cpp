@@ -16,9 +16,14 @@ void SetOuterSize(QWidget* window, const QSize& outerSize)
     window->resize(outerSize - frame);
 }
 
+QScreen* ScreenOf(const QWidget* window)
+{
+    return window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+}
+
 void CenterOnDesktop(QWidget* window)
 {
-    QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    QScreen* screen = ScreenOf(window);
     if (!screen)
         return;
     QRect area = screen->availableGeometry();
@@ -34,7 +39,7 @@ void CenterOverParent(QWidget* dialog, const QWidget* parent)
         CenterOnDesktop(dialog);
         return;
     }
-    QScreen* screen = over->screen() ? over->screen() : QGuiApplication::primaryScreen();
+    QScreen* screen = ScreenOf(over);
     QRect frame = dialog->frameGeometry();
     frame.moveCenter(over->frameGeometry().center());
     if (screen) {

@@ -2,6 +2,7 @@
 
 #include <QSize>
 
+class QScreen;
 class QWidget;
 
 // A dialog border that cannot be resized, around a client area of the given size.
@@ -14,6 +15,9 @@ void SetOuterSize(QWidget* window, const QSize& outerSize);
 
 // Places a window in the centre of the available desktop of its screen.
 void CenterOnDesktop(QWidget* window);
+
+// The screen a window is on, or the primary screen before it has one; null without screens.
+QScreen* ScreenOf(const QWidget* window);
 
 // Places a dialog over the centre of its parent's window, within that screen's available
 // desktop; with no visible parent, in the centre of the desktop.
