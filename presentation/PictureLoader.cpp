@@ -124,6 +124,7 @@ std::shared_ptr<TLoad> StartLoad(const QString& fileName, const QSize& fitInto)
             load->Error = std::current_exception();
         }
         load->Done = true;
+        presentation::WakeWaits();
     });
     return load;
 }

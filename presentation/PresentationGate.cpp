@@ -6,7 +6,9 @@
 #include <QTimer>
 #include <QPointer>
 
+#include <atomic>
 #include <deque>
+#include <vector>
 
 namespace presentation {
 namespace {
@@ -19,6 +21,18 @@ struct Deferred {
 int g_busy = 0;
 std::deque<Deferred> g_deferred;
 bool g_flushPosted = false;
+
+// The waits in progress, innermost last, each by what makes it look again; and the object
+// on the user interface's thread that a worker's wake-up is posted to.
+std::vector<std::function<void()>> g_waits;
+std::atomic<QObject*> g_waker{nullptr};
+
+QObject* Waker()
+{
+    if (!g_waker.load()) // made, and never destroyed, on the user interface's thread
+        g_waker.store(new QObject);
+    return g_waker.load();
+}
 
 void Flush()
 {
@@ -64,21 +78,39 @@ void RunWhenIdle(QObject* context, std::function<void()> action)
 
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs)
 {
+    Waker(); // before the first look, so that a wake-up after it is not missed
     if (done())
         return true;
     TBusyScope busy;
     QEventLoop loop;
     QElapsedTimer clock;
     clock.start();
-    QTimer poll;
-    poll.setInterval(pollMs);
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    const auto check = [&] {
         if (done() || clock.elapsed() > timeoutMs)
             loop.quit();
-    });
+    };
+    QTimer poll;
+    poll.setInterval(pollMs);
+    QObject::connect(&poll, &QTimer::timeout, &loop, check);
     poll.start();
+    g_waits.push_back(check);
+    const struct TListed {
+        ~TListed() { g_waits.pop_back(); }
+    } listed;
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     return done();
+}
+
+void WakeWaits()
+{
+    if (QObject* waker = g_waker.load())
+        QMetaObject::invokeMethod(
+            waker,
+            [] {
+                for (const std::function<void()>& check : std::vector(g_waits))
+                    check();
+            },
+            Qt::QueuedConnection);
 }
 
 } // namespace presentation

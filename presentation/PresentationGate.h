@@ -30,10 +30,15 @@ public:
 void RunWhenIdle(QObject* context, std::function<void()> action);
 
 // Lets the event loop run, without user input, until done() holds, the time is up or the
-// application is quitting; true when done() holds. done() is asked every pollMs. One loop
-// and one timer per wait: once the application quits, a new loop returns at once, and so
-// does the wait. While it runs, the program is busy presenting.
+// application is quitting; true when done() holds. done() is asked every pollMs, and at
+// once after WakeWaits(). One loop and one timer per wait: once the application quits, a
+// new loop returns at once, and so does the wait. While it runs, the program is busy
+// presenting.
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs = 10);
+
+// Makes the waits in progress ask their done() again without waiting for their next poll.
+// Safe from any thread: a worker calls it when it has finished what a wait is for.
+void WakeWaits();
 
 // RunWhenIdle for an event handler: the handler runs inside Guarded() whenever it runs.
 template <class F>
