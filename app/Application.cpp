@@ -27,11 +27,11 @@
 
 TProgramWindows::TProgramWindows(QString settingsFile) : m_settingsFile(std::move(settingsFile)) { ClearQuitRequest(); }
 
-void TProgramWindows::CreateDisplayWindow()
+void TProgramWindows::CreateDisplayWindow(TDisplayWindow::TStripButtons buttons)
 {
     if (m_display)
         return;
-    m_display = new TDisplayWindow;
+    m_display = new TDisplayWindow(nullptr, buttons);
     // What the display window asks of the main window. It may be on screen a moment before
     // the main window is made; a key pressed then does nothing.
     m_display->StartSlideShow = [this] {

@@ -9,12 +9,12 @@
 // wizard when each is first opened.
 
 #include "core/OnFirstUse.h"
+#include "presentation/DisplayWindow.h"
 
 #include <QString>
 
 class TAboutDialog;
 class TAnimatedPointer;
-class TDisplayWindow;
 class THelpDialog;
 class TLinksDialog;
 class TMainForm;
@@ -33,7 +33,7 @@ public:
 
     // The display window alone (once), so that a picture named on the command line can be
     // shown while the main window is still being made.
-    void CreateDisplayWindow();
+    void CreateDisplayWindow(TDisplayWindow::TStripButtons buttons = TDisplayWindow::TStripButtons::Now);
     // Every window (the display window too, if it is not there yet).
     void CreateMainWindow();
 

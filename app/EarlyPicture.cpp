@@ -15,16 +15,20 @@
 
 #include <exception>
 
+bool FirstPictureMayShowEarly(const QStringList& files, bool show, bool slideShow)
+{
+    return (show || slideShow) && !files.isEmpty() && ClassifyMediaFile(files.first()) == mkPicture &&
+           QFileInfo(files.first()).isFile();
+}
+
 bool ShowFirstPictureEarly(TProgramWindows& windows, const QStringList& files, bool show, bool slideShow)
 {
-    if ((!show && !slideShow) || files.isEmpty())
+    if (!FirstPictureMayShowEarly(files, show, slideShow))
         return false;
     const QString& file = files.first();
-    if (ClassifyMediaFile(file) != mkPicture || !QFileInfo(file).isFile())
-        return false;
     // The window is made while the picture decodes. Only a picture decoded ahead, and soon,
     // is shown now: a slow or failing one must not hold the main window back.
-    windows.CreateDisplayWindow();
+    windows.CreateDisplayWindow(TDisplayWindow::TStripButtons::AfterFirstPaint);
     TDisplayWindow* display = windows.DisplayWindow();
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen || !PreloadSucceeds(file, PictureDecodeSize(screen, false), 100))

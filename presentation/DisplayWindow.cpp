@@ -58,7 +58,7 @@ protected:
 
 } // namespace
 
-TDisplayWindow::TDisplayWindow(QWidget* parent) : QWidget(parent, Qt::Window)
+TDisplayWindow::TDisplayWindow(QWidget* parent, TStripButtons buttons) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("DisplayWindow"));
     setWindowTitle(QStringLiteral("Экран"));
@@ -176,19 +176,50 @@ TDisplayWindow::TDisplayWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 
     // The strip's cream is fixed; the small flat buttons draw their text on it, so their
     // text colour is fixed to read on it too (the default dark text stays as it is).
-    for (QToolButton* b : {StartSlideShowButton, StopSlideShowButton, CloseButton, SlideIntervalButton}) {
+    for (QToolButton* b : SmallButtons()) {
         QPalette p = b->palette();
         p.setColor(QPalette::ButtonText, ReadableOn(p.color(QPalette::ButtonText), cream.color(QPalette::Window)));
         b->setPalette(p);
     }
     NameControlsByTheirHints(this);
-    FitCaptions(this);
     MediaPlayer->setAccessibleName(QStringLiteral("Панель управления мультимедиа"));
+    if (buttons == TStripButtons::Now) {
+        FitCaptions(this);
+    } else {
+        m_stripPending = true;
+        for (QToolButton* b : SmallButtons())
+            b->hide();
+    }
 
     // The window is never narrower than its bottom strip's controls, whatever size a video
     // or the user gives it.
     setMinimumWidth(StripMinimumWidth);
     SetOuterSize(this, {DesignWidth, DesignHeight});
+}
+
+std::array<QToolButton*, 4> TDisplayWindow::SmallButtons() const
+{
+    return {StartSlideShowButton, StopSlideShowButton, CloseButton, SlideIntervalButton};
+}
+
+void TDisplayWindow::CompleteStrip()
+{
+    if (!m_stripPending)
+        return;
+    m_stripPending = false;
+    FitCaptions(this);
+    for (QToolButton* b : SmallButtons())
+        b->show();
+    // The focus goes where it would have gone had the buttons been there on activation.
+    if (isActiveWindow() && !focusWidget())
+        focusNextChild();
+}
+
+void TDisplayWindow::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    if (m_stripPending) // after this repaint has reached the screen
+        QTimer::singleShot(0, this, [this] { CompleteStrip(); });
 }
 
 QRect TDisplayWindow::DisplayArea() const { return QRect(0, 0, width(), qMax(0, height() - StripHeight)); }

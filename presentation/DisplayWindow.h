@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+#include <array>
 #include <functional>
 
 class QFrame;
@@ -30,7 +31,16 @@ public:
     // The strip's controls end at 365 pixels; the window keeps a margin of 4 after them.
     static constexpr int StripMinimumWidth = 369;
 
-    explicit TDisplayWindow(QWidget* parent = nullptr);
+    // When the bottom strip's small buttons come up. Their captions need the fonts, which
+    // take longer to load than a picture of the window's size takes to decode: a window made
+    // to show the program's first picture paints the picture first and its buttons right
+    // after (CompleteStrip).
+    enum class TStripButtons { Now, AfterFirstPaint };
+    explicit TDisplayWindow(QWidget* parent = nullptr, TStripButtons buttons = TStripButtons::Now);
+
+    // Fits the strip's captions and shows its small buttons, if that was left for after the
+    // first paint; does nothing once done. The window does it itself once painted.
+    void CompleteStrip();
 
     // Where the window is placed when it is shown.
     enum class TPlacement { DesktopCenter, ScreenCenter };
@@ -77,6 +87,7 @@ Q_SIGNALS:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -122,6 +133,9 @@ private:
     TGifImage* GifImage; // the animation control
 
     bool m_sharpenPending = false;
+    bool m_stripPending = false;
+    // The strip's small buttons: start and stop the slide show, close, the interval.
+    std::array<QToolButton*, 4> SmallButtons() const;
     void FormClose(bool& allowed);
     void PlaceOnScreen();
     bool m_gifFills = false;

@@ -69,6 +69,7 @@ private Q_SLOTS:
     void quittingDuringAnOpenReturnsAtOnce();
     void lateGifDoesNotCoverANewerPresentation();
     void failedPictureHidesTheVideo();
+    void stripButtonsFollowTheFirstPaint();
     void playerShowsItsHintOverEveryButton();
     void keysAndFullScreen();
     void filesFromTheDesktopAreShown();
@@ -553,6 +554,16 @@ void TestPresent::lateGifDoesNotCoverANewerPresentation()
     QVERIFY(DisplayControl<TImage>("Image")->isVisible());
     QCOMPARE(DisplayControl<TImage>("Image")->Picture().size(), QSize(40, 20));
     QVERIFY(m_errors.isEmpty());
+}
+
+// A window made for the program's first picture paints the picture first; the strip's
+// buttons come up right after.
+void TestPresent::stripButtonsFollowTheFirstPaint()
+{
+    TDisplayWindow window(nullptr, TDisplayWindow::TStripButtons::AfterFirstPaint);
+    PresentFile(window, Path("big.jpg"), mkPicture, false, false);
+    for (const char* name : {"StartSlideShowButton", "StopSlideShowButton", "CloseButton", "SlideIntervalButton"})
+        QTRY_VERIFY(window.findChild<QToolButton*>(name)->isVisible());
 }
 
 // The picture layout hides a playing video before the picture is loaded, so a picture
