@@ -53,7 +53,7 @@ measure() {
   local folder=$1; shift
   (cd "$folder" && rm -f lumivo.INI && "$tools/firstpaint" 255 0 0 20000 "$@" | sed -n 's/.*paint_ms=\([0-9.-]*\).*/\1/p')
 }
-stats() { sort -n | awk '{a[NR]=$1} END {printf "best %.0f ms, median %.0f ms", a[1], a[int((NR+1)/2)]}'; }
+stats() { sort -n | awk '{a[NR]=$1} END {printf "best %.1f ms, median %.1f ms", a[1], a[int((NR+1)/2)]}'; }
 median() { tr ' ' '\n' <<<"${results[$1]}" | grep -v '^$' | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
 declare -A results
