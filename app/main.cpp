@@ -26,6 +26,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <clocale>
 #include <cstdio>
 #include <malloc.h>
 #include <optional>
@@ -62,6 +63,9 @@ int main(int argc, char* argv[])
     QApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
     std::optional<TDisplayGuard> displayGuard(std::in_place);
     QApplication app(toolkitArgc, toolkitArgv);
+    // The toolkit took the user's locale for the C library too; numbers the program or its
+    // libraries write or read with it (libjpeg's messages, libmpv's options) keep a point.
+    std::setlocale(LC_NUMERIC, "C");
     displayGuard.reset();
     QApplication::setApplicationName(QStringLiteral("lumivo"));
     QApplication::setApplicationVersion(QStringLiteral(LUMIVO_VERSION));

@@ -77,6 +77,14 @@ uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 namespace {
 [[noreturn]] void ReadBeyondEnd() { throw EInOutError("Read beyond end of file"); }
 
+// The system's words for an error, in English whatever the locale, as the rest of the
+// message.
+std::string SystemErrorText(int error)
+{
+    const char* text = ::strerrordesc_np(error);
+    return text ? text : "Unknown error " + std::to_string(error);
+}
+
 std::string OpenErrorText(int error)
 {
     switch (error) {
@@ -87,7 +95,7 @@ std::string OpenErrorText(int error)
     case EPERM:
         return "Access denied";
     default:
-        return std::strerror(error);
+        return SystemErrorText(error);
     }
 }
 } // namespace
@@ -160,7 +168,7 @@ public:
             return;
         }
         if (::lseek(m_fd, 0, SEEK_SET) != 0)
-            throw EInOutError(std::strerror(errno));
+            throw EInOutError(SystemErrorText(errno));
         m_cursor = m_end = m_buffer.get();
     }
 
@@ -181,7 +189,7 @@ private:
                 n = ::read(m_fd, m_buffer.get() + (m_end - m_cursor), BufferSize - size_t(m_end - m_cursor));
             while (n < 0 && errno == EINTR);
             if (n < 0)
-                throw EInOutError(errno == EISDIR ? std::string("Access denied") : std::strerror(errno));
+                throw EInOutError(errno == EISDIR ? std::string("Access denied") : SystemErrorText(errno));
             if (n == 0)
                 ReadBeyondEnd();
             m_end += n;

@@ -15,7 +15,13 @@
 namespace safefile {
 namespace {
 
-QString SystemReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+// The system's words for an error, in English whatever the locale: they follow the
+// program's own English text in one message.
+QString SystemReason(int error)
+{
+    const char* text = ::strerrordesc_np(error);
+    return text ? QString::fromLatin1(text) : QStringLiteral("Unknown error %1").arg(error);
+}
 
 [[noreturn]] void Fail(int error) { throw ESafeFileError(SystemReason(error)); }
 

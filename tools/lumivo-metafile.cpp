@@ -17,6 +17,7 @@
 #include <QSvgRenderer>
 
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 
@@ -56,6 +57,9 @@ int main(int argc, char* argv[])
         return ReportConfinement(confined);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    // The toolkit set the user's locale; the metafile libraries write the SVG's numbers with
+    // printf, which must give them a point, not the decimal comma of many locales.
+    std::setlocale(LC_NUMERIC, "C");
     if (argc != 3)
         return Fail(QStringLiteral("usage: lumivo-metafile FILE MAXSIDE"));
     const QString path = QString::fromLocal8Bit(argv[1]);
