@@ -1,5 +1,7 @@
 #include "presentation/GifImage.h"
 
+#include "presentation/AreaScaling.h"
+
 #include <QFile>
 #include <QPainter>
 #include <QPointer>
@@ -47,6 +49,9 @@ QRect ImagePlacement(const QSize& pictureSize, const QSize& areaSize, bool stret
 
 TGifImage::TGifImage(gif::IGifHost& host, QWidget* parent) : TImage(parent), m_host(host), m_timer(new QTimer(this))
 {
+    m_areaReduced = false;
+    // A frame is held for its whole delay: a coarse timer may fire 5 % early.
+    m_timer->setTimerType(Qt::PreciseTimer);
     // A tick that fails stops the animation and says why; it never ends the program.
     connect(m_timer, &QTimer::timeout, this, [this] {
         std::string error;
@@ -390,5 +395,16 @@ void TImage::paintEvent(QPaintEvent*)
         return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(ImagePlacement(m_picture.size(), size(), m_stretch, m_proportional, m_center), m_picture);
+    const QRect placed = ImagePlacement(m_picture.size(), size(), m_stretch, m_proportional, m_center);
+    const QSize pixels = (QSizeF(placed.size()) * devicePixelRatioF()).toSize();
+    if (m_areaReduced && !m_stretch && (pixels.width() < m_picture.width() || pixels.height() < m_picture.height())) {
+        if (m_reducedFrom != m_picture.cacheKey() || m_reduced.size() != m_picture.size().scaled(pixels, Qt::KeepAspectRatio)) {
+            m_reduced = AreaScaled(m_picture, pixels);
+            m_reducedFrom = m_picture.cacheKey();
+        }
+        painter.drawImage(placed, m_reduced);
+        return;
+    }
+    m_reduced = QImage();
+    painter.drawImage(placed, m_picture);
 }

@@ -39,9 +39,14 @@ protected:
     // Where a part of the picture is drawn in this control.
     QRect PlacedRect(const QRect& part) const;
     QImage m_picture;
+    // A picture drawn smaller than it is is reduced by averaging (no moiré), once for each
+    // size; an animation, whose picture changes with every frame, is drawn without.
+    bool m_areaReduced = true;
 
 private:
     bool m_autoSize = false, m_center = false, m_proportional = false, m_stretch = false;
+    QImage m_reduced; // the picture reduced for the size it was last drawn at
+    qint64 m_reducedFrom = 0;
 };
 
 class TGifImage : public TImage {

@@ -1,23 +1,24 @@
 #include "presentation/PictureLoader.h"
 
 #include "core/Errors.h"
+#include "presentation/AreaScaling.h"
+#include "presentation/BmpDecoder.h"
 #include "presentation/ExifOrientation.h"
 #include "presentation/JpegLoader.h"
 #include "presentation/MetafileLoader.h"
 #include "presentation/PresentationGate.h"
 #include "system/SafeFile.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QThread>
 #include <QThreadPool>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QScreen>
 
 #include <atomic>
 #include <climits>
+#include <cstdio>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -36,43 +37,17 @@ QByteArray ReadFile(const QString& fileName)
     }
 }
 
-// imageIndex: which of the file's images (an icon holds several).
-QImage ReadWithQt(const QByteArray& data, const char* format, int imageIndex = 0)
+// A bitmap or an icon, decoded by our own decoder. The message is the program's own; why the
+// decoder refused the file goes to standard error.
+QImage DecodeBitmap(const QString& fileName, const QByteArray& data, bool icon)
 {
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, format);
-    reader.setDecideFormatFromContent(false);
-    if (imageIndex > 0)
-        reader.jumpToImage(imageIndex);
-    QImage image = reader.read();
-    if (image.isNull())
-        throw ELumivoError(QStringLiteral("Bitmap image is not valid")
-                           + (reader.errorString().isEmpty() ? QString() : QStringLiteral(" (") + reader.errorString() + QLatin1Char(')')));
-    return image;
-}
-
-// An icon file holds the same picture at several sizes: the largest is shown. Sizes come
-// from the icon's directory, so only the chosen image is decoded.
-int LargestIcon(const QByteArray& data)
-{
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "ico");
-    reader.setDecideFormatFromContent(false);
-    int best = 0;
-    qint64 bestArea = -1;
-    const int count = qMin(reader.imageCount(), 1024);
-    for (int i = 0; i < count && reader.jumpToImage(i); ++i) {
-        const qint64 area = qint64(reader.size().width()) * reader.size().height();
-        if (area > bestArea) {
-            bestArea = area;
-            best = i;
-        }
+    QString reason;
+    QImage image = icon ? bmp::DecodeIco(data, reason) : bmp::DecodeBmp(data, reason);
+    if (image.isNull()) {
+        std::fprintf(stderr, "lumivo: %s: %s\n", qPrintable(fileName), qPrintable(reason));
+        throw ELumivoError(icon ? QStringLiteral("Icon image is not valid") : QStringLiteral("Bitmap image is not valid"));
     }
-    return best;
+    return image;
 }
 
 // The load itself, on the thread that asks for it.
@@ -95,10 +70,8 @@ QImage LoadNow(const QString& fileName, const QSize& fitInto)
         const QSize fit = Exif::SwapsSides(orientation) ? fitInto.transposed() : fitInto;
         return Exif::Apply(DecodeJpeg(data, fit), orientation);
     }
-    if (extension == QLatin1String("bmp") || extension == QLatin1String("dib"))
-        return ReadWithQt(data, "bmp");
-    if (extension == QLatin1String("ico"))
-        return ReadWithQt(data, "ico", LargestIcon(data));
+    if (extension == QLatin1String("bmp") || extension == QLatin1String("dib") || extension == QLatin1String("ico"))
+        return AreaScaled(DecodeBitmap(fileName, data, extension == QLatin1String("ico")), fitInto);
     throw ELumivoError(QStringLiteral("Unknown picture file extension (.%1)").arg(extension));
 }
 

@@ -4,6 +4,7 @@
 #include "GifStreams.h"
 #include "presentation/GifImage.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -103,6 +104,23 @@ void TestGifImage::framesAndTimer()
     const int before = control.CurrentFrame();
     QTRY_VERIFY_WITH_TIMEOUT(control.CurrentFrame() != before, 2000);
     control.SetAnimated(false);
+
+    // A frame is held its whole delay, never less (a coarse timer fires up to 5 % early).
+    TGifImage slow;
+    slow.LoadFromFile(ThreeFrames(50));
+    slow.SetAnimated(true);
+    QElapsedTimer clock;
+    clock.start();
+    QList<qint64> changes;
+    for (int frame = slow.CurrentFrame(); changes.size() < 2 && clock.elapsed() < 5000;) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (slow.CurrentFrame() != frame) {
+            frame = slow.CurrentFrame();
+            changes << clock.elapsed();
+        }
+    }
+    QCOMPARE(changes.size(), 2);
+    QVERIFY2(changes[1] - changes[0] >= 499, qPrintable(QString::number(changes[1] - changes[0])));
 }
 
 void TestGifImage::slowDownAndReload()

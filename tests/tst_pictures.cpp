@@ -64,6 +64,10 @@ private Q_SLOTS:
     void jpegOrientation_data();
     void jpegOrientation();
     void bmpAndIco();
+    void bitmapsAsBrowsersShowThem_data();
+    void bitmapsAsBrowsersShowThem();
+    void iconsAsBrowsersShowThem();
+    void largePicturesReducedWithoutMoire();
     void unreadableFiles();
     void metafiles();
     void wmfAsWindowsProgramsWriteThem_data();
@@ -270,6 +274,170 @@ void TestPictures::bmpAndIco()
     QVERIFY_THROWS_EXCEPTION(ELumivoError, LoadPicture(Write("text.ico", "not an icon")));
     // The extension decides the decoder: a JPEG named .bmp is not a bitmap.
     QVERIFY_THROWS_EXCEPTION(ELumivoError, LoadPicture(Write("jpeg.bmp", Encode(Halves(8, 8), "jpg"))));
+}
+
+// The suite's files: shown as the plain ones they vary (within a few levels where fewer bits
+// are stored), every channel reaching 255 (no 5- or 6-bit channel left dim), or refused
+// with the program's own message; the hostile ones refused or shown without harm.
+void TestPictures::bitmapsAsBrowsersShowThem_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("sameAs"); // empty: refused
+    QTest::addColumn<int>("tolerance");
+    const struct {
+        const char *file, *sameAs;
+        int tolerance;
+    } rows[] = {
+        {"q/pal8os2sp", "g/pal8", 0},          {"q/pal8os2v2-16", "g/pal8", 0}, {"q/pal8oversizepal", "g/pal8", 0},
+        {"b/badpalettesize", "g/pal8", 0},     {"g/pal8topdown", "g/pal8", 0},  {"g/pal4rle", "g/pal4rle", 0},
+        {"q/rgb32-111110", "g/rgb24", 8},     {"q/rgb32h52", "g/rgb24", 0},    {"q/rgb24rle24", "q/rgb24rle24", 0},
+        {"q/rgb32fakealpha", "g/rgb24", 0},   {"g/rgb16-565", "g/rgb24", 8},   {"q/rgb16-231", "q/rgb16-231", 0},
+        {"q/rgba32abf", "q/rgba32h56", 0},    {"q/rgba32-1", "q/rgba32h56", 0}, {"q/pal2", "q/pal2", 0},
+        {"b/badplanes", "b/badplanes", 0},    {"b/reallybig", "", 0},           {"b/rletopdown", "", 0},
+        {"b/badbitcount", "", 0},             {"b/badwidth", "", 0},            {"q/rgb24jpeg", "", 0},
+    };
+    for (const auto& row : rows)
+        QTest::newRow(row.file) << row.file << row.sameAs << row.tolerance;
+}
+
+void TestPictures::bitmapsAsBrowsersShowThem()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, sameAs);
+    QFETCH(int, tolerance);
+    const QString dir = QStringLiteral(LUMIVO_TESTDATA_DIR "/bmp/");
+    // Named .dib as often as .bmp: the same decoder.
+    const QString path = Write(QString(file).replace('/', '-') + ".dib", testfiles::Read(dir + file + ".bmp"));
+    if (sameAs.isEmpty()) {
+        try {
+            LoadPicture(path);
+            QFAIL("refused");
+        } catch (const ELumivoError& e) {
+            QCOMPARE(e.Message, QStringLiteral("Bitmap image is not valid"));
+        }
+        return;
+    }
+    const QImage image = LoadPicture(path).convertToFormat(QImage::Format_ARGB32);
+    const QImage reference = LoadPicture(dir + sameAs + ".bmp").convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(image.size(), reference.size());
+    int worst = 0, brightest[3] = {0, 0, 0};
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb a = image.pixel(x, y), b = reference.pixel(x, y);
+            worst = std::max({worst, qAbs(qRed(a) - qRed(b)), qAbs(qGreen(a) - qGreen(b)), qAbs(qBlue(a) - qBlue(b)),
+                              qAbs(qAlpha(a) - qAlpha(b))});
+            brightest[0] = std::max(brightest[0], qRed(a));
+            brightest[1] = std::max(brightest[1], qGreen(a));
+            brightest[2] = std::max(brightest[2], qBlue(a));
+        }
+    QVERIFY2(worst <= tolerance, qPrintable(QString::number(worst)));
+    QCOMPARE(QList<int>(brightest, brightest + 3), QList<int>({255, 255, 255}));
+
+    // Every hostile file of the suite is shown or refused, nothing else.
+    if (file == QLatin1String("g/pal8"))
+        for (const QFileInfo& hostile : QDir(dir + "b").entryInfoList({"*.bmp"}))
+            try {
+                LoadPicture(hostile.filePath());
+            } catch (const ELumivoError& e) {
+                QCOMPARE(e.Message, QStringLiteral("Bitmap image is not valid"));
+            }
+}
+
+namespace {
+
+// An icon file of the given images (each a BMP file's bitmap without its file header, or
+// a PNG file), the directory naming each as `declared` says.
+QByteArray Icon(const QList<QByteArray>& images, const QList<QSize>& declared)
+{
+    QByteArray file = QByteArray::fromHex("000001000000");
+    qToLittleEndian<quint16>(quint16(images.size()), file.data() + 4);
+    qint64 offset = 6 + 16 * images.size();
+    for (int i = 0; i < images.size(); ++i) {
+        QByteArray entry(16, '\0');
+        entry[0] = char(declared[i].width());
+        entry[1] = char(declared[i].height());
+        qToLittleEndian<quint32>(quint32(images[i].size()), entry.data() + 8);
+        qToLittleEndian<quint32>(quint32(offset), entry.data() + 12);
+        file += entry;
+        offset += images[i].size();
+    }
+    for (const QByteArray& image : images)
+        file += image;
+    return file;
+}
+
+// An icon's bitmap: a picture of `format` (Qt's BMP writer chooses the depth from it) made
+// twice as high for the mask that follows it, every mask bit set in the left half.
+QByteArray IconBitmap(const QImage& picture)
+{
+    QByteArray dib = Encode(picture, "bmp").mid(14);
+    const int w = picture.width(), h = picture.height();
+    qToLittleEndian<qint32>(2 * h, dib.data() + 8);
+    const int stride = ((w + 31) / 32) * 4;
+    for (int row = 0; row < h; ++row) {
+        QByteArray line(stride, '\0');
+        for (int x = 0; x < w / 2; ++x)
+            line[x / 8] = char(line[x / 8] | (0x80 >> (x % 8)));
+        dib += line;
+    }
+    return dib;
+}
+
+} // namespace
+
+// Icons: the largest image, of those the deepest; the mask's transparent pixels; a PNG image
+// whose directory size is a few bytes short; sizes that differ from the directory's.
+void TestPictures::iconsAsBrowsersShowThem()
+{
+    QImage colour(32, 32, QImage::Format_RGB32);
+    colour.fill(qRgb(0, 128, 255));
+    const QByteArray four = IconBitmap(colour.convertToFormat(QImage::Format_Indexed8)); // Qt writes 4 bits
+    // 32 bits a pixel with their own alpha, and a mask with nothing transparent.
+    QByteArray deep(40, '\0');
+    for (auto [at, value] : {std::pair{0, 40}, {4, 32}, {8, 64}, {12, 1 | 32 << 16}})
+        qToLittleEndian<quint32>(quint32(value), deep.data() + at);
+    for (int i = 0; i < 32 * 32; ++i)
+        deep += QByteArray::fromHex("ff8000c8"); // blue, green, red, alpha 200
+    deep += QByteArray(4 * 32, '\0');
+    QImage picture = LoadPicture(Write("depths.ico", Icon({four, deep}, {{32, 32}, {32, 32}})));
+    QCOMPARE(picture.size(), QSize(32, 32));
+    QCOMPARE(qAlpha(picture.pixel(5, 5)), 200); // the 32-bit image, with its own alpha
+
+    // 24-bit: the mask's left half transparent, the right half the picture.
+    picture = LoadPicture(Write("masked.ico", Icon({IconBitmap(colour)}, {{32, 32}})));
+    QCOMPARE(qAlpha(picture.pixel(3, 20)), 0);
+    QCOMPARE(picture.pixel(28, 20), qRgb(0, 128, 255));
+
+    // A PNG image whose size in the directory is short, declared 16 x 16 though 48 x 48,
+    // beside a real 32 x 32 bitmap: the 48 x 48 one is shown.
+    const QByteArray png = Encode(QImage(48, 48, QImage::Format_ARGB32), "png");
+    QByteArray file = Icon({IconBitmap(colour), png}, {{32, 32}, {16, 16}});
+    qToLittleEndian<quint32>(quint32(png.size() - 5), file.data() + 6 + 16 + 8);
+    QCOMPARE(LoadPicture(Write("short.ico", file)).size(), QSize(48, 48));
+    try {
+        LoadPicture(Write("text.ico", "\0\0\1\0\1\0 not an icon at all"));
+        QFAIL("refused");
+    } catch (const ELumivoError& e) {
+        QCOMPARE(e.Message, QStringLiteral("Icon image is not valid"));
+    }
+}
+
+// A picture larger than it is shown is reduced by averaging: stripes a pixel wide become an
+// even grey, not bands of moiré.
+void TestPictures::largePicturesReducedWithoutMoire()
+{
+    QImage stripes(2000, 1200, QImage::Format_RGB32);
+    for (int y = 0; y < stripes.height(); ++y)
+        for (int x = 0; x < stripes.width(); ++x)
+            stripes.setPixel(x, y, x % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+    const QImage reduced = LoadPicture(Write("stripes.bmp", Encode(stripes, "bmp")), {780, 580});
+    QCOMPARE(reduced.size(), QSize(780, 468));
+    int darkest = 255, lightest = 0;
+    for (int x = 0; x < reduced.width(); ++x) {
+        darkest = std::min(darkest, qGray(reduced.pixel(x, 200)));
+        lightest = std::max(lightest, qGray(reduced.pixel(x, 200)));
+    }
+    QVERIFY2(darkest >= 90 && lightest <= 165, qPrintable(QStringLiteral("%1..%2").arg(darkest).arg(lightest)));
 }
 
 void TestPictures::unreadableFiles()
