@@ -182,6 +182,9 @@ public:
             // Colours as they were encoded: zimg would also convert the guessed primaries of
             // a clip that names none (pure red came out orange).
             {"sws-allow-zimg", "no"},
+            // mpv's software renderer cannot turn a picture (it aborts on a clip whose track
+            // says "rotate 90", as phones write them): a filter turns it instead (Turn).
+            {"video-rotate", "no"},
             {"osc", "no"},
             {"ytdl", "no"},
             {"load-scripts", "no"},
@@ -327,6 +330,7 @@ private:
         switch (event.event_id) {
         case MPV_EVENT_FILE_LOADED:
             m_fileLoaded = true;
+            Turn();
             break;
         case MPV_EVENT_PLAYBACK_RESTART:
             // After the load and after every seek, the end is watched afresh: a short clip may
@@ -389,11 +393,27 @@ private:
         Emit({TClipEvent::Ended, {}});
     }
 
+    // A video whose track says it is to be shown turned (clockwise, in degrees) is turned by
+    // a filter before its first picture is shown.
+    void Turn()
+    {
+        int64_t degrees = 0;
+        if (mpv_get_property(m_mpv, "current-tracks/video/demux-rotation", MPV_FORMAT_INT64, &degrees) < 0)
+            return;
+        const char* filter = degrees == 90    ? "transpose=clock"
+                             : degrees == 180 ? "hflip,vflip"
+                             : degrees == 270 ? "transpose=cclock"
+                                              : nullptr;
+        if (filter)
+            mpv_set_property_string(m_mpv, "vf", filter);
+    }
+
     void ReadVideoSize()
     {
         int64_t width = 0, height = 0;
-        if (mpv_get_property(m_mpv, "video-params/dw", MPV_FORMAT_INT64, &width) < 0 ||
-            mpv_get_property(m_mpv, "video-params/dh", MPV_FORMAT_INT64, &height) < 0) {
+        // The size after the filters (a turned video), else the stream's.
+        if (mpv_get_property(m_mpv, "video-out-params/dw", MPV_FORMAT_INT64, &width) < 0 ||
+            mpv_get_property(m_mpv, "video-out-params/dh", MPV_FORMAT_INT64, &height) < 0) {
             mpv_get_property(m_mpv, "width", MPV_FORMAT_INT64, &width);
             mpv_get_property(m_mpv, "height", MPV_FORMAT_INT64, &height);
         }

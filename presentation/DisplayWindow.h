@@ -101,9 +101,11 @@ private:
 
     TPlacement Placement = TPlacement::DesktopCenter;
 
-    // Full-screen mode (SetFullScreen), and the outer size the window returns to after it.
+    // Full-screen mode (SetFullScreen), and the client size and frame position the window
+    // returns to after it.
     bool FullScreen = false;
-    QSize NormalSize{DesignWidth, DesignHeight};
+    QSize NormalSize;
+    QPoint NormalPlace;
 
     // Counts the presentations begun in this window. A presentation that finishes after a
     // newer one has begun (a GIF whose decode let messages run) does not show itself.

@@ -25,7 +25,25 @@ QSize PictureClientMinimum(const QSize& client)
     return client;
 }
 
+QSize VideoWindowSize(const QSize& video, const QSize& room)
+{
+    QSize area = video;
+    const QSize roomForVideo(room.width(), room.height() - TDisplayWindow::StripHeight);
+    if (!roomForVideo.isEmpty() && (area.width() > roomForVideo.width() || area.height() > roomForVideo.height()))
+        area = area.scaled(roomForVideo, Qt::KeepAspectRatio).expandedTo({1, 1});
+    return {qMax(area.width(), TDisplayWindow::StripMinimumWidth), area.height() + TDisplayWindow::StripHeight};
+}
+
 namespace {
+
+// The largest client area a window can have on its screen's desktop, its frame around it.
+QSize AvailableClientSize(const QWidget& window)
+{
+    const QScreen* screen = ScreenOf(&window);
+    if (!screen)
+        return {};
+    return screen->availableGeometry().size() - (window.frameGeometry().size() - window.size());
+}
 
 QString ErrorText(const std::exception& e)
 {
@@ -94,8 +112,10 @@ void PresentClip(TDisplayWindow& window, const QString& fileName, bool activate)
     window.MediaPlayer->Open();
     if (video) {
         const QRect r = window.MediaPlayer->DisplayRect();
-        if (!r.isEmpty())
-            window.resize(r.width(), r.height()); // the bottom strip is part of this height
+        if (!r.isEmpty()) {
+            window.resize(VideoWindowSize(r.size(), AvailableClientSize(window)));
+            CenterOnDesktop(&window);
+        }
     }
     window.MediaPlayer->Play();
 }
@@ -165,8 +185,14 @@ void SetFullScreen(TDisplayWindow& window, bool on)
     if (on == window.FullScreen)
         return;
     const bool wasVisible = window.isVisible();
+    // Changing the border hides the window and shows it again without activation: the
+    // keyboard stays with it only if it is given back.
+    const bool wasActive = window.isActiveWindow();
     if (on) {
-        window.NormalSize = window.frameGeometry().size();
+        // The client area and the frame's place: the frame's size is not known again until
+        // the window manager has framed the window anew, so the outer size cannot be restored.
+        window.NormalSize = window.size();
+        window.NormalPlace = window.pos();
         window.FullScreen = true;
         window.setWindowFlag(Qt::FramelessWindowHint, true);
         window.setWindowState(Qt::WindowMaximized);
@@ -177,8 +203,13 @@ void SetFullScreen(TDisplayWindow& window, bool on)
         window.Placement = TDisplayWindow::TPlacement::DesktopCenter;
         // Back to the size it had before: a maximized size would leave the bottom strip
         // under the screen's edge once the border is back.
-        SetOuterSize(&window, window.NormalSize);
+        window.resize(window.NormalSize);
     }
-    if (wasVisible) // changing the border hides a window; it comes back as it was
+    if (wasVisible) { // it comes back as it was
         window.show();
+        if (!on)
+            window.move(window.NormalPlace);
+        if (wasActive)
+            window.activateWindow();
+    }
 }

@@ -18,8 +18,8 @@ class TDisplayWindow;
 void PresentFile(TDisplayWindow& window, const QString& fileName, TMediaKind kind, bool fullScreen,
                  bool activate = true);
 
-// Full-screen mode on (no border, maximized) or off (sizeable border, normal, centred on
-// the desktop, at the size it had before full screen). Acts at once whether the window is
+// Full-screen mode on (no border, maximized) or off (sizeable border, normal, at the size
+// and place it had before full screen). Acts at once whether the window is
 // shown or not, and does not show it.
 void SetFullScreen(TDisplayWindow& window, bool on);
 
@@ -36,3 +36,8 @@ void SharpenPicture(TDisplayWindow& window);
 inline constexpr QSize PictureWindowLimit{780, 580};
 QSize PictureOuterSize(const QSize& outer);
 QSize PictureClientMinimum(const QSize& client);
+
+// The client size of the window for a video: the video's own size above the bottom strip,
+// never narrower than the strip; a video larger than room (the client area the desktop
+// leaves) is made smaller, keeping its proportions.
+QSize VideoWindowSize(const QSize& video, const QSize& room);

@@ -253,6 +253,9 @@ void TestPresent::clipsPlayWhole_data()
         << picture << QColor(Qt::yellow);
     QTest::newRow("AVI, H.264") << "h264.avi" << red + tone + QStringList{"-c:v", "libx264", "-c:a", "libmp3lame"}
                                 << 1.0 << large << QColor(Qt::red);
+    QTest::newRow("MP4, H.264 turned as phones write it")
+        << "portrait.mp4" << red + tone + QStringList{"-c:v", "libx264", "-c:a", "aac", "-f", "mp4"} << 1.0
+        << large.transposed() << QColor(Qt::red);
     QTest::newRow("MPEG-1 programme stream")
         << "mpeg1.mpg" << red + tone + QStringList{"-c:v", "mpeg1video", "-c:a", "mp2", "-f", "mpeg"} << 1.0 << large
         << QColor(Qt::red);
@@ -270,6 +273,10 @@ void TestPresent::clipsPlayWhole()
         QVERIFY(Write(path, Midi(QByteArray("\x00\xF0\x05\x7E\x7F\x09\x01\xF7\x00\x99\x24\x7F\x83\x60\x89\x24\x00", 17))));
     if (!make.isEmpty())
         QVERIFY(Ffmpeg(path, make));
+    if (file == QLatin1String("portrait.mp4")) { // FFmpeg writes the turn only when it copies
+        QVERIFY(QFile::rename(path, path + ".unturned"));
+        QVERIFY(Ffmpeg(path, {"-i", path + ".unturned", "-c", "copy", "-metadata:s:v:0", "rotate=90"}));
+    }
 
     QWidget display;
     display.resize(200, 150); // the picture is scaled, as in a window of another size
@@ -403,9 +410,13 @@ void TestPresent::videoClipSizesTheWindow()
     QVERIFY(DisplayControl<TMediaPlayer>("MediaPlayer")->isVisible() && DisplayControl<QSlider>("VolumeBar")->isVisible() &&
             DisplayControl<QProgressBar>("ClipProgress")->isVisible());
     QVERIFY(!DisplayControl<TImage>("Image")->isVisible());
-    // The bottom strip is part of the height; the width keeps room for the strip's controls.
-    QCOMPARE(DisplayWin()->size(), QSize(TDisplayWindow::StripMinimumWidth, 240));
-    QCOMPARE(DisplayControl<QFrame>("ViewPanel")->size(), QSize(TDisplayWindow::StripMinimumWidth, 179));
+    // The video at its own size above the bottom strip; the width keeps room for the strip's
+    // controls.
+    QCOMPARE(DisplayWin()->size(), QSize(TDisplayWindow::StripMinimumWidth, 240 + TDisplayWindow::StripHeight));
+    QCOMPARE(DisplayControl<QFrame>("ViewPanel")->size(), QSize(TDisplayWindow::StripMinimumWidth, 240));
+    // A video larger than the desktop is made smaller to fit it, keeping its proportions.
+    QCOMPARE(VideoWindowSize({1920, 1080}, {1598, 960}), QSize(1598, 899 + TDisplayWindow::StripHeight));
+    QCOMPARE(VideoWindowSize({96, 64}, {1598, 960}), QSize(TDisplayWindow::StripMinimumWidth, 64 + TDisplayWindow::StripHeight));
     QSignalSpy reports(DisplayControl<TMediaPlayer>("MediaPlayer"), &TMediaPlayer::Notify);
     QCOMPARE(WaitForReport(reports), int(TMediaPlayer::nvSuccessful));
     DisplayWin()->ProgressTimerTick(); // the progress follows the clip
@@ -451,7 +462,11 @@ void TestPresent::volumeChain()
 
 void TestPresent::failures()
 {
-    // A double-click with no line selected: the list's error, nothing presented.
+    // A double-click on an empty playlist does nothing; with no line selected: the list's
+    // error, nothing presented.
+    Main()->Playlist()->SetLines({});
+    Q_EMIT Main()->Playlist()->DblClick();
+    QVERIFY(m_errors.isEmpty());
     Main()->Playlist()->SetLines({Path("big.jpg")});
     Q_EMIT Main()->Playlist()->DblClick();
     QCOMPARE(m_errors, QStringList{"List index out of bounds (-1)"});
