@@ -633,6 +633,8 @@ void TMainForm::SlideIntervalClick()
 
 void TMainForm::PlayListDblClick()
 {
+    if (PlayList->count() == 0)
+        return; // a double-click on an empty playlist has nothing to show
     const QString line = PlayList->SelectedLine();
     const QString fileName = PlayList->SelectedFilePath();
     const QFileInfo info(fileName);

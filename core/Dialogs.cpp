@@ -16,8 +16,13 @@ Handler& CurrentHandler()
 
 void ShowReal(Kind kind, const QString& text)
 {
+    QWidget* active = QApplication::activeWindow();
     QMessageBox box(kind == Kind::Error ? QMessageBox::Critical : QMessageBox::NoIcon, ApplicationTitle(),
-                    text, QMessageBox::Ok, QApplication::activeWindow());
+                    text, QMessageBox::Ok, active);
+    // While the user works in another program (a slide show runs behind it), the box does
+    // not take the keyboard from it: a key typed there must not press OK unread.
+    if (!active)
+        box.setAttribute(Qt::WA_ShowWithoutActivating);
     box.exec();
 }
 
