@@ -10,7 +10,6 @@
 #include "presentation/QtGifHost.h"
 #include "widgets/Accessibility.h"
 #include "widgets/FitCaptions.h"
-#include "widgets/ReadableColours.h"
 #include "widgets/WindowGeometry.h"
 
 #include <QAction>
@@ -174,11 +173,16 @@ TDisplayWindow::TDisplayWindow(QWidget* parent, TStripButtons buttons) : QWidget
         ConnectGuarded(action, &QAction::triggered, this, [this, handler = key.handler] { (this->*handler)(); });
     }
 
-    // The strip's cream is fixed; the small flat buttons draw their text on it, so their
-    // text colour is fixed to read on it too (the default dark text stays as it is).
+    // The strip's cream is fixed, and so is the text of the small flat buttons drawn on it:
+    // black, in light and dark palettes alike, since their 9-pixel captions need a strong
+    // contrast. A button the pointer is over is cream too.
     for (QToolButton* b : SmallButtons()) {
         QPalette p = b->palette();
-        p.setColor(QPalette::ButtonText, ReadableOn(p.color(QPalette::ButtonText), cream.color(QPalette::Window)));
+        for (QPalette::ColorRole role : {QPalette::ButtonText, QPalette::WindowText}) {
+            p.setColor(role, Qt::black);
+            p.setColor(QPalette::Disabled, role, QColor(0x76, 0x76, 0x76));
+        }
+        p.setColor(QPalette::Button, cream.color(QPalette::Window));
         b->setPalette(p);
     }
     NameControlsByTheirHints(this);
