@@ -25,6 +25,7 @@
 #include <QRegularExpression>
 #include <QStorageInfo>
 #include <QStyle>
+#include <QStyledItemDelegate>
 
 #include <algorithm>
 
@@ -35,6 +36,26 @@
 const QString TPlaylistWizard::FilterName = QStringLiteral("Все поддерживаемые программой");
 
 namespace {
+
+constexpr int FolderDepthRole = Qt::UserRole + 1;
+
+// Draws each folder of the tree indented by its depth. The indent is drawn, not typed into
+// the text, so that typing a folder's name in the list jumps to it.
+class TFolderIndent : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    static constexpr int Step = 8;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem indented(option);
+        indented.rect.adjust(Step * index.data(FolderDepthRole).toInt(), 0, 0, 0);
+        QStyledItemDelegate::paint(painter, indented, index);
+    }
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        return QStyledItemDelegate::sizeHint(option, index) + QSize(Step * index.data(FolderDepthRole).toInt(), 0);
+    }
+};
 
 QFrame* Frame(QWidget* parent, const QRect& geometry)
 {
@@ -103,6 +124,7 @@ TPlaylistWizard::TPlaylistWizard(const QString& startFolder, QWidget* parent) : 
     DriveBox->setGeometry(13, 84, 413, 19);
     FolderList = new QListWidget(this);
     FolderList->setObjectName(QStringLiteral("FolderList"));
+    FolderList->setItemDelegate(new TFolderIndent(FolderList));
     FolderList->setGeometry(12, 104, 205, 165);
     FolderLabel = new QLabel(this);
     FolderLabel->setObjectName(QStringLiteral("FolderLabel"));
@@ -326,10 +348,9 @@ void TPlaylistWizard::Refresh()
     QFont openFont = FolderList->font();
     openFont.setBold(true);
     auto addFolder = [&](const QString& text, const QString& full, int depth, bool open) {
-        auto* item = new QListWidgetItem(icons.icon(QFileIconProvider::Folder),
-                                         QString(depth * 2, QLatin1Char(' ')) + text);
+        auto* item = new QListWidgetItem(icons.icon(QFileIconProvider::Folder), text);
         item->setData(Qt::UserRole, full);
-        item->setData(Qt::AccessibleTextRole, text); // read without the indent
+        item->setData(FolderDepthRole, depth);
         if (open)
             item->setFont(openFont);
         FolderList->addItem(item);

@@ -16,11 +16,14 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <QWidget>
 
 #include <cerrno>
@@ -152,6 +155,23 @@ void TestPlatform::dialogSeamMovesCurrentDirectory()
     QVERIFY(!open.Execute());
     QCOMPARE(open.FileName, QStringLiteral("kept")); // Cancel changes nothing
     SetFileDialogHandler(previous);
+
+    // The real dialog opens on the current folder with each file's name, size, type and date
+    // whole.
+    QVERIFY(QFile(dir.filePath("sub/a photo with a rather long name, taken 2026-12-11.jpg")).open(QIODevice::WriteOnly));
+    QFileDialog real;
+    PrepareFileDialog(real, open, nullptr);
+    real.show();
+    auto* files = real.findChild<QTreeView*>("treeView");
+    QVERIFY(files && files->isVisible());
+    QTRY_COMPARE(files->model()->rowCount(files->rootIndex()), 1);
+    const auto whole = [files] {
+        for (int column = 0; column < 4; ++column)
+            if (files->header()->sectionSize(column) < static_cast<QAbstractItemView*>(files)->sizeHintForColumn(column))
+                return false;
+        return true;
+    };
+    QTRY_VERIFY(whole());
     QDir::setCurrent(start);
 }
 

@@ -5,6 +5,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QScreen>
+#include <QTimer>
+#include <QTreeView>
 
 namespace {
 
@@ -29,6 +33,16 @@ QString CaseInsensitivePattern(const QString& pattern)
 std::optional<QString> RunRealDialog(const TFileDialog& d, QWidget* parent)
 {
     QFileDialog dialog(parent, d.Title);
+    PrepareFileDialog(dialog, d, parent);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
+void PrepareFileDialog(QFileDialog& dialog, const TFileDialog& d, QWidget* parent)
+{
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !d.OverwritePrompt);
     dialog.setAcceptMode(d.DialogMode == TFileDialog::Mode::Save ? QFileDialog::AcceptSave
@@ -41,15 +55,33 @@ std::optional<QString> RunRealDialog(const TFileDialog& d, QWidget* parent)
     dialog.setDirectory(QDir::currentPath());
     if (!d.FileName.isEmpty())
         dialog.selectFile(d.FileName);
+    // Each file's name, size, type and date whole: once a folder is read, each column is made
+    // as wide as what it shows, the name's taking what room is left (the user may still drag
+    // them, and a list wider than the dialog scrolls).
+    dialog.setViewMode(QFileDialog::Detail);
+    if (auto* files = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        const auto fit = [files] {
+            QHeaderView* header = files->header();
+            header->setSectionResizeMode(QHeaderView::Interactive);
+            for (int column = 0; column < header->count(); ++column)
+                files->resizeColumnToContents(column);
+            const int spare = files->viewport()->width() - header->length();
+            if (spare > 0)
+                header->resizeSection(0, header->sectionSize(0) + spare);
+        };
+        // After the rows arrive and are sorted, once for all that arrive together.
+        const auto later = [files, fit] { QTimer::singleShot(0, files, fit); };
+        QObject::connect(files->model(), &QAbstractItemModel::rowsInserted, files, later);
+        QObject::connect(files->model(), &QAbstractItemModel::layoutChanged, files, later);
+    }
+    const QScreen* screen = ScreenOf(parent ? parent->window() : &dialog);
+    QSize size = QSize(920, 560).expandedTo(dialog.sizeHint());
+    if (screen)
+        size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
+    dialog.resize(size);
     // Over the window it was opened from, not wherever the window system puts a new window.
-    dialog.adjustSize();
     CenterOverParent(&dialog, parent);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return dialog.selectedFiles().constFirst();
 }
-
-} // namespace
 
 FileDialogHandler SetFileDialogHandler(FileDialogHandler handler)
 {

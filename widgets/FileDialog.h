@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 
+class QFileDialog;
 class QWidget;
 
 class TFileDialog {
@@ -44,3 +45,7 @@ QStringList QtNameFilters(const QString& filter);
 
 // The name with ".ext" appended when it has no extension of its own.
 QString WithDefaultExtension(const QString& path, const QString& defaultExt);
+
+// Sets up the real dialog as Execute shows it: its mode, filters, folder and file, and a size
+// that shows the columns of its file list whole, over the parent's window.
+void PrepareFileDialog(QFileDialog& dialog, const TFileDialog& d, QWidget* parent);
