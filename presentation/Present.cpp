@@ -10,6 +10,7 @@
 #include <QFrame>
 #include <QProgressBar>
 #include <QScreen>
+#include <QWindow>
 
 QSize PictureOuterSize(const QSize& outer)
 {
@@ -184,32 +185,26 @@ void SetFullScreen(TDisplayWindow& window, bool on)
 {
     if (on == window.FullScreen)
         return;
-    const bool wasVisible = window.isVisible();
-    // Changing the border hides the window and shows it again without activation: the
-    // keyboard stays with it only if it is given back.
-    const bool wasActive = window.isActiveWindow();
+    // The border is switched on the window as it is: a window made anew would be hidden and
+    // shown again, losing the keyboard focus and its frame's size.
+    const Qt::WindowFlags flags = window.windowFlags().setFlag(Qt::FramelessWindowHint, on);
+    window.overrideWindowFlags(flags);
+    if (QWindow* native = window.windowHandle())
+        native->setFlags(flags);
     if (on) {
-        // The client area and the frame's place: the frame's size is not known again until
-        // the window manager has framed the window anew, so the outer size cannot be restored.
+        // The client area and the frame's place it returns to.
         window.NormalSize = window.size();
         window.NormalPlace = window.pos();
         window.FullScreen = true;
-        window.setWindowFlag(Qt::FramelessWindowHint, true);
         window.setWindowState(Qt::WindowMaximized);
     } else {
         window.FullScreen = false;
-        window.setWindowFlag(Qt::FramelessWindowHint, false);
         window.setWindowState(Qt::WindowNoState);
         window.Placement = TDisplayWindow::TPlacement::DesktopCenter;
-        // Back to the size it had before: a maximized size would leave the bottom strip
-        // under the screen's edge once the border is back.
+        // Back to the size and place it had before: a maximized size would leave the bottom
+        // strip under the screen's edge once the border is back.
         window.resize(window.NormalSize);
-    }
-    if (wasVisible) { // it comes back as it was
-        window.show();
-        if (!on)
+        if (window.isVisible())
             window.move(window.NormalPlace);
-        if (wasActive)
-            window.activateWindow();
     }
 }

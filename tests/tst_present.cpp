@@ -630,10 +630,14 @@ void TestPresent::keysAndFullScreen()
     QVERIFY(!MainControl<QCheckBox>("FullScreenBox")->isChecked());
     QVERIFY(!(DisplayWin()->windowState() & Qt::WindowMaximized) && DisplayWin()->isVisible());
     QCOMPARE(DisplayWin()->frameGeometry().size(), normal);
+    // F11 twice: the same size and place as before.
+    DisplayWin()->move(DisplayWin()->pos() + QPoint(13, 7));
+    const QRect before = DisplayWin()->geometry();
     QTest::keyClick(DisplayWin(), Qt::Key_F11);
     QVERIFY(MainControl<QCheckBox>("FullScreenBox")->isChecked());
     QTest::keyClick(DisplayWin(), Qt::Key_F11);
     QVERIFY(!MainControl<QCheckBox>("FullScreenBox")->isChecked());
+    QCOMPARE(DisplayWin()->geometry(), before);
     // The slide show's keys work in the display window too; Ctrl+W closes it.
     DisplayWin()->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(DisplayWin()));

@@ -632,6 +632,14 @@ void TestSmoke::videoIsSeenEveryTimeItIsShown()
     QString display = WaitForWindow("Клип");
     QVERIFY(!display.isEmpty());
     QTRY_VERIFY_WITH_TIMEOUT(videoCentreIsColoured(display), 5000);
+    // Into full screen and back with F11: the keyboard stays with the window.
+    Xdotool({"windowfocus", "--sync", display});
+    for (int i = 0; i < 2; ++i) {
+        Xdotool({"key", "F11"});
+        QTest::qWait(500);
+    }
+    display = WaitForWindow("Клип");
+    QTRY_COMPARE_WITH_TIMEOUT(Xdotool({"getwindowfocus"}), display, 3000);
     // Escape closes the window (asked again until the window has taken the focus).
     QTRY_VERIFY_WITH_TIMEOUT((Xdotool({"windowfocus", "--sync", display}), Xdotool({"key", "Escape"}),
                               Xdotool({"search", "--onlyvisible", "--name", "^Клип$"}).isEmpty()),
