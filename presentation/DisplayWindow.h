@@ -101,8 +101,8 @@ private:
 
     TPlacement Placement = TPlacement::DesktopCenter;
 
-    // Full-screen mode (SetFullScreen), and the client size and frame position the window
-    // returns to after it.
+    // Full-screen mode (SetFullScreen), and the client area (size, and place on the screen)
+    // the window returns to after it.
     bool FullScreen = false;
     QSize NormalSize;
     QPoint NormalPlace;

@@ -192,9 +192,10 @@ void SetFullScreen(TDisplayWindow& window, bool on)
     if (QWindow* native = window.windowHandle())
         native->setFlags(flags);
     if (on) {
-        // The client area and the frame's place it returns to.
+        // The client area it returns to. Its place is the client area's own: when the border
+        // comes back, the window's frame is not known until the window manager has drawn it.
         window.NormalSize = window.size();
-        window.NormalPlace = window.pos();
+        window.NormalPlace = window.geometry().topLeft();
         window.FullScreen = true;
         window.setWindowState(Qt::WindowMaximized);
     } else {
@@ -203,8 +204,9 @@ void SetFullScreen(TDisplayWindow& window, bool on)
         window.Placement = TDisplayWindow::TPlacement::DesktopCenter;
         // Back to the size and place it had before: a maximized size would leave the bottom
         // strip under the screen's edge once the border is back.
-        window.resize(window.NormalSize);
         if (window.isVisible())
-            window.move(window.NormalPlace);
+            window.setGeometry(QRect(window.NormalPlace, window.NormalSize));
+        else
+            window.resize(window.NormalSize);
     }
 }
