@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QtEndian>
 
+#include <cstdio>
 #include <cstring>
 #include <csignal>
 #include <sys/prctl.h>
@@ -53,8 +54,12 @@ QImage RenderMetafile(const QString& fileName, int maxSide)
         ::setrlimit(RLIMIT_CORE, &core);
     });
     process.start(helper, {fileName, QString::number(maxSide)});
-    if (!process.waitForStarted(Metafile::TimeLimitMs))
-        throw ELumivoError(QStringLiteral("Metafiles cannot be shown: %1").arg(process.errorString()));
+    if (!process.waitForStarted(Metafile::TimeLimitMs)) {
+        // The toolkit's reason is in the user's language: it goes to standard error, and the
+        // message stays in one language.
+        std::fprintf(stderr, "lumivo: %s: %s\n", qPrintable(helper), qPrintable(process.errorString()));
+        throw ELumivoError(QStringLiteral("Metafiles cannot be shown: the program lumivo-metafile could not be started"));
+    }
 
     // Read as it comes, up to the largest answer a picture of maxSide can give.
     const qint64 cap = 12 + qint64(maxSide) * maxSide * 4;
