@@ -39,6 +39,10 @@ QImage ReduceAlong(const QImage& in, int outLength, bool horizontal)
         if (!span.Weights.empty()) // the weights add up to exactly one
             span.Weights.back() += 65536 - std::min<quint32>(total, 65536);
     }
+    // Straight alpha is premultiplied as it is read, so that no premultiplied copy of a large
+    // picture is made.
+    const bool straight = in.format() == QImage::Format_ARGB32;
+    const auto premultiply = [straight](QRgb p) { return straight ? qPremultiply(p) : p; };
     const qsizetype inStride = in.bytesPerLine() / 4, outStride = out.bytesPerLine() / 4;
     const QRgb* src = reinterpret_cast<const QRgb*>(in.constBits());
     QRgb* dst = reinterpret_cast<QRgb*>(out.bits());
@@ -51,7 +55,7 @@ QImage ReduceAlong(const QImage& in, int outLength, bool horizontal)
             const TSpan& span = spans[size_t(o)];
             quint64 a = 0, r = 0, g = 0, b = 0;
             for (size_t k = 0; k < span.Weights.size(); ++k) {
-                const QRgb p = s[(span.First + qsizetype(k)) * inStep];
+                const QRgb p = premultiply(s[(span.First + qsizetype(k)) * inStep]);
                 const quint64 w = span.Weights[k];
                 a += qAlpha(p) * w;
                 r += qRed(p) * w;
@@ -74,7 +78,11 @@ QImage AreaScaled(const QImage& picture, const QSize& size)
         return picture;
     const QSize target = picture.size().scaled(size, Qt::KeepAspectRatio).expandedTo({1, 1});
     const bool opaque = !picture.hasAlphaChannel();
-    QImage image = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // Read as it is where it is 32-bit; other formats are converted first.
+    QImage image = picture;
+    if (image.format() != QImage::Format_ARGB32 && image.format() != QImage::Format_ARGB32_Premultiplied &&
+        image.format() != QImage::Format_RGB32)
+        image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (target.width() < image.width())
         image = ReduceAlong(image, target.width(), true);
     if (!image.isNull() && target.height() < image.height())

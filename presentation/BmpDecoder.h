@@ -12,8 +12,8 @@
 
 namespace bmp {
 
-// The most pixels a bitmap or an icon image may declare (400 MB decoded).
-inline constexpr qint64 MaxPixels = 100'000'000;
+// The most pixels a bitmap or an icon image may declare (256 MB decoded).
+inline constexpr qint64 MaxPixels = 64 * 1024 * 1024;
 
 // A .bmp or .dib file. A null picture on failure, with the reason.
 QImage DecodeBmp(QByteArrayView file, QString& reason);
