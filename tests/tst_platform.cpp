@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -196,6 +197,20 @@ void TestPlatform::guardShowsEveryKindOfFailure()
     QCOMPARE(shown, (QStringList{"Cannot open file \"/x/Фото.jpg\". No such file or directory",
                                  "List index out of bounds (-1)", "plain", "Out of memory", "Unknown error"}));
     Dialogs::SetHandler(previous);
+
+    // The real box, while no window of the program is active (the user types in another
+    // program): it appears without taking the keyboard. Closed by the test as it appears.
+    QVERIFY(!QApplication::activeWindow());
+    bool withoutFocus = false;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+                withoutFocus = box->testAttribute(Qt::WA_ShowWithoutActivating);
+                box->accept();
+            }
+    });
+    Dialogs::ShowError("shown");
+    QVERIFY(withoutFocus);
 }
 
 void TestPlatform::terminationSignalsReachTheEventLoop()
