@@ -1,76 +1,237 @@
 #include "Confinement.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <linux/audit.h>
 #include <linux/close_range.h>
 #include <linux/filter.h>
+#include <linux/landlock.h>
 #include <linux/seccomp.h>
+#include <sched.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
 
+struct TCall {
+    long Number;
+    const char* Name;
+};
+#define LUMIVO_CALL(name) TCall{SYS_##name, #name}
+
 #if defined(__x86_64__)
 constexpr unsigned NativeArch = AUDIT_ARCH_X86_64;
+// x32 calls share the architecture and set this bit of the number.
+constexpr unsigned X32Bit = 0x40000000;
 
-// Syscalls refused outright.
-constexpr long Refused[] = {
-    SYS_socket,   SYS_socketpair, SYS_connect,   SYS_bind,      SYS_listen,    SYS_accept,     SYS_accept4,
-    SYS_execve,   SYS_execveat,   SYS_fork,      SYS_vfork,     SYS_ptrace,    SYS_process_vm_writev,
-    SYS_unlink,   SYS_unlinkat,   SYS_rename,    SYS_renameat,  SYS_renameat2, SYS_mkdir,      SYS_mkdirat,
-    SYS_rmdir,    SYS_link,       SYS_linkat,    SYS_symlink,   SYS_symlinkat, SYS_chmod,      SYS_fchmod,
-    SYS_fchmodat, SYS_chown,      SYS_fchown,    SYS_fchownat,  SYS_lchown,    SYS_truncate,   SYS_ftruncate,
-    SYS_creat,    SYS_mount,      SYS_umount2,   SYS_openat2,   SYS_mknod,     SYS_mknodat,    SYS_kill,
-    SYS_tkill,
+// Allowed whatever their arguments: reading, memory, waiting, time, and what a thread of this
+// process does to itself. Writes reach only descriptors already open or made here (pipes,
+// eventfds): nothing can be opened for writing.
+constexpr TCall Allowed[] = {
+    LUMIVO_CALL(read), LUMIVO_CALL(pread64), LUMIVO_CALL(readv), LUMIVO_CALL(preadv), LUMIVO_CALL(preadv2),
+    LUMIVO_CALL(write), LUMIVO_CALL(writev), LUMIVO_CALL(pwrite64), LUMIVO_CALL(lseek), LUMIVO_CALL(close),
+    LUMIVO_CALL(close_range), LUMIVO_CALL(fstat), LUMIVO_CALL(stat), LUMIVO_CALL(lstat), LUMIVO_CALL(newfstatat),
+    LUMIVO_CALL(statx), LUMIVO_CALL(statfs), LUMIVO_CALL(fstatfs), LUMIVO_CALL(access), LUMIVO_CALL(faccessat),
+    LUMIVO_CALL(faccessat2), LUMIVO_CALL(readlink), LUMIVO_CALL(readlinkat), LUMIVO_CALL(getdents64),
+    LUMIVO_CALL(getcwd), LUMIVO_CALL(fadvise64), LUMIVO_CALL(fcntl), LUMIVO_CALL(dup), LUMIVO_CALL(dup2),
+    LUMIVO_CALL(dup3), LUMIVO_CALL(pipe), LUMIVO_CALL(pipe2), LUMIVO_CALL(eventfd2), LUMIVO_CALL(poll),
+    LUMIVO_CALL(ppoll), LUMIVO_CALL(select), LUMIVO_CALL(pselect6), LUMIVO_CALL(epoll_create1),
+    LUMIVO_CALL(epoll_ctl), LUMIVO_CALL(epoll_wait), LUMIVO_CALL(epoll_pwait), LUMIVO_CALL(epoll_pwait2),
+    LUMIVO_CALL(timerfd_create), LUMIVO_CALL(timerfd_settime), LUMIVO_CALL(timerfd_gettime),
+    LUMIVO_CALL(mmap), LUMIVO_CALL(munmap), LUMIVO_CALL(mprotect), LUMIVO_CALL(mremap), LUMIVO_CALL(brk),
+    LUMIVO_CALL(madvise), LUMIVO_CALL(mincore), LUMIVO_CALL(membarrier), LUMIVO_CALL(futex),
+    LUMIVO_CALL(futex_waitv), LUMIVO_CALL(set_robust_list), LUMIVO_CALL(get_robust_list),
+    LUMIVO_CALL(set_tid_address), LUMIVO_CALL(rseq), LUMIVO_CALL(sched_yield), LUMIVO_CALL(sched_getaffinity),
+    LUMIVO_CALL(sched_getparam), LUMIVO_CALL(sched_getscheduler), LUMIVO_CALL(sched_get_priority_max),
+    LUMIVO_CALL(sched_get_priority_min), LUMIVO_CALL(getpriority), LUMIVO_CALL(getrandom),
+    LUMIVO_CALL(clock_gettime), LUMIVO_CALL(clock_getres), LUMIVO_CALL(clock_nanosleep),
+    LUMIVO_CALL(nanosleep), LUMIVO_CALL(gettimeofday), LUMIVO_CALL(time), LUMIVO_CALL(times),
+    LUMIVO_CALL(getrusage), LUMIVO_CALL(sysinfo), LUMIVO_CALL(uname), LUMIVO_CALL(getpid), LUMIVO_CALL(gettid),
+    LUMIVO_CALL(getppid), LUMIVO_CALL(getuid), LUMIVO_CALL(geteuid), LUMIVO_CALL(getgid), LUMIVO_CALL(getegid),
+    LUMIVO_CALL(getresuid), LUMIVO_CALL(getresgid), LUMIVO_CALL(getgroups), LUMIVO_CALL(getpgrp),
+    LUMIVO_CALL(getpgid), LUMIVO_CALL(getsid), LUMIVO_CALL(umask), LUMIVO_CALL(getrlimit),
+    LUMIVO_CALL(rt_sigaction), LUMIVO_CALL(rt_sigprocmask), LUMIVO_CALL(rt_sigreturn), LUMIVO_CALL(rt_sigpending),
+    LUMIVO_CALL(rt_sigtimedwait), LUMIVO_CALL(rt_sigsuspend), LUMIVO_CALL(sigaltstack), LUMIVO_CALL(restart_syscall),
+    LUMIVO_CALL(exit), LUMIVO_CALL(exit_group),
 };
 
+// Every namespace a clone could make.
+constexpr unsigned NamespaceFlags = CLONE_NEWNS | CLONE_NEWUTS | CLONE_NEWIPC | CLONE_NEWUSER | CLONE_NEWPID |
+                                    CLONE_NEWNET | CLONE_NEWCGROUP;
 // Opening for anything but reading.
 constexpr unsigned WritingFlags = O_WRONLY | O_RDWR | O_CREAT | O_TRUNC | O_APPEND;
 
-void Refuse(std::vector<sock_filter>& program, long nr)
-{
-    program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, unsigned(nr), 0, 1));
-    program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM));
-}
+constexpr unsigned ArgLow(int i) { return unsigned(offsetof(seccomp_data, args) + sizeof(__u64) * unsigned(i)); }
 
-// open(path, flags) and openat(dir, path, flags): refused when flags ask to write.
-void ReadOnlyOpen(std::vector<sock_filter>& program, long nr, int flagsArgument)
-{
-    program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, unsigned(nr), 0, 4));
-    program.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, unsigned(offsetof(seccomp_data, args) + sizeof(__u64) * unsigned(flagsArgument))));
-    program.push_back(BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, WritingFlags, 0, 1));
-    program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM));
-    program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
-}
+// A filter program: a list of checks of the call number, each of which may look at the
+// call's arguments and ends in a verdict, so that the number stays loaded for the next check.
+class TFilter {
+public:
+    void Load(unsigned offset) { m_program.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offset)); }
+    void LoadNumber() { Load(unsigned(offsetof(seccomp_data, nr))); }
+    void Return(unsigned action) { m_program.push_back(BPF_STMT(BPF_RET | BPF_K, action)); }
+    void Jump(unsigned short code, unsigned value, unsigned char whenTrue, unsigned char whenFalse)
+    {
+        m_program.push_back(BPF_JUMP(code, value, whenTrue, whenFalse));
+    }
+    // The next `block` instructions run for this call number only.
+    void For(long nr, unsigned char block) { Jump(BPF_JMP | BPF_JEQ | BPF_K, unsigned(nr), 0, block); }
+
+    void Allow(long nr)
+    {
+        For(nr, 1);
+        Return(SECCOMP_RET_ALLOW);
+    }
+    void RefuseWith(long nr, int error)
+    {
+        For(nr, 1);
+        Return(SECCOMP_RET_ERRNO | unsigned(error));
+    }
+    // Allowed when none of `bits` is set in the argument, else EPERM.
+    void AllowWithout(long nr, int argument, unsigned bits)
+    {
+        For(nr, 4);
+        Load(ArgLow(argument));
+        Jump(BPF_JMP | BPF_JSET | BPF_K, bits, 1, 0);
+        Return(SECCOMP_RET_ALLOW);
+        Return(SECCOMP_RET_ERRNO | EPERM);
+    }
+    // Allowed when the argument is one of `values`, else EPERM.
+    void AllowIfOneOf(long nr, int argument, std::initializer_list<unsigned> values)
+    {
+        const auto count = static_cast<unsigned char>(values.size());
+        For(nr, static_cast<unsigned char>(count + 3));
+        Load(ArgLow(argument));
+        unsigned char after = count;
+        for (unsigned value : values)
+            Jump(BPF_JMP | BPF_JEQ | BPF_K, value, after--, 0); // to the ALLOW past the rest
+        Return(SECCOMP_RET_ERRNO | EPERM);
+        Return(SECCOMP_RET_ALLOW);
+    }
+    // clone only for a thread of this process, and making no namespace.
+    void AllowThreadClone()
+    {
+        For(SYS_clone, 5);
+        Load(ArgLow(0));
+        Jump(BPF_JMP | BPF_JSET | BPF_K, NamespaceFlags, 2, 0);
+        Jump(BPF_JMP | BPF_JSET | BPF_K, CLONE_THREAD, 0, 1);
+        Return(SECCOMP_RET_ALLOW);
+        Return(SECCOMP_RET_ERRNO | EPERM);
+    }
+    bool Install() const
+    {
+        const sock_fprog filter{static_cast<unsigned short>(m_program.size()), const_cast<sock_filter*>(m_program.data())};
+        return ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &filter) == 0;
+    }
+
+private:
+    std::vector<sock_filter> m_program;
+};
 
 bool InstallFilter()
 {
-    std::vector<sock_filter> program;
-    program.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, unsigned(offsetof(seccomp_data, arch))));
-    program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, NativeArch, 1, 0));
-    program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_KILL_PROCESS));
-    program.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, unsigned(offsetof(seccomp_data, nr))));
-    for (long nr : Refused)
-        Refuse(program, nr);
-    ReadOnlyOpen(program, SYS_open, 1);
-    program.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, unsigned(offsetof(seccomp_data, nr))));
-    ReadOnlyOpen(program, SYS_openat, 2);
-    program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
-    const sock_fprog filter{static_cast<unsigned short>(program.size()), program.data()};
-    return ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &filter) == 0;
+    const auto self = unsigned(::getpid());
+    TFilter f;
+    // Another architecture's calls (32-bit int 0x80) and x32 numbers end the process: their
+    // numbers mean other calls.
+    f.Load(unsigned(offsetof(seccomp_data, arch)));
+    f.Jump(BPF_JMP | BPF_JEQ | BPF_K, NativeArch, 1, 0);
+    f.Return(SECCOMP_RET_KILL_PROCESS);
+    f.LoadNumber();
+    f.Jump(BPF_JMP | BPF_JGE | BPF_K, X32Bit, 0, 1);
+    f.Return(SECCOMP_RET_KILL_PROCESS);
+    for (const TCall& call : Allowed)
+        f.Allow(call.Number);
+    f.AllowWithout(SYS_open, 1, WritingFlags);
+    f.AllowWithout(SYS_openat, 2, WritingFlags);
+    f.AllowThreadClone();
+    f.AllowIfOneOf(SYS_kill, 0, {self});
+    f.AllowIfOneOf(SYS_tgkill, 0, {self});
+    f.AllowIfOneOf(SYS_prlimit64, 0, {0, self});
+    f.AllowIfOneOf(SYS_prctl, 0, {PR_SET_NAME, PR_GET_NAME, PR_GET_DUMPABLE, PR_SET_DUMPABLE, PR_GET_NO_NEW_PRIVS});
+    // Said not to exist, so that the C library falls back to the calls checked above.
+    f.RefuseWith(SYS_clone3, ENOSYS);
+    f.RefuseWith(SYS_openat2, ENOSYS);
+    f.Return(SECCOMP_RET_ERRNO | EPERM);
+    return f.Install();
+}
+
+// Landlock's rights to the file system, as many as the kernel knows of (its ABI version).
+__u64 HandledAccess(int abi)
+{
+    __u64 rights = (LANDLOCK_ACCESS_FS_MAKE_SYM << 1) - 1; // ABI 1: execute .. make symbolic links
+    if (abi >= 2)
+        rights |= LANDLOCK_ACCESS_FS_REFER;
+    if (abi >= 3)
+        rights |= 1ULL << 14; // truncate
+    if (abi >= 5)
+        rights |= 1ULL << 15; // ioctl on devices
+    return rights;
+}
+
+int LandlockAbi() { return int(::syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION)); }
+
+bool g_landlocked = false;
+int g_landlockAbi = 0; // as the kernel said before the filter was in force
+
+// Reading only, and only beneath the given paths.
+bool RestrictFileSystem(const std::vector<std::string>& readable)
+{
+    const int abi = g_landlockAbi = std::max(LandlockAbi(), 0);
+    if (abi == 0)
+        return false;
+    const landlock_ruleset_attr ruleset{HandledAccess(abi)};
+    const int rules = int(::syscall(SYS_landlock_create_ruleset, &ruleset, sizeof ruleset, 0));
+    if (rules < 0)
+        return false;
+    for (const std::string& path : readable) {
+        const int beneath = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+        if (beneath < 0)
+            continue;
+        struct stat st {};
+        const bool folder = ::fstat(beneath, &st) == 0 && S_ISDIR(st.st_mode);
+        const landlock_path_beneath_attr rule{
+            LANDLOCK_ACCESS_FS_READ_FILE | (folder ? __u64(LANDLOCK_ACCESS_FS_READ_DIR) : __u64(0)), beneath};
+        ::syscall(SYS_landlock_add_rule, rules, LANDLOCK_RULE_PATH_BENEATH, &rule, 0);
+        ::close(beneath);
+    }
+    const bool done = ::syscall(SYS_landlock_restrict_self, rules, 0) == 0;
+    ::close(rules);
+    return done;
+}
+
+// Where a helper's libraries, locale data, fonts and settings are read from.
+std::vector<std::string> SystemReadable()
+{
+    std::vector<std::string> paths = {"/usr", "/lib", "/lib64", "/etc", "/var/cache/fontconfig", "/proc/self",
+                                      "/sys/devices/system/cpu", "/dev/null", "/dev/urandom"};
+    if (const char* home = std::getenv("HOME"); home && *home == '/')
+        for (const char* under : {"/.cache/fontconfig", "/.fonts", "/.local/share/fonts", "/.config/fontconfig"})
+            paths.push_back(std::string(home) + under);
+    return paths;
 }
 #else
 bool InstallFilter() { return false; }
+bool RestrictFileSystem(const std::vector<std::string>&) { return false; }
+std::vector<std::string> SystemReadable() { return {}; }
+int LandlockAbi() { return 0; }
+bool g_landlocked = false;
+int g_landlockAbi = 0;
 #endif
 
 } // namespace
 
-bool ConfineHelper()
+bool ConfineHelper(std::initializer_list<const char*> readable)
 {
     // Whatever the program that started this one left open (without close-on-exec).
     if (::syscall(SYS_close_range, 3u, ~0u, 0u) != 0)
@@ -78,5 +239,25 @@ bool ConfineHelper()
             ::close(fd);
     if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
         return false;
+    std::vector<std::string> paths = SystemReadable();
+    for (const char* path : readable)
+        if (path)
+            paths.emplace_back(path);
+    g_landlocked = RestrictFileSystem(paths);
     return InstallFilter();
+}
+
+std::string ConfinementReport()
+{
+    std::string report = "allowed calls:";
+#if defined(__x86_64__)
+    for (const TCall& call : Allowed)
+        report += std::string(" ") + call.Name;
+    report += "\nallowed with their arguments checked: open openat (for reading), clone (a thread), kill tgkill "
+              "(itself), prlimit64 (itself), prctl (names, dumpable)\n";
+#endif
+    report += "landlock: ABI " + std::to_string(g_landlocked ? g_landlockAbi : std::max(LandlockAbi(), 0)) +
+              (g_landlocked ? ", in force: files are read only beneath the system's folders and the file drawn\n"
+                            : ", not in force\n");
+    return report;
 }

@@ -44,6 +44,7 @@ int ReportConfinement(bool confined)
     // A write anywhere is refused.
     QFile probe(QDir::tempPath() + QStringLiteral("/lumivo-metafile-probe"));
     std::printf("writing a file: %s\n", probe.open(QIODevice::WriteOnly) ? "allowed" : "refused");
+    std::printf("%s", ConfinementReport().c_str());
     return 0;
 }
 
@@ -51,8 +52,9 @@ int ReportConfinement(bool confined)
 
 int main(int argc, char* argv[])
 {
-    // Confined before anything else runs; --confinement only says how.
-    const bool confined = ConfineHelper();
+    // Confined before anything else runs, reading only the system's files and the metafile;
+    // --confinement only says how.
+    const bool confined = ConfineHelper({argc == 3 ? argv[1] : nullptr});
     if (argc == 2 && std::strcmp(argv[1], "--confinement") == 0)
         return ReportConfinement(confined);
     qputenv("QT_QPA_PLATFORM", "offscreen");
