@@ -150,10 +150,13 @@ void TestPresent::playerReports()
     player.Play();
     player.Stop();
     QCOMPARE(WaitForReport(reports, 2000), int(TMediaPlayer::nvAborted));
+    // A clip of a second, so that it is still playing however slowly the next one opens.
+    player.FileName = Path("second.wav");
+    player.Open();
     player.Play();
     player.Play(); // a second Play supersedes the first's report
     QCOMPARE(WaitForReport(reports, 2000), int(TMediaPlayer::nvSuperseded));
-    player.FileName = Path("second.wav");
+    player.FileName = Path("tone.wav");
     player.Open(); // another clip: the running report is aborted
     QCOMPARE(WaitForReport(reports, 2000), int(TMediaPlayer::nvAborted));
     player.Play();
