@@ -190,10 +190,22 @@ double TTiming::SecondsAt(qint64 tick) const
     return seconds + double(tick - from) * double(tempo) / 1e6 / double(TicksPerQuarter);
 }
 
+namespace {
+
+// A count of ticks from a computed number, within what a tick count can hold: a file may
+// claim years, or a tempo of 0.
+qint64 ClampedTicks(double ticks)
+{
+    constexpr double most = double(qint64(1) << 62);
+    return ticks >= 0 ? qint64(std::min(ticks, most)) : 0; // NaN gives 0
+}
+
+} // namespace
+
 qint64 TTiming::TickAt(double seconds) const
 {
     if (TicksPerSecond)
-        return qint64(seconds * double(TicksPerSecond));
+        return ClampedTicks(seconds * double(TicksPerSecond));
     double at = 0;
     qint64 from = 0, tempo = DefaultTempo;
     for (const TTempoChange& change : Tempos) {
@@ -204,7 +216,7 @@ qint64 TTiming::TickAt(double seconds) const
         from = change.Tick;
         tempo = change.MicrosPerQuarter;
     }
-    return from + qint64((seconds - at) * 1e6 * double(TicksPerQuarter) / double(tempo));
+    return from + ClampedTicks((seconds - at) * 1e6 * double(TicksPerQuarter) / double(std::max<qint64>(tempo, 1)));
 }
 
 } // namespace midi

@@ -26,7 +26,10 @@ std::unique_ptr<TSynthStream> TSynthStream::Open(const TTiming& timing)
 
     std::unique_ptr<TSynthStream> stream(new TSynthStream);
     stream->m_timing = timing;
-    stream->m_frames = int64_t(timing.Seconds() * SampleRate);
+    // A file may claim years of music (it plays silence until it is ended): the length is
+    // held within what a count of bytes can say.
+    const double seconds = timing.Seconds();
+    stream->m_frames = seconds > 0 ? int64_t(std::min(seconds, MaxSeconds) * SampleRate) : 0; // NaN gives 0
     stream->m_settings = new_fluid_settings();
     if (!stream->m_settings)
         return nullptr;

@@ -19,6 +19,8 @@ typedef struct _fluid_player_t fluid_player_t;
 namespace midi {
 
 constexpr int SampleRate = 44100;
+// The longest a MIDI file is played for, whatever it claims (some 30 years).
+constexpr double MaxSeconds = 1e9;
 constexpr int BytesPerFrame = 4;
 
 // The General MIDI sound fonts looked for, the system's choice first.

@@ -7,6 +7,7 @@
 #include "clips/ClipEngine.h"
 #include "clips/MidiFile.h"
 #include "clips/MidiSynth.h"
+#include "clips/ProgressWatch.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -25,10 +26,18 @@
 #include <atomic>
 #include <clocale>
 #include <cstdlib>
+#include <chrono>
+#include <future>
+#include <memory>
+#include <thread>
 
 namespace {
 
 constexpr qint64 MaxMidiBytes = 16 << 20;
+// FFmpeg's demuxers a clip may be read with (FFmpeg's names).
+#define LUMIVO_CLIP_FORMATS                                                                                    \
+    "avi,mpeg,mpegts,mpegvideo,m4v,h264,hevc,mov,mp4,m4a,3gp,3g2,mj2,wav,w64,mp3,aac,ac3,eac3,flac,ogg,asf,au," \
+    "aiff,matroska,webm,flv,dv,voc,amr,mjpeg"
 const char MidiProtocol[] = "lumivo-midi";
 
 // The picture of the clip, drawn by mpv into memory and painted from there.
@@ -152,7 +161,16 @@ public:
         delete m_surface.data(); // its render context must go before the player
         if (m_mpv) {
             mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
-            mpv_terminate_destroy(m_mpv);
+            // mpv waits for its threads, and one blocked reading a damaged or hostile file may
+            // never return: the player is ended on a thread of its own, waited for a second at
+            // most (time enough to finish its output). What its MIDI stream reads lives until then.
+            auto ended = std::make_shared<std::promise<void>>();
+            std::future<void> done = ended->get_future();
+            std::thread([mpv = m_mpv, midi = m_midi, ended] {
+                mpv_terminate_destroy(mpv);
+                ended->set_value();
+            }).detach();
+            done.wait_for(std::chrono::seconds(1));
         }
     }
 
@@ -199,7 +217,11 @@ public:
             {"access-references", "no"},
             {"ordered-chapters", "no"},
             {"load-unsafe-playlists", "no"},
-            {"demuxer-lavf-o", "protocol_whitelist=[file]"},
+            // Only containers that hold their own streams: FFmpeg's concat lists, HLS and
+            // DASH playlists, image sequences and the like open other files, whatever the
+            // clip's name says. mpv's own demuxers (its playlists, EDL) are not used either.
+            {"demuxer", "lavf"},
+            {"demuxer-lavf-o", "protocol_whitelist=[file],format_whitelist=[" LUMIVO_CLIP_FORMATS "]"},
             // Memory within bounds whatever the file says: what is read ahead, and the
             // size of a picture a decoder accepts (8K).
             {"demuxer-max-bytes", "64MiB"},
@@ -215,6 +237,11 @@ public:
             return false;
         }
         mpv_set_wakeup_callback(m_mpv, &TMpvEngine::OnWakeUp, this);
+        m_since.start();
+        m_watchTimer = new QTimer(&m_context);
+        m_watchTimer->setInterval(500);
+        QObject::connect(m_watchTimer, &QTimer::timeout, &m_context, [this] { Watch(); });
+        m_watchTimer->start();
         return true;
     }
 
@@ -260,6 +287,7 @@ public:
         if (!paused && !m_running) {
             m_clock.start();
             m_running = true;
+            m_watch.Restart(m_since.elapsed(), Position());
         } else if (paused && m_running) {
             m_playedMs += m_clock.elapsed();
             m_running = false;
@@ -273,6 +301,7 @@ public:
         m_atEnd = false;
         m_fromMs = ms;
         m_playedMs = 0;
+        m_watch.Restart(m_since.elapsed(), ms);
         if (m_running) {
             // Told to play: it plays on from there, also if mpv had paused itself at the end
             // while the report of that end was still waiting.
@@ -387,6 +416,16 @@ private:
                 Ended();
         });
     }
+    // A clip that plays but stops advancing, or runs past its length, is ended (and silenced).
+    void Watch()
+    {
+        if (!m_running || m_atEnd || !m_loaded || !m_watch.Stuck(m_since.elapsed(), Position(), Duration()))
+            return;
+        m_atEnd = true;
+        int flag = 1;
+        mpv_set_property(m_mpv, "pause", MPV_FORMAT_FLAG, &flag);
+        Ended();
+    }
     void Ended()
     {
         m_running = false; // mpv has paused at the end
@@ -432,8 +471,8 @@ private:
             Fail(QStringLiteral("It is not a MIDI file that can be played."));
             return false;
         }
-        m_midi = *timing;
-        mpv_stream_cb_add_ro(m_mpv, MidiProtocol, this, &TMpvEngine::OpenMidi);
+        m_midi = std::make_shared<midi::TTiming>(*timing);
+        mpv_stream_cb_add_ro(m_mpv, MidiProtocol, const_cast<midi::TTiming*>(m_midi.get()), &TMpvEngine::OpenMidi);
         const std::pair<const char*, QByteArray> options[] = {
             {"demuxer", "rawaudio"},
             {"demuxer-rawaudio-format", "s16le"},
@@ -449,7 +488,7 @@ private:
     // made there, off the GUI thread.
     static int OpenMidi(void* self, char*, mpv_stream_cb_info* info)
     {
-        auto stream = midi::TSynthStream::Open(static_cast<TMpvEngine*>(self)->m_midi);
+        auto stream = midi::TSynthStream::Open(*static_cast<const midi::TTiming*>(self));
         if (!stream)
             return MPV_ERROR_LOADING_FAILED;
         info->cookie = stream.release();
@@ -482,7 +521,7 @@ private:
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     std::atomic<bool> m_wakeUpPending{false};
     QString m_fileName;
-    midi::TTiming m_midi;
+    std::shared_ptr<const midi::TTiming> m_midi; // what the MIDI stream is made from
     QSize m_videoSize;
     bool m_fileLoaded = false;
     bool m_loaded = false;
@@ -494,6 +533,10 @@ private:
     bool m_running = false;
     qint64 m_playedMs = 0;
     qint64 m_fromMs = 0;
+    // Whether a playing clip still advances.
+    QElapsedTimer m_since;
+    QTimer* m_watchTimer = nullptr;
+    TProgressWatch m_watch;
 };
 
 } // namespace

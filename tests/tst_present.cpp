@@ -7,6 +7,7 @@
 #include "MediaFiles.h"
 #include "app/Application.h"
 #include "app/MainForm.h"
+#include "clips/ProgressWatch.h"
 #include "core/Dialogs.h"
 #include "core/HandlerGuard.h"
 #include "playlist/PlayListBox.h"
@@ -41,6 +42,8 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <sys/stat.h>
+
 using namespace mediatest;
 
 class TestPresent : public QObject {
@@ -52,6 +55,7 @@ private Q_SLOTS:
 
     void playerReports();
     void playerErrors();
+    void stuckClipsEnd();
     void playerPositionAndVideoSize_data();
     void playerPositionAndVideoSize();
     void clipsPlayWhole_data();
@@ -189,7 +193,11 @@ void TestPresent::playerErrors()
     QFile known(Path("known.avi"));
     QVERIFY(known.open(QIODevice::ReadOnly));
     QVERIFY(Write(Path("unknown.avi"), known.readAll().replace("MJPG", "QQQQ")));
-    for (const char* file : {"broken.wav", "unknown.avi"}) {
+    // A list of other files named as a clip: refused, and what it names never opened (a
+    // FIFO would block the player for good).
+    QVERIFY(Write(Path("list.avi"), "ffconcat version 1.0\nfile 'known.avi'\nfile 'fifo'\n"));
+    QVERIFY(::mkfifo(QFile::encodeName(Path("fifo")).constData(), 0600) == 0);
+    for (const char* file : {"broken.wav", "unknown.avi", "list.avi"}) {
         player.FileName = Path(file);
         try {
             player.Open();
@@ -199,6 +207,21 @@ void TestPresent::playerErrors()
         }
         QVERIFY(!player.IsOpen());
     }
+}
+
+// A clip that stops advancing while it plays (a damaged stream can leave the player waiting
+// for good), or runs past its length, is ended; one that advances, however slowly, is not.
+void TestPresent::stuckClipsEnd()
+{
+    TProgressWatch watch;
+    watch.Restart(0, 0);
+    QVERIFY(!watch.Stuck(9000, 0, 60000));
+    QVERIFY(!watch.Stuck(15000, 1, 60000)); // moved
+    QVERIFY(!watch.Stuck(24000, 1, 60000));
+    QVERIFY(watch.Stuck(25000, 1, 60000)); // still for 10 s
+    watch.Restart(0, 59000);
+    QVERIFY(!watch.Stuck(500, 61000, 60000));
+    QVERIFY(watch.Stuck(1000, 61001, 60000)); // a second past its length
 }
 
 void TestPresent::playerPositionAndVideoSize_data()
