@@ -25,6 +25,7 @@
 
 #include <atomic>
 #include <clocale>
+#include <cmath>
 #include <cstdlib>
 #include <chrono>
 #include <future>
@@ -118,7 +119,11 @@ private:
         }
         m_frame.setDevicePixelRatio(devicePixelRatioF());
         int dimensions[2] = {size.width(), size.height()};
+        // This runs on the interface thread: it draws the frame that is due and never waits
+        // for a frame's time (that would hold the windows up to a frame's length each time).
+        int wait = 0;
         mpv_render_param params[] = {{MPV_RENDER_PARAM_SW_SIZE, dimensions},
+                                     {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &wait},
                                      {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>("rgb0")},
                                      {MPV_RENDER_PARAM_SW_STRIDE, &m_stride},
                                      {MPV_RENDER_PARAM_SW_POINTER, m_pixels},
@@ -329,7 +334,9 @@ public:
     QWidget* Surface() const override { return m_surface; }
     void SetVolume(double volume) override
     {
-        double percent = qBound(0.0, volume, 1.0) * 100.0;
+        // The level is linear in amplitude (half is -6 dB), as a wave output's volume is;
+        // mpv's volume is cubic.
+        double percent = std::cbrt(qBound(0.0, volume, 1.0)) * 100.0;
         mpv_set_property(m_mpv, "volume", MPV_FORMAT_DOUBLE, &percent);
     }
 
@@ -400,14 +407,24 @@ private:
         }
     }
 
-    // With no sound device, mpv's stand-in output takes the last few hundred milliseconds of
-    // sound at once, so the end comes early; the report waits until the clip has played
-    // for as long as it lasts. With a real device the end comes after the sound anyway.
+    // mpv reports the end once the last of the sound is handed to the output: a device may
+    // still hold up to a few hundred milliseconds of it, and an output no device times (none,
+    // or a file) takes it all at once. The report waits until the clip has played for as long
+    // as it lasts, up to where its sound and picture really ended (an estimated length can be
+    // far off either way).
     void ReachedEnd()
     {
-        const qint64 played = m_playedMs + (m_running ? m_clock.elapsed() : 0);
-        const qint64 remaining = Duration() - m_fromMs - played;
-        if (!m_running || remaining <= 10) {
+        if (!m_running) {
+            Ended();
+            return;
+        }
+        const qint64 played = m_playedMs + m_clock.elapsed();
+        double seconds = 0;
+        const qint64 end = mpv_get_property(m_mpv, "time-pos", MPV_FORMAT_DOUBLE, &seconds) >= 0
+                               ? qint64(seconds * 1000.0 + 0.5)
+                               : Duration();
+        const qint64 remaining = end - m_fromMs - played;
+        if (remaining <= 10) {
             Ended();
             return;
         }

@@ -56,6 +56,7 @@ private Q_SLOTS:
     void playerReports();
     void playerErrors();
     void stuckClipsEnd();
+    void clipEndsWithItsSound();
     void playerPositionAndVideoSize_data();
     void playerPositionAndVideoSize();
     void clipsPlayWhole_data();
@@ -68,6 +69,7 @@ private Q_SLOTS:
     void audioClipKeepsThePicture();
     void closeDuringAClipStopsIt();
     void volumeChain();
+    void volumeIsLinear();
     void failures();
     void playerGoneDuringAWait();
     void quittingDuringAnOpenReturnsAtOnce();
@@ -224,6 +226,29 @@ void TestPresent::stuckClipsEnd()
     QVERIFY(watch.Stuck(1000, 61001, 60000)); // a second past its length
 }
 
+// An MP3 whose length is estimated far longer than its sound (three seconds of padding after
+// one of sound) reports its end when its sound has played, not at the estimate.
+void TestPresent::clipEndsWithItsSound()
+{
+    const QString path = m_dir.filePath("padded.mp3");
+    QVERIFY(Ffmpeg(path, {"-f", "lavfi", "-i", "sine=duration=1", "-c:a", "libmp3lame", "-b:a", "64k", "-write_xing", "0"}));
+    QFile padded(path);
+    QVERIFY(padded.open(QIODevice::Append) && padded.write(QByteArray(3 * 8000, '\0')) == 3 * 8000);
+    padded.close();
+    TMediaPlayer::EngineOptions = {{"ao", "null"}};
+    TMediaPlayer player;
+    QSignalSpy reports(&player, &TMediaPlayer::Notify);
+    player.FileName = path;
+    player.Open();
+    TMediaPlayer::EngineOptions.clear();
+    QVERIFY2(player.Length() > 3500, qPrintable(QString::number(player.Length()))); // the estimate
+    QElapsedTimer clock;
+    clock.start();
+    player.Play();
+    QCOMPARE(WaitForReport(reports), int(TMediaPlayer::nvSuccessful));
+    QVERIFY2(clock.elapsed() < 2500, qPrintable(QString::number(clock.elapsed())));
+}
+
 void TestPresent::playerPositionAndVideoSize_data()
 {
     QTest::addColumn<QString>("file");
@@ -266,6 +291,9 @@ void TestPresent::clipsPlayWhole_data()
     QTest::newRow("MIDI") << "note.mid" << QStringList() << 0.5 << none << QColor();
     QTest::newRow("MIDI, drums after a GM reset") << "drums.mid" << QStringList() << 0.5 << none << QColor();
     QTest::newRow("MP3 with a tag") << "tone.mp3" << QStringList() << 0.5 << none << QColor();
+    QTest::newRow("MP3 of a twentieth of a second")
+        << "short.mp3" << QStringList{"-f", "lavfi", "-i", "sine=frequency=440:duration=0.05", "-c:a", "libmp3lame"}
+        << 0.05 << none << QColor();
     QTest::newRow("WAV, MS ADPCM") << "ms.wav" << tone + QStringList{"-c:a", "adpcm_ms"} << 1.0 << none << QColor();
     QTest::newRow("WAV, IMA ADPCM") << "ima.wav" << tone + QStringList{"-c:a", "adpcm_ima_wav"} << 1.0 << none << QColor();
     QTest::newRow("WAV, GSM 6.10") << "gsm.wav"
@@ -484,6 +512,35 @@ void TestPresent::volumeChain()
         QCOMPARE(int(TMediaPlayer::RequestedLeft), v * 655);
         QCOMPARE(int(TMediaPlayer::RequestedRight), v * 655);
     }
+}
+
+// The volume is linear in amplitude, as a wave output's level is: half the level is half
+// the amplitude (-6 dB), not mpv's cubic curve (-18 dB).
+void TestPresent::volumeIsLinear()
+{
+    QList<int> peaks;
+    for (quint16 level : {quint16(65535), quint16(32767)}) {
+        TMediaPlayer::SetWaveVolume(level, level);
+        const QString sound = m_dir.filePath(QStringLiteral("level%1.wav").arg(level));
+        TMediaPlayer::EngineOptions = {{"ao", "pcm"}, {"ao-pcm-file", QFile::encodeName(sound)}};
+        TMediaPlayer player;
+        QSignalSpy reports(&player, &TMediaPlayer::Notify);
+        player.FileName = Path("tone.wav");
+        player.Open();
+        TMediaPlayer::EngineOptions.clear();
+        player.Play();
+        QCOMPARE(WaitForReport(reports), int(TMediaPlayer::nvSuccessful));
+        player.Close();
+        QFile written(sound);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const QByteArray wav = written.readAll();
+        int peak = 0;
+        for (qsizetype i = wav.indexOf("data") + 8; i + 1 < wav.size(); i += 2)
+            peak = qMax(peak, qAbs(int(qFromLittleEndian<qint16>(wav.constData() + i))));
+        peaks << peak;
+    }
+    TMediaPlayer::SetWaveVolume(50 * 655, 50 * 655);
+    QVERIFY2(qAbs(double(peaks[1]) / peaks[0] - 0.5) < 0.05, qPrintable(QStringLiteral("%1 %2").arg(peaks[0]).arg(peaks[1])));
 }
 
 void TestPresent::failures()
