@@ -90,12 +90,14 @@ bool ReadTrack(const char* data, qint64 size, qint64& endTick, std::vector<TTemp
             }
             if (type == 0x2F)
                 break;
+            status = 0; // cancels running status, for the synthesizer as for the standard
             continue;
         }
         if (b == 0xF0 || b == 0xF7) { // system exclusive
             qint64 length;
             if (!r.VarLen(length) || !r.Skip(length))
                 return false;
+            status = 0;
             continue;
         }
         int dataBytes;
@@ -142,16 +144,10 @@ std::optional<TTiming> ReadTiming(const QByteArray& file)
         return std::nullopt;
     const int tracks = qFromBigEndian<quint16>(m.constData() + 10);
     const quint16 division = qFromBigEndian<quint16>(m.constData() + 12);
-    if (division & 0x8000) {
-        const int framesPerSecond = -qint8(division >> 8);
-        timing.TicksPerSecond = qint64(framesPerSecond) * (division & 0xFF);
-        if (timing.TicksPerSecond <= 0)
-            return std::nullopt;
-    } else {
-        timing.TicksPerQuarter = division;
-        if (!division)
-            return std::nullopt;
-    }
+    // SMPTE time (the top bit) the synthesizer's player cannot time: it would play silence.
+    if ((division & 0x8000) || !division)
+        return std::nullopt;
+    timing.TicksPerQuarter = division;
     qint64 at = 8 + headerSize;
     int found = 0;
     while (found < tracks && at + 8 <= m.size()) {
@@ -176,8 +172,6 @@ std::optional<TTiming> ReadTiming(const QByteArray& file)
 
 double TTiming::SecondsAt(qint64 tick) const
 {
-    if (TicksPerSecond)
-        return double(tick) / double(TicksPerSecond);
     double seconds = 0;
     qint64 from = 0, tempo = DefaultTempo;
     for (const TTempoChange& change : Tempos) {
@@ -204,8 +198,6 @@ qint64 ClampedTicks(double ticks)
 
 qint64 TTiming::TickAt(double seconds) const
 {
-    if (TicksPerSecond)
-        return ClampedTicks(seconds * double(TicksPerSecond));
     double at = 0;
     qint64 from = 0, tempo = DefaultTempo;
     for (const TTempoChange& change : Tempos) {

@@ -18,8 +18,7 @@ struct TTempoChange {
 
 struct TTiming {
     QByteArray Music;                 // the Standard MIDI File itself
-    qint64 TicksPerQuarter = 0;       // 0 with SMPTE time
-    qint64 TicksPerSecond = 0;        // SMPTE time only
+    qint64 TicksPerQuarter = 0;
     qint64 EndTick = 0;               // the last track's end
     std::vector<TTempoChange> Tempos; // in tick order
 

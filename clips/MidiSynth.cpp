@@ -1,10 +1,12 @@
 #include "clips/MidiSynth.h"
 
 #include <QFileInfo>
+#include <QtEndian>
 
 #include <fluidsynth.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace midi {
 
@@ -83,28 +85,55 @@ bool TSynthStream::StartAt(int64_t frame)
 
 int64_t TSynthStream::Read(char* buffer, uint64_t bytes)
 {
+    int64_t given = 0;
+    if (m_headerAt < WavHeaderBytes) {
+        // RIFF/WAVE, 16-bit stereo PCM; sizes that do not fit the fields say "to the end".
+        const int64_t data = m_frames * BytesPerFrame;
+        const quint32 dataSize = data > 0xFFFFFFFFll - 36 ? 0xFFFFFFFFu - 36 : quint32(data);
+        uchar header[WavHeaderBytes];
+        std::memcpy(header, "RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0", 24);
+        qToLittleEndian<quint32>(dataSize + 36, header + 4);
+        qToLittleEndian<quint32>(SampleRate, header + 24);
+        qToLittleEndian<quint32>(SampleRate * BytesPerFrame, header + 28);
+        qToLittleEndian<quint16>(BytesPerFrame, header + 32);
+        qToLittleEndian<quint16>(16, header + 34);
+        std::memcpy(header + 36, "data", 4);
+        qToLittleEndian<quint32>(dataSize, header + 40);
+        given = std::min<int64_t>(int64_t(bytes), WavHeaderBytes - m_headerAt);
+        std::memcpy(buffer, header + m_headerAt, size_t(given));
+        m_headerAt += given;
+        buffer += given;
+        bytes -= uint64_t(given);
+    }
     const int64_t frames = std::min<int64_t>(int64_t(bytes / BytesPerFrame), m_frames - m_at);
     if (frames <= 0)
-        return 0;
+        return given;
     // Rendered in blocks, so that one call never asks the synthesizer for more than it takes.
     int64_t done = 0;
     while (done < frames) {
         const int block = int(std::min<int64_t>(frames - done, 4096));
         char* out = buffer + done * BytesPerFrame;
         if (fluid_synth_write_s16(m_synth, block, out, 0, 2, out, 1, 2) != FLUID_OK)
-            return done ? done * BytesPerFrame : -1;
+            return done || given ? given + done * BytesPerFrame : -1;
         done += block;
     }
     m_at += frames;
-    return frames * BytesPerFrame;
+    return given + frames * BytesPerFrame;
 }
 
 int64_t TSynthStream::Seek(int64_t offset)
 {
-    const int64_t frame = std::clamp<int64_t>(offset / BytesPerFrame, 0, m_frames);
+    if (offset < WavHeaderBytes) {
+        if (m_at != 0 && !StartAt(0))
+            return -1;
+        m_headerAt = std::max<int64_t>(offset, 0);
+        return m_headerAt;
+    }
+    const int64_t frame = std::clamp<int64_t>((offset - WavHeaderBytes) / BytesPerFrame, 0, m_frames);
     if (frame != m_at && !StartAt(frame))
         return -1;
-    return frame * BytesPerFrame;
+    m_headerAt = WavHeaderBytes;
+    return WavHeaderBytes + frame * BytesPerFrame;
 }
 
 } // namespace midi

@@ -2,7 +2,8 @@
 
 // MIDI made into sound as it is read: 16-bit stereo samples at 44.1 kHz from fluidsynth,
 // whose player is timed by the samples it renders, so that the music starts with the first
-// sample and no note is lost to a device starting up. The clip engine plays it as raw audio.
+// sample and no note is lost to a device starting up. The stream is a WAV file (a header, then
+// the samples), which the clip engine plays as any other.
 
 #include "clips/MidiFile.h"
 
@@ -22,6 +23,7 @@ constexpr int SampleRate = 44100;
 // The longest a MIDI file is played for, whatever it claims (some 30 years).
 constexpr double MaxSeconds = 1e9;
 constexpr int BytesPerFrame = 4;
+constexpr int WavHeaderBytes = 44;
 
 // The General MIDI sound fonts looked for, the system's choice first.
 QStringList SoundFonts();
@@ -34,7 +36,7 @@ public:
     TSynthStream(const TSynthStream&) = delete;
     TSynthStream& operator=(const TSynthStream&) = delete;
 
-    int64_t Size() const { return m_frames * BytesPerFrame; }
+    int64_t Size() const { return WavHeaderBytes + m_frames * BytesPerFrame; }
     int64_t Read(char* buffer, uint64_t bytes);
     int64_t Seek(int64_t offset);
 
@@ -47,7 +49,8 @@ private:
     fluid_synth_t* m_synth = nullptr;
     fluid_player_t* m_player = nullptr;
     int64_t m_frames = 0;
-    int64_t m_at = 0;
+    int64_t m_at = 0;              // the next frame to render
+    int64_t m_headerAt = 0;        // the next byte of the header to give, while below its size
 };
 
 } // namespace midi

@@ -490,14 +490,6 @@ private:
         }
         m_midi = std::make_shared<midi::TTiming>(*timing);
         mpv_stream_cb_add_ro(m_mpv, MidiProtocol, const_cast<midi::TTiming*>(m_midi.get()), &TMpvEngine::OpenMidi);
-        const std::pair<const char*, QByteArray> options[] = {
-            {"demuxer", "rawaudio"},
-            {"demuxer-rawaudio-format", "s16le"},
-            {"demuxer-rawaudio-channels", "stereo"},
-            {"demuxer-rawaudio-rate", QByteArray::number(midi::SampleRate)},
-        };
-        for (const auto& [name, value] : options)
-            mpv_set_property_string(m_mpv, name, value.constData());
         return true;
     }
 

@@ -397,7 +397,8 @@ void TImage::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const QRect placed = ImagePlacement(m_picture.size(), size(), m_stretch, m_proportional, m_center);
     const QSize pixels = (QSizeF(placed.size()) * devicePixelRatioF()).toSize();
-    if (m_areaReduced && !m_stretch && (pixels.width() < m_picture.width() || pixels.height() < m_picture.height())) {
+    // Smooth scaling stays close to averaging down to two thirds; below that it starts to alias.
+    if (m_areaReduced && !m_stretch && pixels.width() * 3 < m_picture.width() * 2) {
         if (m_reducedFrom != m_picture.cacheKey() || m_reduced.size() != m_picture.size().scaled(pixels, Qt::KeepAspectRatio)) {
             m_reduced = AreaScaled(m_picture, pixels);
             m_reducedFrom = m_picture.cacheKey();

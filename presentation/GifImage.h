@@ -39,8 +39,8 @@ protected:
     // Where a part of the picture is drawn in this control.
     QRect PlacedRect(const QRect& part) const;
     QImage m_picture;
-    // A picture drawn smaller than it is is reduced by averaging (no moiré), once for each
-    // size; an animation, whose picture changes with every frame, is drawn without.
+    // A picture drawn at less than two thirds of its size is reduced by averaging (no moiré),
+    // once for each size; an animation, whose picture changes with every frame, is drawn without.
     bool m_areaReduced = true;
 
 private:

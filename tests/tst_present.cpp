@@ -199,7 +199,13 @@ void TestPresent::playerErrors()
     // FIFO would block the player for good).
     QVERIFY(Write(Path("list.avi"), "ffconcat version 1.0\nfile 'known.avi'\nfile 'fifo'\n"));
     QVERIFY(::mkfifo(QFile::encodeName(Path("fifo")).constData(), 0600) == 0);
-    for (const char* file : {"broken.wav", "unknown.avi", "list.avi"}) {
+    // MIDI the synthesizer would play as silence: SMPTE time, running status after a meta event.
+    QByteArray smpte = Midi();
+    smpte[12] = char(0xE7);
+    smpte[13] = 40;
+    QVERIFY(Write(Path("smpte.mid"), smpte));
+    QVERIFY(Write(Path("running.mid"), Midi(QByteArray("\x00\x90\x3C\x64\x00\xFF\x01\x00\x83\x60\x3C\x00", 12))));
+    for (const char* file : {"broken.wav", "unknown.avi", "list.avi", "smpte.mid", "running.mid"}) {
         player.FileName = Path(file);
         try {
             player.Open();
