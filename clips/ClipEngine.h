@@ -1,10 +1,9 @@
 #pragma once
 
-// The clip engine: what plays sound and video clips. It lives in a module of its own
-// (lumivo-clipengine.so), loaded on the first clip, because what it links (libmpv with
-// FFmpeg, fluidsynth) is some two hundred libraries that a start-up showing a picture does
-// not need. The program and the module share only this header: plain virtual calls and a
-// callback, no Qt signals (a module's copy of a meta-object would not match the program's).
+// The clip engine: what plays sound and video clips. The clip itself is played by a process
+// of its own (lumivo-clips, started for each clip), so that libmpv with FFmpeg and fluidsynth,
+// some two hundred libraries that are not safe on every file, never run in the program; the
+// engine is the program's side of it (RemoteClipEngine.cpp).
 //
 // An engine plays one file. Everything is called on the GUI thread, and the callback is
 // made on it.
@@ -53,9 +52,5 @@ struct TClipEngineSetup {
     QList<QPair<QByteArray, QByteArray>> Options;
 };
 
-// Loads the module once and makes an engine; throws ELumivoError with the reason.
+// Starts a clip process and makes an engine over it; throws ELumivoError with the reason.
 std::unique_ptr<TClipEngine> CreateClipEngine(TClipEngineSetup setup);
-
-// The module's one entry point.
-using TCreateClipEngineFunction = TClipEngine* (*)(TClipEngineSetup* setup, QString* error);
-#define LUMIVO_CLIP_ENGINE_ENTRY "LumivoCreateClipEngine1"

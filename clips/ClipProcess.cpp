@@ -1,23 +1,23 @@
-// The clip engine over libmpv: FFmpeg's demuxers and decoders play every clip format, the
-// sound goes to the desktop's sound server (or, with none, is timed without a device), and
-// the picture is drawn by mpv's software renderer into our own widget, at the screen's
-// pixel density, on every platform Qt runs on. MIDI files are made into sound by
-// fluidsynth (MidiSynth.h) and played as raw audio through the same player.
+// lumivo-clips: the clip process. The program starts one for each clip and talks to it over
+// the socket pair at descriptor 3 (ClipWire.h); it is handed the clip's file as a descriptor
+// and never opens a path. libmpv (FFmpeg's demuxers and decoders) plays the clip, the sound
+// goes to the desktop's sound server (or, with none, is timed without a device), and mpv's
+// software renderer draws each frame into memory shared with the program, which paints it.
+// MIDI files are made into sound by fluidsynth (MidiSynth.h) and played through the same
+// player. Whatever a file does to the decoders, the program sees only a process that answers,
+// ends, or is ended.
 
 #include "clips/ClipEngine.h"
+#include "clips/ClipWire.h"
 #include "clips/MidiFile.h"
 #include "clips/MidiSynth.h"
 #include "clips/ProgressWatch.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
-#include <QImage>
-#include <QPaintEvent>
-#include <QPainter>
-#include <QPointer>
+#include <QSocketNotifier>
 #include <QTimer>
-#include <QWidget>
 
 #include <mpv/client.h>
 #include <mpv/render.h>
@@ -27,10 +27,13 @@
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
-#include <chrono>
-#include <future>
+#include <functional>
 #include <memory>
-#include <thread>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace {
 
@@ -41,102 +44,108 @@ constexpr qint64 MaxMidiBytes = 16 << 20;
     "aiff,matroska,webm,flv,dv,voc,amr,mjpeg"
 const char MidiProtocol[] = "lumivo-midi";
 
-// The picture of the clip, drawn by mpv into memory and painted from there.
-class TMpvSurface : public QWidget {
+// The picture of the clip, drawn by mpv's software renderer into the memory the program
+// shares with this process (its surface). A frame is drawn when mpv has one and the program
+// has taken the one before; mpv's frames are taken also while there is no surface or the
+// program is busy, since mpv waits on frames nobody takes (and the sound with them).
+class TFrameSink {
 public:
-    TMpvSurface(QWidget* parent, mpv_handle* mpv) : QWidget(parent)
+    explicit TFrameSink(mpv_handle* mpv, QObject* context) : m_context(context)
     {
-        setObjectName(QStringLiteral("VideoSurface"));
-        setAttribute(Qt::WA_OpaquePaintEvent);
         mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
                                      {MPV_RENDER_PARAM_INVALID, nullptr}};
         if (mpv_render_context_create(&m_render, mpv, params) < 0)
             m_render = nullptr;
         else
-            mpv_render_context_set_update_callback(m_render, &TMpvSurface::OnUpdate, this);
+            mpv_render_context_set_update_callback(m_render, &TFrameSink::OnUpdate, this);
     }
-    ~TMpvSurface() override
+    ~TFrameSink()
     {
         if (m_render) {
-            // No callback runs once this returns; what it posted goes with this widget.
             mpv_render_context_set_update_callback(m_render, nullptr, nullptr);
             mpv_render_context_free(m_render);
         }
-        std::free(m_pixels);
+        SetSurface(nullptr, QSize(), 0);
     }
     bool Ready() const { return m_render; }
 
-protected:
-    void paintEvent(QPaintEvent* event) override
+    // The memory to draw into (null: none), `size` pixels of `stride` bytes a row.
+    void SetSurface(uchar* pixels, const QSize& size, size_t stride)
     {
-        if (m_frame.size() != PixelSize())
-            Render();
-        QPainter painter(this);
-        if (m_frame.isNull())
-            painter.fillRect(event->rect(), Qt::black);
-        else
-            painter.drawImage(QPoint(0, 0), m_frame);
+        if (m_pixels)
+            ::munmap(m_pixels, m_stride * size_t(m_size.height()));
+        m_pixels = pixels;
+        m_size = size;
+        m_stride = stride;
+        m_taken = true;
+        if (m_pixels)
+            Draw(); // the frame shown now, at the new size
     }
+    // The program has taken the frame drawn last: the newest one is drawn if it is newer.
+    void Taken()
+    {
+        m_taken = true;
+        if (m_redraw)
+            Draw();
+    }
+    std::function<void(const QSize&)> OnFrame;
 
 private:
     static void OnUpdate(void* self)
     {
-        // On one of mpv's threads: ask the GUI thread, once for all updates until it looks.
-        auto* surface = static_cast<TMpvSurface*>(self);
-        if (!surface->m_pending.exchange(true))
-            QMetaObject::invokeMethod(surface, [surface] { surface->Update(); }, Qt::QueuedConnection);
+        // On one of mpv's threads: the main thread looks, once for all updates until it does.
+        auto* sink = static_cast<TFrameSink*>(self);
+        if (!sink->m_pending.exchange(true))
+            QMetaObject::invokeMethod(sink->m_context, [sink] { sink->Update(); }, Qt::QueuedConnection);
     }
     void Update()
     {
         m_pending = false;
-        // Every frame is taken, also while the surface is out of sight: mpv waits on frames
-        // nobody takes, and the sound would wait with them.
         if (mpv_render_context_update(m_render) & MPV_RENDER_UPDATE_FRAME) {
-            Render();
-            update();
+            if (m_pixels && m_taken)
+                Draw();
+            else
+                Consume();
         }
     }
-    QSize PixelSize() const
+    void Render(uchar* pixels, const QSize& size, size_t stride)
     {
-        const QSize size = (QSizeF(this->size()) * devicePixelRatioF()).toSize();
-        return size.isEmpty() ? QSize(1, 1) : size;
-    }
-    void Render()
-    {
-        if (!m_render)
-            return;
-        const QSize size = PixelSize();
-        if (m_frame.size() != size) {
-            // Rows on 64-byte boundaries: mpv's converters run fastest on them.
-            const size_t stride = (size_t(size.width()) * 4 + 63) & ~size_t(63);
-            std::free(m_pixels);
-            m_frame = QImage();
-            m_pixels = static_cast<uchar*>(std::aligned_alloc(64, stride * size_t(size.height())));
-            if (!m_pixels)
-                return;
-            m_stride = stride;
-            m_frame = QImage(m_pixels, size.width(), size.height(), qsizetype(stride), QImage::Format_RGBX8888);
-        }
-        m_frame.setDevicePixelRatio(devicePixelRatioF());
         int dimensions[2] = {size.width(), size.height()};
-        // This runs on the interface thread: it draws the frame that is due and never waits
-        // for a frame's time (that would hold the windows up to a frame's length each time).
+        // A frame is drawn when it is due: the call never waits for a frame's time.
         int wait = 0;
         mpv_render_param params[] = {{MPV_RENDER_PARAM_SW_SIZE, dimensions},
                                      {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &wait},
                                      {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>("rgb0")},
-                                     {MPV_RENDER_PARAM_SW_STRIDE, &m_stride},
-                                     {MPV_RENDER_PARAM_SW_POINTER, m_pixels},
+                                     {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+                                     {MPV_RENDER_PARAM_SW_POINTER, pixels},
                                      {MPV_RENDER_PARAM_INVALID, nullptr}};
         mpv_render_context_render(m_render, params);
-        // The fourth byte of each pixel is left undefined: the image format ignores it.
+    }
+    void Draw()
+    {
+        m_redraw = false;
+        m_taken = false;
+        Render(m_pixels, m_size, m_stride);
+        if (OnFrame)
+            OnFrame(m_size);
+    }
+    // The frame is taken from mpv into a pixel of scratch; it is drawn for the program when
+    // it has taken the last one.
+    void Consume()
+    {
+        uint32_t scratch = 0;
+        Render(reinterpret_cast<uchar*>(&scratch), QSize(1, 1), 4);
+        m_redraw = m_pixels != nullptr;
     }
 
+    QObject* m_context;
     mpv_render_context* m_render = nullptr;
     std::atomic<bool> m_pending{false};
     uchar* m_pixels = nullptr;
+    QSize m_size;
     size_t m_stride = 0;
-    QImage m_frame;
+    bool m_taken = true;   // the program has taken the frame drawn last
+    bool m_redraw = false; // a newer frame waits to be drawn for the program
 };
 
 QString Reason(int error)
@@ -155,27 +164,20 @@ QString Reason(int error)
     }
 }
 
-class TMpvEngine : public TClipEngine {
+class TMpvEngine {
 public:
-    explicit TMpvEngine(TClipEngineSetup setup) : m_onEvent(std::move(setup.OnEvent)), m_options(std::move(setup.Options))
+    TMpvEngine(std::function<void(const TClipEvent&)> onEvent, QList<QPair<QByteArray, QByteArray>> options)
+        : m_onEvent(std::move(onEvent)), m_options(std::move(options))
     {
     }
-    ~TMpvEngine() override
+    ~TMpvEngine()
     {
         *m_alive = false;
-        delete m_surface.data(); // its render context must go before the player
+        m_sink.reset(); // its render context must go before the player
         if (m_mpv) {
             mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
-            // mpv waits for its threads, and one blocked reading a damaged or hostile file may
-            // never return: the player is ended on a thread of its own, waited for a second at
-            // most (time enough to finish its output). What its MIDI stream reads lives until then.
-            auto ended = std::make_shared<std::promise<void>>();
-            std::future<void> done = ended->get_future();
-            std::thread([mpv = m_mpv, midi = m_midi, ended] {
-                mpv_terminate_destroy(mpv);
-                ended->set_value();
-            }).detach();
-            done.wait_for(std::chrono::seconds(1));
+            // The program ends this process if mpv does not end in time.
+            mpv_terminate_destroy(m_mpv);
         }
     }
 
@@ -250,24 +252,25 @@ public:
         return true;
     }
 
-    void Load(const QString& fileName, QWidget* display) override
+    // Plays the file open at `fd` (its name is for messages only); video is drawn when asked.
+    void Load(const QString& fileName, int fd, bool video)
     {
         m_fileName = fileName;
-        if (display) {
-            m_surface = new TMpvSurface(display, m_mpv);
-            m_surface->hide();
-            if (!m_surface->Ready()) {
+        if (video) {
+            m_sink = std::make_unique<TFrameSink>(m_mpv, &m_context);
+            if (!m_sink->Ready()) {
                 Fail(QStringLiteral("No picture output could be opened."));
                 return;
             }
         } else {
             mpv_set_property_string(m_mpv, "vo", "null");
         }
-        // Always an absolute path: mpv would take "name://..." or "-" as a stream to open.
-        QByteArray target = QFile::encodeName(QFileInfo(fileName).absoluteFilePath());
-        QFile file(fileName);
-        if (file.open(QIODevice::ReadOnly) && midi::LooksLikeMidi(file.peek(12))) {
-            if (!LoadMidi(file))
+        QByteArray target = "fd://" + QByteArray::number(fd);
+        char head[12] = {};
+        const ssize_t got = ::pread(fd, head, sizeof head, 0);
+        if (got > 0 && midi::LooksLikeMidi(QByteArray(head, int(got)))) {
+            QFile file;
+            if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle) || !LoadMidi(file))
                 return;
             target = QByteArray(MidiProtocol) + "://clip";
         }
@@ -276,8 +279,9 @@ public:
         if (result < 0)
             Fail(Reason(result));
     }
+    TFrameSink* Sink() const { return m_sink.get(); }
 
-    void SetPaused(bool paused) override
+    void SetPaused(bool paused)
     {
         if (!paused && m_played && !m_atEnd) {
             // Paused with all that is left of the clip already given to the sound output,
@@ -298,7 +302,7 @@ public:
             m_running = false;
         }
     }
-    void Seek(qint64 ms) override
+    void Seek(qint64 ms)
     {
         const QByteArray seconds = QByteArray::number(double(ms) / 1000.0, 'f', 3);
         const char* command[] = {"seek", seconds.constData(), "absolute+exact", nullptr};
@@ -315,7 +319,7 @@ public:
             m_clock.start();
         }
     }
-    qint64 Position() const override
+    qint64 Position() const
     {
         if (m_atEnd)
             return Duration();
@@ -323,16 +327,15 @@ public:
         mpv_get_property(m_mpv, "time-pos", MPV_FORMAT_DOUBLE, &seconds);
         return qint64(seconds * 1000.0 + 0.5);
     }
-    qint64 Duration() const override
+    qint64 Duration() const
     {
         double seconds = 0;
         mpv_get_property(m_mpv, "duration", MPV_FORMAT_DOUBLE, &seconds);
         return qint64(seconds * 1000.0 + 0.5);
     }
-    bool AtEnd() const override { return m_atEnd; }
-    QSize VideoSize() const override { return m_videoSize; }
-    QWidget* Surface() const override { return m_surface; }
-    void SetVolume(double volume) override
+    bool AtEnd() const { return m_atEnd; }
+    QSize VideoSize() const { return m_videoSize; }
+    void SetVolume(double volume)
     {
         // The level is linear in amplitude (half is -6 dB), as a wave output's volume is;
         // mpv's volume is cubic.
@@ -526,7 +529,7 @@ private:
     QList<QPair<QByteArray, QByteArray>> m_options;
     mpv_handle* m_mpv = nullptr;
     QObject m_context; // what the posted reads of events go with
-    QPointer<TMpvSurface> m_surface;
+    std::unique_ptr<TFrameSink> m_sink;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     std::atomic<bool> m_wakeUpPending{false};
     QString m_fileName;
@@ -550,11 +553,177 @@ private:
 
 } // namespace
 
-extern "C" __attribute__((visibility("default"))) TClipEngine* LumivoCreateClipEngine1(TClipEngineSetup* setup,
-                                                                                      QString* error)
+
+namespace {
+
+using clipwire::TType;
+
+// One clip's talk with the program over the socket pair at `socket`: the program's commands
+// are carried out as they come, and the player's events, its state (ten times a second)
+// and each frame drawn are told back. When the program is gone, or says something malformed,
+// the process ends.
+class TSession {
+public:
+    explicit TSession(int socket) : m_socket(socket), m_notifier(socket, QSocketNotifier::Read)
+    {
+        QObject::connect(&m_notifier, &QSocketNotifier::activated, &m_context, [this] { ReadMessages(); });
+        m_stateTimer.setInterval(100);
+        QObject::connect(&m_stateTimer, &QTimer::timeout, &m_context, [this] { SendState(); });
+    }
+
+private:
+    void ReadMessages()
+    {
+        for (;;) {
+            TType type{};
+            QByteArray payload;
+            int fd = -1;
+            bool wouldBlock = false;
+            if (!clipwire::Receive(m_socket, type, payload, fd, wouldBlock))
+                End();
+            if (wouldBlock)
+                return;
+            if (!Handle(type, payload, fd)) {
+                if (fd >= 0)
+                    ::close(fd);
+                End();
+            }
+        }
+    }
+
+    bool Handle(TType type, const QByteArray& payload, int fd)
+    {
+        if (type == TType::Load) {
+            QList<QPair<QByteArray, QByteArray>> options;
+            bool video = false;
+            QString name;
+            if (m_engine || fd < 0 || !clipwire::Unpack(payload, options, video, name))
+                return false;
+            m_engine = std::make_unique<TMpvEngine>([this](const TClipEvent& event) { Tell(event); }, options);
+            QString error;
+            if (!m_engine->Create(error))
+                return Send(TType::Failed, clipwire::Pack(QStringLiteral("Cannot play file \"%1\". %2").arg(name, error)));
+            m_engine->Load(name, fd, video); // the descriptor stays open: mpv reads it
+            if (TFrameSink* sink = m_engine->Sink())
+                sink->OnFrame = [this](const QSize& size) { Send(TType::Frame, clipwire::Pack(size)); };
+            m_stateTimer.start();
+            return true;
+        }
+        if (fd >= 0 && type != TType::Surface)
+            return false;
+        if (!m_engine)
+            return false;
+        switch (type) {
+        case TType::SetPaused: {
+            bool paused = false;
+            if (!clipwire::Unpack(payload, paused))
+                return false;
+            m_engine->SetPaused(paused);
+            return true;
+        }
+        case TType::Seek: {
+            qint64 ms = 0;
+            if (!clipwire::Unpack(payload, ms))
+                return false;
+            m_engine->Seek(ms);
+            return true;
+        }
+        case TType::SetVolume: {
+            double volume = 0;
+            if (!clipwire::Unpack(payload, volume))
+                return false;
+            m_engine->SetVolume(volume);
+            return true;
+        }
+        case TType::Surface:
+            return SetSurface(payload, fd);
+        case TType::FrameDone:
+            if (TFrameSink* sink = m_engine->Sink())
+                sink->Taken();
+            return payload.isEmpty();
+        default:
+            return false;
+        }
+    }
+
+    // The memory the program shares for the frames, checked against what it says it holds.
+    bool SetSurface(const QByteArray& payload, int fd)
+    {
+        QSize size;
+        qint32 stride = 0;
+        TFrameSink* sink = m_engine->Sink();
+        if (!clipwire::Unpack(payload, size, stride) || !sink)
+            return false;
+        if (fd < 0) {
+            sink->SetSurface(nullptr, QSize(), 0);
+            return true;
+        }
+        const size_t bytes = size_t(stride) * size_t(std::max(size.height(), 0));
+        struct stat st {};
+        const bool sound = size.width() > 0 && size.height() > 0 && size.width() <= 16384 && size.height() <= 16384 &&
+                           stride >= size.width() * 4 && stride <= 16384 * 4 + 64 && ::fstat(fd, &st) == 0 &&
+                           st.st_size >= off_t(bytes);
+        void* pixels = sound ? ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0) : MAP_FAILED;
+        ::close(fd);
+        if (pixels == MAP_FAILED)
+            return false;
+        sink->SetSurface(static_cast<uchar*>(pixels), size, size_t(stride));
+        return true;
+    }
+
+    void Tell(const TClipEvent& event)
+    {
+        switch (event.What) {
+        case TClipEvent::Loaded:
+            Send(TType::Loaded, clipwire::Pack(m_engine->VideoSize(), m_engine->Duration()));
+            break;
+        case TClipEvent::Failed:
+            Send(TType::Failed, clipwire::Pack(event.Text));
+            break;
+        case TClipEvent::Ended:
+            SendState();
+            Send(TType::Ended);
+            break;
+        }
+    }
+    void SendState()
+    {
+        if (m_engine)
+            Send(TType::State, clipwire::Pack(m_engine->Position(), m_engine->Duration(), m_engine->AtEnd()));
+    }
+    bool Send(TType type, const QByteArray& payload = QByteArray())
+    {
+        if (!clipwire::Send(m_socket, type, payload))
+            End();
+        return true;
+    }
+    [[noreturn]] void End()
+    {
+        m_engine.reset(); // ends the player, which finishes its output
+        ::_exit(0);
+    }
+
+    int m_socket;
+    QSocketNotifier m_notifier;
+    QObject m_context;
+    QTimer m_stateTimer;
+    std::unique_ptr<TMpvEngine> m_engine;
+};
+
+} // namespace
+
+int main(int argc, char* argv[])
 {
-    auto engine = std::make_unique<TMpvEngine>(std::move(*setup));
-    if (!engine->Create(*error))
-        return nullptr;
-    return engine.release();
+    // Nothing of the program's but the socket at 3 and the standard streams; no privileges
+    // to gain.
+    if (::syscall(SYS_close_range, 4u, ~0u, 0u) != 0)
+        for (int fd = 4; fd < 1024; ++fd)
+            ::close(fd);
+    ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
+    QCoreApplication app(argc, argv);
+    constexpr int socket = 3;
+    if (!clipwire::Send(socket, TType::Ready, clipwire::Pack(clipwire::Version)))
+        return 1;
+    TSession session(socket);
+    return app.exec();
 }

@@ -1,0 +1,398 @@
+// The program's side of a clip: the clip process (lumivo-clips) plays it, and this engine
+// tells it what to do, keeps what it last said of the clip (its position, length, end), and
+// paints the frames it draws into shared memory. The process is started for each clip and
+// ended with it; one that dies, hangs or talks nonsense ends the clip with an error, and the
+// program never waits for it longer than a second.
+
+#include "clips/ClipEngine.h"
+#include "clips/ClipWire.h"
+
+#include "core/Errors.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QPaintEvent>
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QThread>
+#include <QWidget>
+
+#include <cerrno>
+#include <cstdio>
+#include <poll.h>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using clipwire::TType;
+
+// The most memory the clip process may map: FFmpeg's decoders and mpv's threads stay far
+// below it, and a file that makes them grow without end is stopped there.
+constexpr rlim_t ClipProcessMemory = rlim_t(4) << 30;
+// How long the process has to end, once told, before it is ended.
+constexpr int EndWaitMs = 1000;
+
+QString HelperPath()
+{
+    const QString chosen = qEnvironmentVariable("LUMIVO_CLIP_HELPER");
+    if (!chosen.isEmpty())
+        return chosen;
+    // Beside the program in a build folder; in PREFIX/libexec/lumivo/ when installed.
+    const QString programDir = QCoreApplication::applicationDirPath();
+    const QStringList candidates = {programDir + QStringLiteral("/lumivo-clips"),
+                                    programDir + QStringLiteral("/../libexec/lumivo/lumivo-clips")};
+    for (const QString& candidate : candidates)
+        if (QFileInfo(candidate).isExecutable())
+            return QFileInfo(candidate).canonicalFilePath();
+    return QString();
+}
+
+// The picture of the clip: the frames the clip process draws into the memory shared with it,
+// copied as they come and painted at the screen's pixel density.
+class TRemoteSurface : public QWidget {
+public:
+    TRemoteSurface(QWidget* parent, std::function<void(const QSize&, int, int)> share)
+        : QWidget(parent), m_share(std::move(share))
+    {
+        setObjectName(QStringLiteral("VideoSurface"));
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+    ~TRemoteSurface() override { Unmap(); }
+
+    // A frame of `size` pixels is in the shared memory: it is copied, to be painted.
+    bool TakeFrame(const QSize& size)
+    {
+        if (!m_pixels || size != m_size)
+            return false; // drawn for a size the surface no longer has: the next one will do
+        QImage frame(size, QImage::Format_RGBX8888);
+        if (frame.isNull())
+            return false;
+        for (int y = 0; y < size.height(); ++y)
+            std::memcpy(frame.scanLine(y), m_pixels + size_t(y) * m_stride, size_t(size.width()) * 4);
+        frame.setDevicePixelRatio(devicePixelRatioF());
+        m_frame = std::move(frame);
+        update();
+        return true;
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        Share();
+        QPainter painter(this);
+        if (m_frame.isNull())
+            painter.fillRect(event->rect(), Qt::black);
+        else
+            painter.drawImage(QRect(QPoint(0, 0), size()), m_frame);
+    }
+    void resizeEvent(QResizeEvent*) override
+    {
+        if (isVisible())
+            Share();
+    }
+
+private:
+    QSize PixelSize() const
+    {
+        const QSize size = (QSizeF(this->size()) * devicePixelRatioF()).toSize();
+        return size.isEmpty() ? QSize(1, 1) : size;
+    }
+    // New memory for the frames when the surface's size in pixels has changed, handed to the
+    // clip process (which draws the frame shown now into it at once).
+    void Share()
+    {
+        const QSize size = PixelSize();
+        if (size == m_size && m_pixels)
+            return;
+        Unmap();
+        const size_t stride = (size_t(size.width()) * 4 + 63) & ~size_t(63);
+        const size_t bytes = stride * size_t(size.height());
+        const int fd = int(::syscall(SYS_memfd_create, "lumivo-frame", MFD_CLOEXEC));
+        if (fd < 0)
+            return;
+        void* pixels = ::ftruncate(fd, off_t(bytes)) == 0 ? ::mmap(nullptr, bytes, PROT_READ, MAP_SHARED, fd, 0)
+                                                           : MAP_FAILED;
+        if (pixels != MAP_FAILED) {
+            m_pixels = static_cast<const uchar*>(pixels);
+            m_size = size;
+            m_stride = stride;
+            m_share(size, int(stride), fd);
+        }
+        ::close(fd);
+    }
+    void Unmap()
+    {
+        if (m_pixels)
+            ::munmap(const_cast<uchar*>(m_pixels), m_stride * size_t(m_size.height()));
+        m_pixels = nullptr;
+        m_size = QSize();
+    }
+
+    std::function<void(const QSize&, int, int)> m_share;
+    const uchar* m_pixels = nullptr;
+    QSize m_size;
+    size_t m_stride = 0;
+    QImage m_frame;
+};
+
+class TRemoteEngine : public TClipEngine {
+public:
+    explicit TRemoteEngine(TClipEngineSetup setup) : m_onEvent(std::move(setup.OnEvent)), m_options(std::move(setup.Options)) {}
+    ~TRemoteEngine() override
+    {
+        *m_alive = false;
+        delete m_surface.data();
+        if (m_notifier) { // this may run in the middle of its signal
+            m_notifier->setEnabled(false);
+            m_notifier.release()->deleteLater();
+        }
+        if (m_socket >= 0)
+            ::close(m_socket); // the process ends the player and itself
+        if (m_pid > 0) {
+            QElapsedTimer clock;
+            clock.start();
+            while (::waitpid(m_pid, nullptr, WNOHANG) == 0) {
+                if (clock.elapsed() >= EndWaitMs) {
+                    ::kill(m_pid, SIGKILL);
+                    ::waitpid(m_pid, nullptr, 0);
+                    break;
+                }
+                QThread::msleep(2);
+            }
+        }
+    }
+
+    // Starts the clip process and waits for its greeting; false with the reason.
+    bool Start(QString& error)
+    {
+        const QString helper = HelperPath();
+        if (helper.isEmpty()) {
+            error = QStringLiteral("The clip player lumivo-clips is not installed.");
+            return false;
+        }
+        int pair[2];
+        if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
+            error = QStringLiteral("The clip player could not be started (%1).").arg(QString::fromLatin1(strerrordesc_np(errno)));
+            return false;
+        }
+        const QByteArray path = QFile::encodeName(helper);
+        const pid_t parent = ::getpid();
+        const rlimit memory{ClipProcessMemory, ClipProcessMemory};
+        const pid_t child = ::fork();
+        if (child == 0) {
+            // Only what may be done between fork and exec: the socket becomes descriptor 3,
+            // the process dies with the program, and its memory is bounded.
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (::getppid() != parent)
+                ::_exit(127);
+            if (::dup2(pair[1], 3) != 3)
+                ::_exit(127);
+            ::setrlimit(RLIMIT_AS, &memory);
+            const rlimit core{0, 0};
+            ::setrlimit(RLIMIT_CORE, &core);
+            char* const argv[] = {const_cast<char*>(path.constData()), nullptr};
+            ::execv(path.constData(), argv);
+            ::_exit(127);
+        }
+        ::close(pair[1]);
+        m_socket = pair[0];
+        if (child < 0) {
+            error = QStringLiteral("The clip player could not be started (%1).").arg(QString::fromLatin1(strerrordesc_np(errno)));
+            return false;
+        }
+        m_pid = child;
+        // Its greeting, within the time it has to answer at all.
+        pollfd wait{m_socket, POLLIN, 0};
+        TType type{};
+        QByteArray payload;
+        int fd = -1;
+        bool wouldBlock = false;
+        quint32 version = 0;
+        if (::poll(&wait, 1, 10000) != 1 || !clipwire::Receive(m_socket, type, payload, fd, wouldBlock) || wouldBlock ||
+            type != TType::Ready || !clipwire::Unpack(payload, version) || version != clipwire::Version) {
+            if (fd >= 0)
+                ::close(fd);
+            error = QStringLiteral("The clip player lumivo-clips does not answer as this program expects; "
+                                   "it may be of another version.");
+            return false;
+        }
+        m_notifier = std::make_unique<QSocketNotifier>(m_socket, QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, &m_context, [this] { ReadMessages(); });
+        return true;
+    }
+
+    void Load(const QString& fileName, QWidget* display) override
+    {
+        m_fileName = fileName;
+        // Opened here, only a regular file, and handed over: the clip process opens no path.
+        const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        struct stat st {};
+        if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            const int error = fd < 0 ? errno : EINVAL;
+            if (fd >= 0)
+                ::close(fd);
+            Fail(QString::fromLatin1(strerrordesc_np(error)));
+            return;
+        }
+        if (display) {
+            m_surface = new TRemoteSurface(display, [this](const QSize& size, int stride, int shared) {
+                Send(TType::Surface, clipwire::Pack(size, qint32(stride)), shared);
+            });
+            m_surface->hide();
+        }
+        Send(TType::Load, clipwire::Pack(m_options, display != nullptr, fileName), fd);
+        ::close(fd);
+    }
+    void SetPaused(bool paused) override { Send(TType::SetPaused, clipwire::Pack(paused)); }
+    void Seek(qint64 ms) override
+    {
+        m_position = ms;
+        m_atEnd = false;
+        Send(TType::Seek, clipwire::Pack(ms));
+    }
+    qint64 Position() const override { return m_position; }
+    qint64 Duration() const override { return m_duration; }
+    bool AtEnd() const override { return m_atEnd; }
+    QSize VideoSize() const override { return m_videoSize; }
+    QWidget* Surface() const override { return m_surface; }
+    void SetVolume(double volume) override { Send(TType::SetVolume, clipwire::Pack(volume)); }
+
+private:
+    void Send(TType type, const QByteArray& payload, int fd = -1)
+    {
+        if (!m_gone && !clipwire::Send(m_socket, type, payload, fd))
+            Gone();
+    }
+    void ReadMessages()
+    {
+        const std::shared_ptr<bool> alive = m_alive;
+        while (*alive && !m_gone) {
+            TType type{};
+            QByteArray payload;
+            int fd = -1;
+            bool wouldBlock = false;
+            if (!clipwire::Receive(m_socket, type, payload, fd, wouldBlock)) {
+                Gone();
+                return;
+            }
+            if (wouldBlock)
+                return;
+            if (fd >= 0)
+                ::close(fd); // the clip process hands the program nothing
+            if (!Handle(type, payload)) {
+                Gone();
+                return;
+            }
+        }
+    }
+    bool Handle(TType type, const QByteArray& payload)
+    {
+        switch (type) {
+        case TType::Loaded: {
+            QSize video;
+            qint64 duration = 0;
+            if (!clipwire::Unpack(payload, video, duration) || video.width() > 65535 || video.height() > 65535)
+                return false;
+            m_videoSize = video.isEmpty() ? QSize() : video; // no picture: a sound
+            m_duration = std::max<qint64>(duration, 0);
+            Emit({TClipEvent::Loaded, {}});
+            return true;
+        }
+        case TType::Failed: {
+            QString why;
+            if (!clipwire::Unpack(payload, why))
+                return false;
+            Emit({TClipEvent::Failed, why.left(1000)});
+            return true;
+        }
+        case TType::Ended:
+            m_atEnd = true;
+            Emit({TClipEvent::Ended, {}});
+            return payload.isEmpty();
+        case TType::State: {
+            qint64 position = 0, duration = 0;
+            bool atEnd = false;
+            if (!clipwire::Unpack(payload, position, duration, atEnd))
+                return false;
+            m_position = std::max<qint64>(position, 0);
+            m_duration = std::max<qint64>(duration, 0);
+            m_atEnd = atEnd;
+            return true;
+        }
+        case TType::Frame: {
+            QSize size;
+            if (!clipwire::Unpack(payload, size))
+                return false;
+            if (m_surface)
+                m_surface->TakeFrame(size);
+            Send(TType::FrameDone, QByteArray());
+            return true;
+        }
+        default:
+            return false;
+        }
+    }
+    // The clip process ended, or said something it should not: the clip ends with an error.
+    void Gone()
+    {
+        if (m_gone)
+            return;
+        m_gone = true;
+        if (m_notifier)
+            m_notifier->setEnabled(false);
+        if (m_pid > 0)
+            ::kill(m_pid, SIGKILL);
+        Fail(QStringLiteral("The clip player stopped."));
+    }
+    void Fail(const QString& reason)
+    {
+        Emit({TClipEvent::Failed, QStringLiteral("Cannot play file \"%1\". %2").arg(m_fileName, reason)});
+    }
+    void Emit(const TClipEvent& event)
+    {
+        if (m_onEvent)
+            m_onEvent(event); // may end this engine
+    }
+
+    std::function<void(const TClipEvent&)> m_onEvent;
+    QList<QPair<QByteArray, QByteArray>> m_options;
+    QString m_fileName;
+    int m_socket = -1;
+    pid_t m_pid = -1;
+    bool m_gone = false;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    QObject m_context; // what the notifier's reads go with
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    QPointer<TRemoteSurface> m_surface;
+    QSize m_videoSize;
+    qint64 m_position = 0;
+    qint64 m_duration = 0;
+    bool m_atEnd = false;
+};
+
+} // namespace
+
+std::unique_ptr<TClipEngine> CreateClipEngine(TClipEngineSetup setup)
+{
+    auto engine = std::make_unique<TRemoteEngine>(std::move(setup));
+    QString error;
+    if (!engine->Start(error)) {
+        std::fprintf(stderr, "lumivo: %s\n", qPrintable(error));
+        throw ELumivoError(error);
+    }
+    return engine;
+}
