@@ -41,7 +41,7 @@ mk $red $tone -c:v msvideo1 -c:a adpcm_ms "$work/msvideo1.avi"
 mk $red $tone -c:v mpeg2video -c:a mp2 -f vob "$work/mpeg2.mpeg"
 mk -f lavfi -i testsrc=size=640x480:rate=25:duration=10 -f lavfi -i sine=duration=10 -c:v libx264 -c:a libmp3lame "$work/moving.avi"
 mk $tone -c:a adpcm_ms "$work/adpcm.wav"
-cp "$here/build/lumivo" "$here/build/lumivo-clipengine.so" "$work/"
+cp "$here/build/lumivo" "$here/build/lumivo-clips" "$work/"
 lumivo=("$work/lumivo" --show)
 player=(mpv --no-config --really-quiet)
 

@@ -73,7 +73,7 @@ for n in $(seq 0 7); do
 done
 echo "soak: $(wc -l <"$playlist") items" >&2
 
-cp "$here/build/lumivo" "$here/build/lumivo-metafile" "$here/build/lumivo-clipengine.so" "$work/"
+cp "$here/build/lumivo" "$here/build/lumivo-metafile" "$here/build/lumivo-clips" "$work/"
 "$work/lumivo" --slideshow "$playlist" >"$work/program.log" 2>&1 &
 program=$!
 sleep 3

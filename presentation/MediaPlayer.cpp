@@ -1,5 +1,6 @@
 #include "presentation/MediaPlayer.h"
 
+#include "core/Dialogs.h"
 #include "core/HandlerGuard.h"
 #include "presentation/PresentationGate.h"
 #include "system/SafeFile.h"
@@ -7,6 +8,7 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 
 #include <malloc.h>
@@ -150,6 +152,10 @@ void TMediaPlayer::OnEvent(const TClipEvent& event)
 {
     if (event.What == TClipEvent::Loaded)
         return;
+    // A clip that fails while it plays (a damaged stream, its process gone) says why, once
+    // the report is out, as a clip that cannot be opened does.
+    if (event.What == TClipEvent::Failed && !event.Text.isEmpty())
+        QTimer::singleShot(0, this, [text = event.Text] { Dialogs::ShowError(text); });
     m_playing = false;
     if (m_notifyPending) {
         m_notifyPending = false;

@@ -23,9 +23,13 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QApplication>
+#include <QDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+
+#include <csignal>
+#include <unistd.h>
 
 using namespace mediatest;
 
@@ -43,6 +47,7 @@ private Q_SLOTS:
     void clipBetweenPictures();
     void stopWhileAClipPlays();
     void failuresHaltTheShow();
+    void clipProcessThatDiesEndsItsClip();
     void userChangesDuringTheShow();
     void timerRules();
     void intervalDialog();
@@ -222,6 +227,39 @@ void TestSlideShow::failuresHaltTheShow()
     Tick();
     QCOMPARE(m_messages.last(), QStringLiteral("List index out of bounds (-1)"));
     QVERIFY(!Show()->TimerEnabled());
+}
+
+// The process playing a clip killed in its middle (as a decoder's crash would): the clip ends
+// with its message, the show halts as after any clip error, and the program goes on; the
+// next line plays.
+void TestSlideShow::clipProcessThatDiesEndsItsClip()
+{
+    QVERIFY(Write(Path("long.wav"), Wav(5000)));
+    Lines({"long.wav", "x.wav"});
+    MainControl<QAction>("StartSlideShowItem")->trigger();
+    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Клип"));
+    // The clip process is this program's child.
+    pid_t clips = 0;
+    for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
+        QFile stat("/proc/" + entry + "/stat");
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (line.contains("(lumivo-clips)") && fields.size() > 1 && fields[1].toInt() == ::getpid())
+            clips = entry.toInt();
+    }
+    QVERIFY(clips > 0);
+    QVERIFY(::kill(clips, SIGSEGV) == 0);
+    QVERIFY(ClipEnds());
+    QTRY_COMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages[0].startsWith("Cannot play file \"" + Path("long.wav") + "\""), qPrintable(m_messages[0]));
+    QCOMPARE(Selected(), 0);
+    QVERIFY(!Show()->TimerEnabled());
+    Main()->Playlist()->SetSelectedIndex(1);
+    Main()->PlayListDblClick();
+    QVERIFY(ClipEnds());
+    QCOMPARE(m_messages.size(), 1);
 }
 
 void TestSlideShow::userChangesDuringTheShow()
