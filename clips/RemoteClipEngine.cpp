@@ -22,6 +22,7 @@
 #include <QWidget>
 
 #include <cerrno>
+#include <utility>
 #include <cstdio>
 #include <poll.h>
 #include <csignal>
@@ -160,76 +161,31 @@ public:
             m_notifier->setEnabled(false);
             m_notifier.release()->deleteLater();
         }
-        if (m_socket >= 0)
-            ::close(m_socket); // the process ends the player and itself
-        if (m_pid > 0) {
-            QElapsedTimer clock;
-            clock.start();
-            while (::waitpid(m_pid, nullptr, WNOHANG) == 0) {
-                if (clock.elapsed() >= EndWaitMs) {
-                    ::kill(m_pid, SIGKILL);
-                    ::waitpid(m_pid, nullptr, 0);
-                    break;
-                }
-                QThread::msleep(2);
-            }
-        }
+        Reap();
     }
 
-    // Starts the clip process and waits for its greeting; false with the reason.
+    // Takes the clip process started ahead (or starts one) and waits for its greeting; false
+    // with the reason. Another is started ahead for the next clip, so that a clip does not
+    // wait for a process to load its two hundred libraries.
     bool Start(QString& error)
     {
-        const QString helper = HelperPath();
-        if (helper.isEmpty()) {
-            error = QStringLiteral("The clip player lumivo-clips is not installed.");
+        TProcess process = std::exchange(Spare(), TProcess());
+        if (process.Pid <= 0 && !Spawn(process, error))
             return false;
+        m_pid = process.Pid;
+        m_socket = process.Socket;
+        if (!Greeted(error)) {
+            // One started ahead may have died meanwhile: once more, with a fresh one.
+            Reap();
+            if (!Spawn(process, error))
+                return false;
+            m_pid = process.Pid;
+            m_socket = process.Socket;
+            if (!Greeted(error))
+                return false;
         }
-        int pair[2];
-        if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
-            error = QStringLiteral("The clip player could not be started (%1).").arg(QString::fromLatin1(strerrordesc_np(errno)));
-            return false;
-        }
-        const QByteArray path = QFile::encodeName(helper);
-        const pid_t parent = ::getpid();
-        const rlimit memory{ClipProcessMemory, ClipProcessMemory};
-        const pid_t child = ::fork();
-        if (child == 0) {
-            // Only what may be done between fork and exec: the socket becomes descriptor 3,
-            // the process dies with the program, and its memory is bounded.
-            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-            if (::getppid() != parent)
-                ::_exit(127);
-            if (::dup2(pair[1], 3) != 3)
-                ::_exit(127);
-            ::setrlimit(RLIMIT_AS, &memory);
-            const rlimit core{0, 0};
-            ::setrlimit(RLIMIT_CORE, &core);
-            char* const argv[] = {const_cast<char*>(path.constData()), nullptr};
-            ::execv(path.constData(), argv);
-            ::_exit(127);
-        }
-        ::close(pair[1]);
-        m_socket = pair[0];
-        if (child < 0) {
-            error = QStringLiteral("The clip player could not be started (%1).").arg(QString::fromLatin1(strerrordesc_np(errno)));
-            return false;
-        }
-        m_pid = child;
-        // Its greeting, within the time it has to answer at all.
-        pollfd wait{m_socket, POLLIN, 0};
-        TType type{};
-        QByteArray payload;
-        int fd = -1;
-        bool wouldBlock = false;
-        quint32 version = 0;
-        if (::poll(&wait, 1, 10000) != 1 || !clipwire::Receive(m_socket, type, payload, fd, wouldBlock) || wouldBlock ||
-            type != TType::Ready || !clipwire::Unpack(payload, version) || version != clipwire::Version) {
-            if (fd >= 0)
-                ::close(fd);
-            error = QStringLiteral("The clip player lumivo-clips does not answer as this program expects; "
-                                   "it may be of another version.");
-            return false;
-        }
+        QString ignored;
+        Spawn(Spare(), ignored);
         m_notifier = std::make_unique<QSocketNotifier>(m_socket, QSocketNotifier::Read);
         QObject::connect(m_notifier.get(), &QSocketNotifier::activated, &m_context, [this] { ReadMessages(); });
         return true;
@@ -272,6 +228,95 @@ public:
     void SetVolume(double volume) override { Send(TType::SetVolume, clipwire::Pack(volume)); }
 
 private:
+    struct TProcess {
+        pid_t Pid = -1;
+        int Socket = -1;
+    };
+    // The process started ahead for the next clip (it dies with the program).
+    static TProcess& Spare()
+    {
+        static TProcess spare;
+        return spare;
+    }
+    // Starts a clip process, its end of the socket pair at its descriptor 3.
+    static bool Spawn(TProcess& process, QString& error)
+    {
+        const QString helper = HelperPath();
+        if (helper.isEmpty()) {
+            error = QStringLiteral("The clip player lumivo-clips is not installed.");
+            return false;
+        }
+        int pair[2];
+        if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
+            error = QStringLiteral("The clip player could not be started (%1).").arg(QString::fromLatin1(strerrordesc_np(errno)));
+            return false;
+        }
+        const QByteArray path = QFile::encodeName(helper);
+        const pid_t parent = ::getpid();
+        const rlimit memory{ClipProcessMemory, ClipProcessMemory};
+        const rlimit core{0, 0};
+        const pid_t child = ::fork();
+        if (child == 0) {
+            // Only what may be done between fork and exec: the socket becomes descriptor 3,
+            // the process dies with the program, and its memory is bounded.
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (::getppid() != parent || ::dup2(pair[1], 3) != 3)
+                ::_exit(127);
+            ::setrlimit(RLIMIT_AS, &memory);
+            ::setrlimit(RLIMIT_CORE, &core);
+            char* const argv[] = {const_cast<char*>(path.constData()), nullptr};
+            ::execv(path.constData(), argv);
+            ::_exit(127);
+        }
+        ::close(pair[1]);
+        if (child < 0) {
+            ::close(pair[0]);
+            error = QStringLiteral("The clip player could not be started (%1).").arg(QString::fromLatin1(strerrordesc_np(errno)));
+            return false;
+        }
+        process = {child, pair[0]};
+        return true;
+    }
+    // The process's greeting, within the time it has to answer at all.
+    bool Greeted(QString& error)
+    {
+        pollfd wait{m_socket, POLLIN, 0};
+        TType type{};
+        QByteArray payload;
+        int fd = -1;
+        bool wouldBlock = false;
+        quint32 version = 0;
+        if (::poll(&wait, 1, 10000) == 1 && clipwire::Receive(m_socket, type, payload, fd, wouldBlock) && !wouldBlock &&
+            fd < 0 && type == TType::Ready && clipwire::Unpack(payload, version) && version == clipwire::Version)
+            return true;
+        if (fd >= 0)
+            ::close(fd);
+        error = QStringLiteral("The clip player lumivo-clips does not answer as this program expects; "
+                               "it may be of another version.");
+        return false;
+    }
+    // Closes the socket, which tells the process to end the player and itself, and ends it if
+    // it has not within a second.
+    void Reap()
+    {
+        if (m_socket >= 0)
+            ::close(m_socket);
+        m_socket = -1;
+        if (m_pid <= 0)
+            return;
+        QElapsedTimer clock;
+        clock.start();
+        while (::waitpid(m_pid, nullptr, WNOHANG) == 0) {
+            if (clock.elapsed() >= EndWaitMs) {
+                ::kill(m_pid, SIGKILL);
+                ::waitpid(m_pid, nullptr, 0);
+                break;
+            }
+            QThread::msleep(2);
+        }
+        m_pid = -1;
+    }
+
     void Send(TType type, const QByteArray& payload, int fd = -1)
     {
         if (!m_gone && !clipwire::Send(m_socket, type, payload, fd))

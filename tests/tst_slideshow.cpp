@@ -238,7 +238,8 @@ void TestSlideShow::clipProcessThatDiesEndsItsClip()
     Lines({"long.wav", "x.wav"});
     MainControl<QAction>("StartSlideShowItem")->trigger();
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Клип"));
-    // The clip process is this program's child.
+    // The clip process is the child of this program that has the clip open (another may
+    // wait for the next clip).
     pid_t clips = 0;
     for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
         QFile stat("/proc/" + entry + "/stat");
@@ -246,8 +247,12 @@ void TestSlideShow::clipProcessThatDiesEndsItsClip()
             continue;
         const QByteArray line = stat.readAll();
         const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (line.contains("(lumivo-clips)") && fields.size() > 1 && fields[1].toInt() == ::getpid())
-            clips = entry.toInt();
+        if (!line.contains("(lumivo-clips)") || fields.size() < 2 || fields[1].toInt() != ::getpid())
+            continue;
+        const QString fds = "/proc/" + entry + "/fd/";
+        for (const QString& fd : QDir(fds).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+            if (QFile::symLinkTarget(fds + fd) == Path("long.wav"))
+                clips = entry.toInt();
     }
     QVERIFY(clips > 0);
     QVERIFY(::kill(clips, SIGSEGV) == 0);
