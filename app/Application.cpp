@@ -4,6 +4,7 @@
 #include "app/HelpDialog.h"
 #include "app/LinksDialog.h"
 #include "app/MainForm.h"
+#include "clips/ClipEngine.h"
 #include "core/HandlerGuard.h"
 #include "core/Quit.h"
 #include "decor/AnimatedPointer.h"
@@ -68,8 +69,11 @@ void TProgramWindows::CreateMainWindow()
     m_slideShow->PresentRequested = [this](const QString& fileName, TMediaKind kind) {
         PresentFile(*m_display, fileName, kind, m_main->FullScreenChosen(), false);
     };
-    m_slideShow->PreloadRequested = [this](const QString& fileName) {
-        PreloadPicture(fileName, PictureDecodeSize(ScreenOf(m_display), m_main->FullScreenChosen()));
+    m_slideShow->PreloadRequested = [this](const QString& fileName, TMediaKind kind) {
+        if (kind == mkClip)
+            StartClipProcessAhead();
+        else
+            PreloadPicture(fileName, PictureDecodeSize(ScreenOf(m_display), m_main->FullScreenChosen()));
     };
     m_main->SetSlideShow(m_slideShow);
     TSlideShow* show = m_slideShow;

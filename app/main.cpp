@@ -3,10 +3,12 @@
 #include "app/EarlyPicture.h"
 #include "app/Icons.h"
 #include "app/MainForm.h"
+#include "clips/ClipEngine.h"
 #include "core/AppTitle.h"
 #include "core/HandlerGuard.h"
 #include "core/Quit.h"
 #include "core/ToolkitTexts.h"
+#include "playlist/MediaKind.h"
 #include "playlist/PlaylistFile.h"
 #include "presentation/DisplayWindow.h"
 #include "presentation/PictureLoader.h"
@@ -98,10 +100,14 @@ int main(int argc, char* argv[])
     }
     WarmUpSessionBus();
     RemoveLinksOfEndedPrograms();
-    // The first file is to be shown: its picture is decoded on a worker thread meanwhile.
-    if ((commandLine->SlideShow || commandLine->Show) && !request.Files.isEmpty())
-        if (const QScreen* screen = QGuiApplication::primaryScreen())
+    // The first file is to be shown: its picture is decoded on a worker thread meanwhile, or
+    // the process for its clip started.
+    if ((commandLine->SlideShow || commandLine->Show) && !request.Files.isEmpty()) {
+        if (ClassifyMediaFile(request.Files.first()) == mkClip)
+            StartClipProcessAhead();
+        else if (const QScreen* screen = QGuiApplication::primaryScreen())
             PreloadPicture(request.Files.first(), PictureDecodeSize(screen, false));
+    }
     TProgramWindows windows(settingsFile);
     // A second start's request waits until the main window is there to take it.
     QList<TInstanceRequest> waiting;

@@ -54,3 +54,7 @@ struct TClipEngineSetup {
 
 // Starts a clip process and makes an engine over it; throws ELumivoError with the reason.
 std::unique_ptr<TClipEngine> CreateClipEngine(TClipEngineSetup setup);
+
+// Starts the process for the next clip ahead, if none waits yet, so that the clip does not
+// wait for it to load its libraries. Does nothing where none can be started.
+void StartClipProcessAhead();

@@ -150,6 +150,18 @@ private:
     QImage m_frame;
 };
 
+struct TProcess {
+    pid_t Pid = -1;
+    int Socket = -1;
+};
+
+// The process started ahead for the next clip (it dies with the program).
+TProcess& Spare()
+{
+    static TProcess spare;
+    return spare;
+}
+
 class TRemoteEngine : public TClipEngine {
 public:
     explicit TRemoteEngine(TClipEngineSetup setup) : m_onEvent(std::move(setup.OnEvent)), m_options(std::move(setup.Options)) {}
@@ -227,17 +239,6 @@ public:
     QWidget* Surface() const override { return m_surface; }
     void SetVolume(double volume) override { Send(TType::SetVolume, clipwire::Pack(volume)); }
 
-private:
-    struct TProcess {
-        pid_t Pid = -1;
-        int Socket = -1;
-    };
-    // The process started ahead for the next clip (it dies with the program).
-    static TProcess& Spare()
-    {
-        static TProcess spare;
-        return spare;
-    }
     // Starts a clip process, its end of the socket pair at its descriptor 3.
     static bool Spawn(TProcess& process, QString& error)
     {
@@ -277,6 +278,7 @@ private:
         process = {child, pair[0]};
         return true;
     }
+private:
     // The process's greeting, within the time it has to answer at all.
     bool Greeted(QString& error)
     {
@@ -440,4 +442,11 @@ std::unique_ptr<TClipEngine> CreateClipEngine(TClipEngineSetup setup)
         throw ELumivoError(error);
     }
     return engine;
+}
+
+void StartClipProcessAhead()
+{
+    QString ignored;
+    if (Spare().Pid <= 0)
+        TRemoteEngine::Spawn(Spare(), ignored);
 }

@@ -77,13 +77,14 @@ void TSlideShow::PresentSlide()
 void TSlideShow::PreloadNext()
 {
     // The next picture is decoded while this item is shown, for the size it will be shown
-    // at, so that the step to it only puts it on screen.
+    // at, so that the step to it only puts it on screen; the next clip's process is started.
     const int count = m_playList->count();
     if (count < 2 || m_playList->SelectedIndex() < 0)
         return;
     const QString next = m_playList->FilePathAt((m_playList->SelectedIndex() + 1) % count);
-    if (ClassifyMediaFile(next) == mkPicture && PreloadRequested)
-        PreloadRequested(next);
+    const TMediaKind kind = ClassifyMediaFile(next);
+    if ((kind == mkPicture || kind == mkClip) && PreloadRequested)
+        PreloadRequested(next, kind);
 }
 
 void TSlideShow::Start()

@@ -23,8 +23,9 @@ public:
 
     // Presents a file of a kind; an error it throws halts the show on that line.
     std::function<void(const QString& fileName, TMediaKind kind)> PresentRequested;
-    // Decodes a picture ahead, for the step to it.
-    std::function<void(const QString& fileName)> PreloadRequested;
+    // Prepares the next item ahead, for the step to it: a picture is decoded, a clip's
+    // process started.
+    std::function<void(const QString& fileName, TMediaKind kind)> PreloadRequested;
 
     int SlideInterval = 3;          // seconds a picture or GIF stays; 0: until stopped
     bool ContinueAfterClip = false; // a clip's successful end moves the show on
