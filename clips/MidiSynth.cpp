@@ -38,6 +38,9 @@ std::unique_ptr<TSynthStream> TSynthStream::Open(const TTiming& timing)
     fluid_settings_setnum(stream->m_settings, "synth.sample-rate", SampleRate);
     fluid_settings_setstr(stream->m_settings, "player.timing-source", "sample");
     fluid_settings_setint(stream->m_settings, "synth.cpu-cores", 1);
+    // The sound font's samples are read as the music's instruments need them: a General MIDI
+    // font is over a hundred megabytes, and a file uses a few of its instruments.
+    fluid_settings_setint(stream->m_settings, "synth.dynamic-sample-loading", 1);
     stream->m_synth = new_fluid_synth(stream->m_settings);
     if (!stream->m_synth)
         return nullptr;
