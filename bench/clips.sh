@@ -11,7 +11,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 runs=${1:-5}
-"$here/scripts/install-packages" xvfb libxdamage-dev libxext-dev mpv ffmpeg pulseaudio pulseaudio-utils python3
+"$here/scripts/install-packages" xvfb libxdamage-dev libxext-dev mpv ffmpeg pulseaudio pulseaudio-utils python3 procps
 "$here/scripts/setup" >&2
 tools="$here/build/bench-tools"
 mkdir -p "$tools"
@@ -47,15 +47,24 @@ player=(mpv --no-config --really-quiet)
 
 # First frame of a red clip, in ms.
 first() { (cd "$work" && rm -f lumivo.INI && "$tools/firstpaint" 255 0 0 20000 "$@" | sed -n 's/.*paint_ms=\([0-9.-]*\).*/\1/p'); }
-# CPU seconds used between seconds 2 and 8 of playing the moving clip.
+# CPU ticks of a process and its children (Lumivo plays each clip in a process of its own).
+ticks() {
+  local total=0 p
+  for p in "$1" $(pgrep -P "$1"); do
+    total=$((total + $(awk '{print $14 + $15}' "/proc/$p/stat" 2>/dev/null || echo 0)))
+  done
+  echo "$total"
+}
+# CPU seconds used between seconds 2 and 8 of playing the moving clip, the player's processes
+# together.
 cpu() {
   (cd "$work" && rm -f lumivo.INI && exec "$@" "$work/moving.avi" >/dev/null 2>&1) &
   local pid=$!
   sleep 2
   local a b
-  a=$(awk '{print $14 + $15}' "/proc/$pid/stat")
+  a=$(ticks "$pid")
   sleep 6
-  b=$(awk '{print $14 + $15}' "/proc/$pid/stat")
+  b=$(ticks "$pid")
   kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true
   awk -v a="$a" -v b="$b" -v hz="$(getconf CLK_TCK)" 'BEGIN {printf "%.0f", (b - a) * 1000 / hz / 6}'
 }

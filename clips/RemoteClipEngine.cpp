@@ -24,7 +24,6 @@
 #include <cerrno>
 #include <utility>
 #include <cstdio>
-#include <poll.h>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -74,46 +73,8 @@ public:
     }
     ~TRemoteSurface() override { Unmap(); }
 
-    // A frame of `size` pixels is in the shared memory: it is copied, to be painted.
-    bool TakeFrame(const QSize& size)
-    {
-        if (!m_pixels || size != m_size)
-            return false; // drawn for a size the surface no longer has: the next one will do
-        QImage frame(size, QImage::Format_RGBX8888);
-        if (frame.isNull())
-            return false;
-        for (int y = 0; y < size.height(); ++y)
-            std::memcpy(frame.scanLine(y), m_pixels + size_t(y) * m_stride, size_t(size.width()) * 4);
-        frame.setDevicePixelRatio(devicePixelRatioF());
-        m_frame = std::move(frame);
-        update();
-        return true;
-    }
-
-protected:
-    void paintEvent(QPaintEvent* event) override
-    {
-        Share();
-        QPainter painter(this);
-        if (m_frame.isNull())
-            painter.fillRect(event->rect(), Qt::black);
-        else
-            painter.drawImage(QRect(QPoint(0, 0), size()), m_frame);
-    }
-    void resizeEvent(QResizeEvent*) override
-    {
-        if (isVisible())
-            Share();
-    }
-
-private:
-    QSize PixelSize() const
-    {
-        const QSize size = (QSizeF(this->size()) * devicePixelRatioF()).toSize();
-        return size.isEmpty() ? QSize(1, 1) : size;
-    }
-    // New memory for the frames when the surface's size in pixels has changed, handed to the
-    // clip process (which draws the frame shown now into it at once).
+    // Shares memory for frames of the surface's size in pixels, when that has changed: the
+    // clip process draws the frame shown now into it at once.
     void Share()
     {
         const QSize size = PixelSize();
@@ -134,6 +95,40 @@ private:
             m_share(size, int(stride), fd);
         }
         ::close(fd);
+    }
+
+    // A frame of `size` pixels is in the shared memory: it is copied, to be painted.
+    bool TakeFrame(const QSize& size)
+    {
+        if (!m_pixels || size != m_size)
+            return false; // drawn for a size the surface no longer has: the next one will do
+        QImage frame(size, QImage::Format_RGBX8888);
+        if (frame.isNull())
+            return false;
+        for (int y = 0; y < size.height(); ++y)
+            std::memcpy(frame.scanLine(y), m_pixels + size_t(y) * m_stride, size_t(size.width()) * 4);
+        frame.setDevicePixelRatio(devicePixelRatioF());
+        m_frame = std::move(frame);
+        update();
+        return true;
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QPainter painter(this);
+        if (m_frame.isNull())
+            painter.fillRect(event->rect(), Qt::black);
+        else
+            painter.drawImage(QRect(QPoint(0, 0), size()), m_frame);
+    }
+    void resizeEvent(QResizeEvent*) override { Share(); }
+
+private:
+    QSize PixelSize() const
+    {
+        const QSize size = (QSizeF(this->size()) * devicePixelRatioF()).toSize();
+        return size.isEmpty() ? QSize(1, 1) : size;
     }
     void Unmap()
     {
@@ -176,26 +171,21 @@ public:
         Reap();
     }
 
-    // Takes the clip process started ahead (or starts one) and waits for its greeting; false
-    // with the reason. Another is started ahead for the next clip, so that a clip does not
-    // wait for a process to load its two hundred libraries.
+    // Takes the clip process started ahead (or starts one); false with the reason. Its
+    // greeting is read with its other messages, so that the windows go on answering while it
+    // starts. Another is started ahead for the next clip, so that a clip does not wait for a
+    // process to load its two hundred libraries.
     bool Start(QString& error)
     {
         TProcess process = std::exchange(Spare(), TProcess());
+        if (process.Pid > 0 && ::waitpid(process.Pid, nullptr, WNOHANG) != 0) { // it has died meanwhile
+            ::close(process.Socket);
+            process = TProcess();
+        }
         if (process.Pid <= 0 && !Spawn(process, error))
             return false;
         m_pid = process.Pid;
         m_socket = process.Socket;
-        if (!Greeted(error)) {
-            // One started ahead may have died meanwhile: once more, with a fresh one.
-            Reap();
-            if (!Spawn(process, error))
-                return false;
-            m_pid = process.Pid;
-            m_socket = process.Socket;
-            if (!Greeted(error))
-                return false;
-        }
         QString ignored;
         Spawn(Spare(), ignored);
         m_notifier = std::make_unique<QSocketNotifier>(m_socket, QSocketNotifier::Read);
@@ -221,9 +211,14 @@ public:
                 Send(TType::Surface, clipwire::Pack(size, qint32(stride)), shared);
             });
             m_surface->hide();
+            m_surface->setGeometry(display->rect()); // where it will be shown
         }
         Send(TType::Load, clipwire::Pack(m_options, display != nullptr, fileName), fd);
         ::close(fd);
+        // The memory for frames goes with the clip, so that its first frame is drawn for the
+        // program as soon as it is decoded.
+        if (m_surface)
+            m_surface->Share();
     }
     void SetPaused(bool paused) override { Send(TType::SetPaused, clipwire::Pack(paused)); }
     void Seek(qint64 ms) override
@@ -279,24 +274,6 @@ public:
         return true;
     }
 private:
-    // The process's greeting, within the time it has to answer at all.
-    bool Greeted(QString& error)
-    {
-        pollfd wait{m_socket, POLLIN, 0};
-        TType type{};
-        QByteArray payload;
-        int fd = -1;
-        bool wouldBlock = false;
-        quint32 version = 0;
-        if (::poll(&wait, 1, 10000) == 1 && clipwire::Receive(m_socket, type, payload, fd, wouldBlock) && !wouldBlock &&
-            fd < 0 && type == TType::Ready && clipwire::Unpack(payload, version) && version == clipwire::Version)
-            return true;
-        if (fd >= 0)
-            ::close(fd);
-        error = QStringLiteral("The clip player lumivo-clips does not answer as this program expects; "
-                               "it may be of another version.");
-        return false;
-    }
     // Closes the socket, which tells the process to end the player and itself, and ends it if
     // it has not within a second.
     void Reap()
@@ -348,6 +325,16 @@ private:
     }
     bool Handle(TType type, const QByteArray& payload)
     {
+        if (!m_greeted) { // first of all, the greeting of a process of this version
+            quint32 version = 0;
+            if (type != TType::Ready || !clipwire::Unpack(payload, version) || version != clipwire::Version) {
+                Fail(QStringLiteral("The clip player lumivo-clips does not answer as this program expects; "
+                                    "it may be of another version."));
+                return false;
+            }
+            m_greeted = true;
+            return true;
+        }
         switch (type) {
         case TType::Loaded: {
             QSize video;
@@ -403,10 +390,12 @@ private:
             m_notifier->setEnabled(false);
         if (m_pid > 0)
             ::kill(m_pid, SIGKILL);
-        Fail(QStringLiteral("The clip player stopped."));
+        if (!m_failed)
+            Fail(QStringLiteral("The clip player stopped."));
     }
     void Fail(const QString& reason)
     {
+        m_failed = true;
         Emit({TClipEvent::Failed, QStringLiteral("Cannot play file \"%1\". %2").arg(m_fileName, reason)});
     }
     void Emit(const TClipEvent& event)
@@ -421,6 +410,8 @@ private:
     int m_socket = -1;
     pid_t m_pid = -1;
     bool m_gone = false;
+    bool m_greeted = false;
+    bool m_failed = false; // a failure has been told
     std::unique_ptr<QSocketNotifier> m_notifier;
     QObject m_context; // what the notifier's reads go with
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
