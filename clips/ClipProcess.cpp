@@ -12,10 +12,12 @@
 #include "clips/MidiFile.h"
 #include "clips/MidiSynth.h"
 #include "clips/ProgressWatch.h"
+#include "tools/Confinement.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -27,6 +29,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <sys/mman.h>
@@ -599,6 +602,7 @@ private:
             QString name;
             if (m_engine || fd < 0 || !clipwire::Unpack(payload, options, video, name))
                 return false;
+            Confine(fd, options);
             m_engine = std::make_unique<TMpvEngine>([this](const TClipEvent& event) { Tell(event); }, options);
             QString error;
             if (!m_engine->Create(error))
@@ -644,6 +648,31 @@ private:
         default:
             return false;
         }
+    }
+
+    // Confined before anything reads the clip: the file system read-only but for the sound
+    // devices (and a file the sound is to be written to, which only tests and benchmarks ask
+    // for), Unix sockets for the sound server, and the allow-list of calls of every helper.
+    static void Confine(int clip, const QList<QPair<QByteArray, QByteArray>>& options)
+    {
+        TConfinement c;
+        c.FirstClosed = std::max(4, clip + 1); // the socket at 3 and the clip's descriptor stay
+        c.Devices = true;
+        c.LocalSockets = true;
+        c.Writable.push_back("/dev/snd");
+        for (const auto& [name, value] : options)
+            if (name == "ao-pcm-file")
+                c.Writable.push_back(QFileInfo(QFile::decodeName(value)).absolutePath().toStdString());
+        const QByteArray home = qgetenv("HOME");
+        if (home.startsWith('/'))
+            for (const char* under : {"/.config/pulse", "/.pulse-cookie", "/.asoundrc", "/.config/pipewire"})
+                c.Readable.push_back(home.toStdString() + under);
+        for (const char* variable : {"XDG_RUNTIME_DIR", "PULSE_RUNTIME_PATH"})
+            if (const QByteArray folder = qgetenv(variable); folder.startsWith('/'))
+                c.Readable.push_back(folder.toStdString());
+        c.Readable.push_back("/var/lib/dbus");
+        c.Readable.push_back("/run/pulse");
+        ::Confine(c);
     }
 
     // The memory the program shares for the frames, checked against what it says it holds.

@@ -16,6 +16,7 @@
 #include <sched.h>
 #include <string>
 #include <sys/mman.h>
+#include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/ptrace.h>
 #include <sys/socket.h>
@@ -36,12 +37,15 @@ int g_passed = 0, g_failed = 0;
 
 // Runs `attempt` in a confined child. `escapes`: whether it is a way out (then it must
 // fail or end the child) or a need (then it must succeed).
-void Try(const char* what, bool escapes, const std::function<bool()>& attempt)
+void Try(const char* what, bool escapes, const std::function<bool()>& attempt, const TConfinement* clips = nullptr)
 {
     std::fflush(stdout);
     const pid_t child = ::fork();
     if (child == 0) {
-        ConfineHelper({});
+        if (clips)
+            Confine(*clips);
+        else
+            ConfineHelper({});
         ::_exit(attempt() ? 0 : 1);
     }
     int status = 0;
@@ -153,7 +157,25 @@ int main()
         return result >= 0;
     });
 
+    // The clip process: Unix sockets for the sound server and device calls, but still no file
+    // written outside the sound devices, no network, no input pushed into a terminal.
+    TConfinement clips;
+    clips.Devices = clips.LocalSockets = true;
+    clips.Writable = {"/dev/snd"};
+    Try("clips: a Unix socket", false, [] { return ::socket(AF_UNIX, SOCK_STREAM, 0) >= 0; }, &clips);
+    Try("clips: a network socket", true, [] { return ::socket(AF_INET, SOCK_STREAM, 0) >= 0; }, &clips);
+    Try("clips: pushing input into a terminal", true, [] {
+        const char c = 'x';
+        return ::ioctl(0, TIOCSTI, &c) == 0;
+    }, &clips);
+    Try("clips: making a folder", true,
+        [] { return ::mkdir(Path("folder").c_str(), 0700) == 0 || ::access(Path("folder").c_str(), F_OK) == 0; }, &clips);
+    Try("clips: fork", true, [] { return ::fork() >= 0; }, &clips);
+    if (Raw(SYS_landlock_create_ruleset, 0, 0, 1) > 0)
+        Try("clips: writing a file", true, [&] { return ::open(existing.c_str(), O_WRONLY) >= 0; }, &clips);
+
     ::unlink(existing.c_str());
+    ::rmdir(Path("folder").c_str());
     ::rmdir(dir);
     std::printf("%d passed, %d failed\n", g_passed, g_failed);
     return g_failed == 0 ? 0 : 1;

@@ -255,6 +255,10 @@ void TestSlideShow::clipProcessThatDiesEndsItsClip()
                 clips = entry.toInt();
     }
     QVERIFY(clips > 0);
+    QFile status(QStringLiteral("/proc/%1/status").arg(clips)); // it plays confined
+    QVERIFY(status.open(QIODevice::ReadOnly));
+    const QByteArray confinement = status.readAll();
+    QVERIFY(confinement.contains("NoNewPrivs:\t1\n") && confinement.contains("Seccomp:\t2\n"));
     QVERIFY(::kill(clips, SIGSEGV) == 0);
     QVERIFY(ClipEnds());
     QTRY_COMPARE(m_messages.size(), 1);

@@ -12,6 +12,8 @@
 #include <linux/landlock.h>
 #include <linux/seccomp.h>
 #include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -118,6 +120,18 @@ public:
         Return(SECCOMP_RET_ERRNO | EPERM);
         Return(SECCOMP_RET_ALLOW);
     }
+    // Allowed unless the argument is one of `values` (then EPERM).
+    void AllowIfNoneOf(long nr, int argument, std::initializer_list<unsigned> values)
+    {
+        const auto count = static_cast<unsigned char>(values.size());
+        For(nr, static_cast<unsigned char>(count + 3));
+        Load(ArgLow(argument));
+        unsigned char after = count;
+        for (unsigned value : values)
+            Jump(BPF_JMP | BPF_JEQ | BPF_K, value, after--, 0); // to the refusal past the rest
+        Return(SECCOMP_RET_ALLOW);
+        Return(SECCOMP_RET_ERRNO | EPERM);
+    }
     // clone only for a thread of this process, and making no namespace.
     void AllowThreadClone()
     {
@@ -138,7 +152,7 @@ private:
     std::vector<sock_filter> m_program;
 };
 
-bool InstallFilter()
+bool InstallFilter(const TConfinement& c)
 {
     const auto self = unsigned(::getpid());
     TFilter f;
@@ -152,8 +166,30 @@ bool InstallFilter()
     f.Return(SECCOMP_RET_KILL_PROCESS);
     for (const TCall& call : Allowed)
         f.Allow(call.Number);
-    f.AllowWithout(SYS_open, 1, WritingFlags);
-    f.AllowWithout(SYS_openat, 2, WritingFlags);
+    if (c.Devices) {
+        // Opening for writing, bounded by Landlock to what may be written; devices' own
+        // calls, but for pushing input into a terminal.
+        f.Allow(SYS_open);
+        f.Allow(SYS_openat);
+        f.AllowIfNoneOf(SYS_ioctl, 1, {TIOCSTI, TIOCLINUX});
+        f.Allow(SYS_memfd_create);
+        f.Allow(SYS_mlock); // buffers kept in memory, within the process's limit
+        f.Allow(SYS_munlock);
+        f.Allow(SYS_ftruncate); // sizing shared memory; files only where Landlock lets them be written
+        // No folder is made: said to be there already, which is what the sound server's
+        // client checks of its own folders before it uses them.
+        f.RefuseWith(SYS_mkdir, EEXIST);
+        f.RefuseWith(SYS_mkdirat, EEXIST);
+    } else {
+        f.AllowWithout(SYS_open, 1, WritingFlags);
+        f.AllowWithout(SYS_openat, 2, WritingFlags);
+    }
+    if (c.LocalSockets) {
+        f.AllowIfOneOf(SYS_socket, 0, {AF_UNIX});
+        for (long nr : {SYS_connect, SYS_sendto, SYS_sendmsg, SYS_recvfrom, SYS_recvmsg, SYS_getsockopt,
+                        SYS_setsockopt, SYS_getsockname, SYS_getpeername, SYS_shutdown})
+            f.Allow(nr);
+    }
     f.AllowThreadClone();
     f.AllowIfOneOf(SYS_kill, 0, {self});
     f.AllowIfOneOf(SYS_tgkill, 0, {self});
@@ -184,27 +220,37 @@ int LandlockAbi() { return int(::syscall(SYS_landlock_create_ruleset, nullptr, 0
 bool g_landlocked = false;
 int g_landlockAbi = 0; // as the kernel said before the filter was in force
 
-// Reading only, and only beneath the given paths.
-bool RestrictFileSystem(const std::vector<std::string>& readable)
+// Reading only beneath the readable paths, and writing only beneath the writable ones.
+bool RestrictFileSystem(const std::vector<std::string>& readable, const std::vector<std::string>& writable)
 {
     const int abi = g_landlockAbi = std::max(LandlockAbi(), 0);
     if (abi == 0)
         return false;
-    const landlock_ruleset_attr ruleset{HandledAccess(abi)};
+    const __u64 handled = HandledAccess(abi);
+    const landlock_ruleset_attr ruleset{handled};
     const int rules = int(::syscall(SYS_landlock_create_ruleset, &ruleset, sizeof ruleset, 0));
     if (rules < 0)
         return false;
-    for (const std::string& path : readable) {
+    const auto allow = [&](const std::string& path, bool write) {
         const int beneath = ::open(path.c_str(), O_PATH | O_CLOEXEC);
         if (beneath < 0)
-            continue;
+            return;
         struct stat st {};
         const bool folder = ::fstat(beneath, &st) == 0 && S_ISDIR(st.st_mode);
-        const landlock_path_beneath_attr rule{
-            LANDLOCK_ACCESS_FS_READ_FILE | (folder ? __u64(LANDLOCK_ACCESS_FS_READ_DIR) : __u64(0)), beneath};
+        // Rights to a file's contents; to a folder's, also its listing (and, to write, making
+        // and removing files in it).
+        __u64 rights = LANDLOCK_ACCESS_FS_READ_FILE | (folder ? __u64(LANDLOCK_ACCESS_FS_READ_DIR) : 0);
+        if (write)
+            rights |= handled & (LANDLOCK_ACCESS_FS_WRITE_FILE | (1ULL << 14) | (1ULL << 15) |
+                                 (folder ? __u64(LANDLOCK_ACCESS_FS_MAKE_REG | LANDLOCK_ACCESS_FS_REMOVE_FILE) : 0));
+        const landlock_path_beneath_attr rule{rights, beneath};
         ::syscall(SYS_landlock_add_rule, rules, LANDLOCK_RULE_PATH_BENEATH, &rule, 0);
         ::close(beneath);
-    }
+    };
+    for (const std::string& path : readable)
+        allow(path, false);
+    for (const std::string& path : writable)
+        allow(path, true);
     const bool done = ::syscall(SYS_landlock_restrict_self, rules, 0) == 0;
     ::close(rules);
     return done;
@@ -221,8 +267,8 @@ std::vector<std::string> SystemReadable()
     return paths;
 }
 #else
-bool InstallFilter() { return false; }
-bool RestrictFileSystem(const std::vector<std::string>&) { return false; }
+bool InstallFilter(const TConfinement&) { return false; }
+bool RestrictFileSystem(const std::vector<std::string>&, const std::vector<std::string>&) { return false; }
 std::vector<std::string> SystemReadable() { return {}; }
 int LandlockAbi() { return 0; }
 bool g_landlocked = false;
@@ -231,20 +277,27 @@ int g_landlockAbi = 0;
 
 } // namespace
 
-bool ConfineHelper(std::initializer_list<const char*> readable)
+bool Confine(const TConfinement& c)
 {
     // Whatever the program that started this one left open (without close-on-exec).
-    if (::syscall(SYS_close_range, 3u, ~0u, 0u) != 0)
-        for (int fd = 3; fd < 1024; ++fd)
+    if (::syscall(SYS_close_range, unsigned(c.FirstClosed), ~0u, 0u) != 0)
+        for (int fd = c.FirstClosed; fd < 1024; ++fd)
             ::close(fd);
     if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
         return false;
-    std::vector<std::string> paths = SystemReadable();
+    std::vector<std::string> readable = SystemReadable();
+    readable.insert(readable.end(), c.Readable.begin(), c.Readable.end());
+    g_landlocked = RestrictFileSystem(readable, c.Writable);
+    return InstallFilter(c);
+}
+
+bool ConfineHelper(std::initializer_list<const char*> readable)
+{
+    TConfinement c;
     for (const char* path : readable)
         if (path)
-            paths.emplace_back(path);
-    g_landlocked = RestrictFileSystem(paths);
-    return InstallFilter();
+            c.Readable.emplace_back(path);
+    return Confine(c);
 }
 
 std::string ConfinementReport()

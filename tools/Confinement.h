@@ -18,6 +18,19 @@
 
 #include <initializer_list>
 #include <string>
+#include <vector>
+
+// What a helper may do beyond reading the system's files, and which descriptors it keeps.
+struct TConfinement {
+    int FirstClosed = 3;                 // descriptors from this one on are closed
+    std::vector<std::string> Readable;   // files or folders read besides the system's
+    std::vector<std::string> Writable;   // files or folders that may be written (Landlock)
+    bool Devices = false;                // opening for writing (where Landlock allows) and device calls
+    bool LocalSockets = false;           // Unix sockets, to reach a local server (the sound server)
+};
+
+// Confines the calling process as described above, with what `c` allows besides.
+bool Confine(const TConfinement& c);
 
 // The metafile helper's confinement; `readable`: files or folders the helper must read
 // besides the system's (the metafile it draws).
