@@ -8,11 +8,11 @@
 #include "clips/ClipWire.h"
 
 #include "core/Errors.h"
+#include "core/Helpers.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QPaintEvent>
@@ -45,21 +45,6 @@ using clipwire::TType;
 constexpr rlim_t ClipProcessMemory = rlim_t(4) << 30;
 // How long the process has to end, once told, before it is ended.
 constexpr int EndWaitMs = 1000;
-
-QString HelperPath()
-{
-    const QString chosen = qEnvironmentVariable("LUMIVO_CLIP_HELPER");
-    if (!chosen.isEmpty())
-        return chosen;
-    // Beside the program in a build folder; in PREFIX/libexec/lumivo/ when installed.
-    const QString programDir = QCoreApplication::applicationDirPath();
-    const QStringList candidates = {programDir + QStringLiteral("/lumivo-clips"),
-                                    programDir + QStringLiteral("/../libexec/lumivo/lumivo-clips")};
-    for (const QString& candidate : candidates)
-        if (QFileInfo(candidate).isExecutable())
-            return QFileInfo(candidate).canonicalFilePath();
-    return QString();
-}
 
 // The picture of the clip: the frames the clip process draws into the memory shared with it,
 // copied as they come and painted at the screen's pixel density.
@@ -237,7 +222,7 @@ public:
     // Starts a clip process, its end of the socket pair at its descriptor 3.
     static bool Spawn(TProcess& process, QString& error)
     {
-        const QString helper = HelperPath();
+        const QString helper = HelperPath("LUMIVO_CLIP_HELPER", QStringLiteral("lumivo-clips"));
         if (helper.isEmpty()) {
             error = QStringLiteral("The clip player lumivo-clips is not installed.");
             return false;

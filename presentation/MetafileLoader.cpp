@@ -1,13 +1,12 @@
 #include "presentation/MetafileLoader.h"
 
 #include "core/Errors.h"
+#include "core/Helpers.h"
 #include "core/Quit.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QtEndian>
 
 #include <cstdio>
@@ -17,21 +16,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-QString Metafile::HelperPath()
-{
-    const QString chosen = qEnvironmentVariable("LUMIVO_METAFILE_HELPER");
-    if (!chosen.isEmpty())
-        return chosen;
-    // Beside the program in a build folder; in PREFIX/libexec/lumivo/ when installed.
-    const QString programDir = QCoreApplication::applicationDirPath();
-    const QStringList candidates = {programDir + QStringLiteral("/lumivo-metafile"),
-                                    programDir + QStringLiteral("/../libexec/lumivo/lumivo-metafile")};
-    for (const QString& candidate : candidates) {
-        if (QFileInfo(candidate).isExecutable())
-            return QFileInfo(candidate).canonicalFilePath();
-    }
-    return QStandardPaths::findExecutable(QStringLiteral("lumivo-metafile"));
-}
+QString Metafile::HelperPath() { return ::HelperPath("LUMIVO_METAFILE_HELPER", QStringLiteral("lumivo-metafile")); }
 
 QImage RenderMetafile(const QString& fileName, int maxSide)
 {

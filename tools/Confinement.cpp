@@ -108,29 +108,17 @@ public:
         Return(SECCOMP_RET_ALLOW);
         Return(SECCOMP_RET_ERRNO | EPERM);
     }
-    // Allowed when the argument is one of `values`, else EPERM.
-    void AllowIfOneOf(long nr, int argument, std::initializer_list<unsigned> values)
+    // Allowed when the argument is one of `values` (or, with `unless`, none of them), else EPERM.
+    void AllowIfOneOf(long nr, int argument, std::initializer_list<unsigned> values, bool unless = false)
     {
         const auto count = static_cast<unsigned char>(values.size());
         For(nr, static_cast<unsigned char>(count + 3));
         Load(ArgLow(argument));
         unsigned char after = count;
         for (unsigned value : values)
-            Jump(BPF_JMP | BPF_JEQ | BPF_K, value, after--, 0); // to the ALLOW past the rest
-        Return(SECCOMP_RET_ERRNO | EPERM);
-        Return(SECCOMP_RET_ALLOW);
-    }
-    // Allowed unless the argument is one of `values` (then EPERM).
-    void AllowIfNoneOf(long nr, int argument, std::initializer_list<unsigned> values)
-    {
-        const auto count = static_cast<unsigned char>(values.size());
-        For(nr, static_cast<unsigned char>(count + 3));
-        Load(ArgLow(argument));
-        unsigned char after = count;
-        for (unsigned value : values)
-            Jump(BPF_JMP | BPF_JEQ | BPF_K, value, after--, 0); // to the refusal past the rest
-        Return(SECCOMP_RET_ALLOW);
-        Return(SECCOMP_RET_ERRNO | EPERM);
+            Jump(BPF_JMP | BPF_JEQ | BPF_K, value, after--, 0); // to the last verdict, past the rest
+        Return(unless ? SECCOMP_RET_ALLOW : SECCOMP_RET_ERRNO | EPERM);
+        Return(unless ? SECCOMP_RET_ERRNO | EPERM : SECCOMP_RET_ALLOW);
     }
     // clone only for a thread of this process, and making no namespace.
     void AllowThreadClone()
@@ -171,7 +159,7 @@ bool InstallFilter(const TConfinement& c)
         // calls, but for pushing input into a terminal.
         f.Allow(SYS_open);
         f.Allow(SYS_openat);
-        f.AllowIfNoneOf(SYS_ioctl, 1, {TIOCSTI, TIOCLINUX});
+        f.AllowIfOneOf(SYS_ioctl, 1, {TIOCSTI, TIOCLINUX}, true);
         f.Allow(SYS_memfd_create);
         f.Allow(SYS_mlock); // buffers kept in memory, within the process's limit
         f.Allow(SYS_munlock);
