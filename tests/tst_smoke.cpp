@@ -15,6 +15,7 @@
 #include "MediaFiles.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <sys/stat.h>
 
@@ -402,6 +403,8 @@ void TestSmoke::endsAtOnceInTheMiddleOfALoad_data()
     QTest::newRow("FIFO named x.gif") << "x.gif" << QByteArray();
     QTest::newRow("FIFO named x.jpg") << "x.jpg" << QByteArray();
     QTest::newRow("FIFO as a playlist") << "x.txt" << QByteArray();
+    QTest::newRow("clip listing a FIFO beside it") << "list.avi" << QByteArray("ffconcat version 1.0\nfile 'fifo'\n");
+    QTest::newRow("clip of ten seconds playing") << "long.wav" << mediatest::Wav(10000);
 }
 
 void TestSmoke::endsAtOnceInTheMiddleOfALoad()
@@ -416,6 +419,8 @@ void TestSmoke::endsAtOnceInTheMiddleOfALoad()
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
     }
+    if (name == QLatin1String("list.avi"))
+        QVERIFY(::mkfifo(QFile::encodeName(m_dir.filePath("fifo")).constData(), 0600) == 0 || errno == EEXIST);
     Launch({"--slideshow", path});
     QVERIFY(!WaitForWindow("Lumivo").isEmpty());
     QTest::qWait(150); // the show has begun loading
