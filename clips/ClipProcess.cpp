@@ -81,14 +81,25 @@ public:
         m_size = size;
         m_stride = stride;
         m_taken = true;
-        if (m_pixels)
+        m_redraw = m_pixels != nullptr;
+        if (m_pixels && !m_held)
             Draw(); // the frame shown now, at the new size
+    }
+    // Frames are drawn for the program from now on (before, its colours are not yet settled):
+    // the one shown now at once.
+    void Release()
+    {
+        m_held = false;
+        if (m_pixels && m_taken)
+            Draw();
+        else
+            m_redraw = m_pixels != nullptr;
     }
     // The program has taken the frame drawn last: the newest one is drawn if it is newer.
     void Taken()
     {
         m_taken = true;
-        if (m_redraw)
+        if (m_redraw && !m_held)
             Draw();
     }
     std::function<void(const QSize&)> OnFrame;
@@ -105,7 +116,7 @@ private:
     {
         m_pending = false;
         if (mpv_render_context_update(m_render) & MPV_RENDER_UPDATE_FRAME) {
-            if (m_pixels && m_taken)
+            if (m_pixels && m_taken && !m_held)
                 Draw();
             else
                 Consume();
@@ -149,6 +160,7 @@ private:
     size_t m_stride = 0;
     bool m_taken = true;   // the program has taken the frame drawn last
     bool m_redraw = false; // a newer frame waits to be drawn for the program
+    bool m_held = true;    // until the clip is loaded, frames are not drawn for the program
 };
 
 QString Reason(int error)
@@ -207,8 +219,7 @@ public:
             {"sub-auto", "no"},
             {"cover-art-auto", "no"},
             {"hwdec", "no"},
-            // Colours as they were encoded: zimg would also convert the guessed primaries of
-            // a clip that names none (pure red came out orange).
+            // Colours as they were encoded: zimg only for RGB and palette pictures (KeepColours).
             {"sws-allow-zimg", "no"},
             // mpv's software renderer cannot turn a picture (it aborts on a clip whose track
             // says "rotate 90", as phones write them): a filter turns it instead (Turn).
@@ -383,6 +394,9 @@ private:
             // the video's size is the stream's own, and nothing had to be played to learn it.
             if (m_fileLoaded && !m_loaded) {
                 m_loaded = true;
+                KeepColours();
+                if (m_sink)
+                    m_sink->Release();
                 ReadVideoSize();
                 Emit({TClipEvent::Loaded, {}});
             }
@@ -468,6 +482,22 @@ private:
                                               : nullptr;
         if (filter)
             mpv_set_property_string(m_mpv, "vf", filter);
+    }
+
+    // Colours as they were encoded. Pictures of RGB or palette colours are converted with zimg
+    // (swscale dims them: green 00fc00 came out 00d100); YUV pictures without it, since zimg
+    // would also convert the guessed primaries of a clip that names none (red came out orange).
+    void KeepColours()
+    {
+        char* format = mpv_get_property_string(m_mpv, "video-params/pixelformat");
+        if (!format)
+            return;
+        const QByteArray name(format);
+        mpv_free(format);
+        for (const char* yuv : {"yuv", "yuyv", "uyvy", "nv", "p0", "p2", "p4", "y2", "y4", "gray"})
+            if (name.startsWith(yuv))
+                return;
+        mpv_set_property_string(m_mpv, "sws-allow-zimg", "yes");
     }
 
     void ReadVideoSize()

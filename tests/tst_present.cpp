@@ -309,8 +309,10 @@ void TestPresent::clipsPlayWhole_data()
     QTest::newRow("AVI, Motion JPEG") << "mjpeg.avi" << yellow + tone + QStringList{"-c:v", "mjpeg", "-c:a", "pcm_s16le"}
                                       << 1.0 << picture << QColor(Qt::yellow);
     QTest::newRow("AVI, 8-bit palette, ADPCM")
-        << "pal8.avi" << yellow + tone + QStringList{"-c:v", "rawvideo", "-pix_fmt", "pal8", "-c:a", "adpcm_ms"} << 1.0
-        << picture << QColor(Qt::yellow);
+        << "pal8.avi"
+        << QStringList{"-f", "lavfi", "-i", "color=c=0x00fc00:size=160x120:rate=25:duration=1"} + tone +
+               QStringList{"-c:v", "rawvideo", "-pix_fmt", "pal8", "-c:a", "adpcm_ms"}
+        << 1.0 << picture << QColor(0x00, 0xfc, 0x00);
     QTest::newRow("AVI, H.264") << "h264.avi" << red + tone + QStringList{"-c:v", "libx264", "-c:a", "libmp3lame"}
                                 << 1.0 << large << QColor(Qt::red);
     QTest::newRow("MP4, H.264 turned as phones write it")
