@@ -648,27 +648,12 @@ private:
         if (!m_engine)
             return false;
         switch (type) {
-        case TType::SetPaused: {
-            bool paused = false;
-            if (!clipwire::Unpack(payload, paused))
-                return false;
-            m_engine->SetPaused(paused);
-            return true;
-        }
-        case TType::Seek: {
-            qint64 ms = 0;
-            if (!clipwire::Unpack(payload, ms))
-                return false;
-            m_engine->Seek(ms);
-            return true;
-        }
-        case TType::SetVolume: {
-            double volume = 0;
-            if (!clipwire::Unpack(payload, volume))
-                return false;
-            m_engine->SetVolume(volume);
-            return true;
-        }
+        case TType::SetPaused:
+            return WithValue<bool>(payload, [this](bool paused) { m_engine->SetPaused(paused); });
+        case TType::Seek:
+            return WithValue<qint64>(payload, [this](qint64 ms) { m_engine->Seek(ms); });
+        case TType::SetVolume:
+            return WithValue<double>(payload, [this](double volume) { m_engine->SetVolume(volume); });
         case TType::Surface:
             return SetSurface(payload, fd);
         case TType::FrameDone:
@@ -703,6 +688,17 @@ private:
         c.Readable.push_back("/var/lib/dbus");
         c.Readable.push_back("/run/pulse");
         ::Confine(c);
+    }
+
+    // Carries out a command of one value, if the payload holds exactly that.
+    template <class T, class F>
+    static bool WithValue(const QByteArray& payload, F&& apply)
+    {
+        T value{};
+        if (!clipwire::Unpack(payload, value))
+            return false;
+        apply(value);
+        return true;
     }
 
     // The memory the program shares for the frames, checked against what it says it holds.
