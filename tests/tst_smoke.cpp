@@ -639,11 +639,17 @@ void TestSmoke::videoIsSeenEveryTimeItIsShown()
     QTRY_VERIFY_WITH_TIMEOUT(videoCentreIsColoured(display), 5000);
     // Into full screen and back with F11: the keyboard stays with the window.
     Xdotool({"windowfocus", "--sync", display});
-    for (int i = 0; i < 2; ++i) {
-        Xdotool({"key", "F11"});
-        QTest::qWait(500);
-    }
-    display = WaitForWindow("Клип");
+    const auto hints = [&] {
+        QProcess xprop;
+        xprop.start(QStringLiteral("xprop"), {"-id", display, "_MOTIF_WM_HINTS"});
+        xprop.waitForFinished(10000);
+        return xprop.readAllStandardOutput();
+    };
+    const QByteArray framed = hints();
+    Xdotool({"key", "F11"}); // the border goes: the window's hints change
+    QTRY_VERIFY_WITH_TIMEOUT(hints() != framed, 5000);
+    Xdotool({"key", "F11"});
+    QTRY_COMPARE_WITH_TIMEOUT(hints(), framed, 5000);
     QTRY_COMPARE_WITH_TIMEOUT(Xdotool({"getwindowfocus"}), display, 3000);
     // Escape closes the window (asked again until the window has taken the focus).
     QTRY_VERIFY_WITH_TIMEOUT((Xdotool({"windowfocus", "--sync", display}), Xdotool({"key", "Escape"}),
