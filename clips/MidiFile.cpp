@@ -3,6 +3,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace midi {
 namespace {
@@ -63,57 +64,174 @@ private:
     const char* m_end;
 };
 
+// One event of a track: its delta, its status (0xFF meta, 0xF0/0xF7 system exclusive, else a
+// channel's) and the bytes after the status byte as they stand in the file.
+struct TEvent {
+    qint64 Delta = 0;
+    quint8 Status = 0;
+    quint8 Meta = 0;
+    const char* Bytes = nullptr;
+    qint64 Size = 0;
+    const char* Body = nullptr; // a meta event's data
+    qint64 BodySize = 0;
+};
+
+// Reads the next event; `running` carries the running status from one event to the next.
+bool NextEvent(TReader& r, quint8& running, TEvent& e)
+{
+    quint8 b;
+    if (!r.VarLen(e.Delta) || !r.Byte(b))
+        return false;
+    e.Bytes = r.Here();
+    if (b == 0xFF) { // meta event
+        qint64 length;
+        if (!r.Byte(e.Meta) || !r.VarLen(length))
+            return false;
+        e.Body = r.Here();
+        e.BodySize = length;
+        if (!r.Skip(length))
+            return false;
+        e.Status = b;
+        running = 0; // cancels running status, for the synthesizer as for the standard
+    } else if (b == 0xF0 || b == 0xF7) { // system exclusive
+        qint64 length;
+        if (!r.VarLen(length) || !r.Skip(length))
+            return false;
+        e.Status = b;
+        running = 0;
+    } else {
+        int dataBytes = 0;
+        if (b & 0x80) {
+            running = b;
+        } else if (running) {
+            e.Bytes -= 1; // the byte read is the first data byte
+            dataBytes = -1;
+        } else {
+            return false; // running status with no status before it
+        }
+        e.Status = running;
+        dataBytes += (running & 0xE0) == 0xC0 ? 1 : 2;
+        if (!r.Skip(dataBytes))
+            return false;
+    }
+    e.Size = r.Here() - e.Bytes;
+    return true;
+}
+
 // Reads one track: its end tick, and its tempo changes into `tempos`.
 bool ReadTrack(const char* data, qint64 size, qint64& endTick, std::vector<TTempoChange>& tempos)
 {
     TReader r(data, size);
     qint64 tick = 0;
-    quint8 status = 0;
+    quint8 running = 0;
+    TEvent e;
     while (!r.AtEnd()) {
-        qint64 delta;
-        quint8 b;
-        if (!r.VarLen(delta) || !r.Byte(b))
+        if (!NextEvent(r, running, e))
             return false;
-        tick += delta;
-        if (b == 0xFF) { // meta event
-            quint8 type;
-            qint64 length;
-            if (!r.Byte(type) || !r.VarLen(length))
-                return false;
-            const char* body = r.Here();
-            if (!r.Skip(length))
-                return false;
-            if (type == 0x51 && length == 3) {
-                const qint64 micros = (quint8(body[0]) << 16) | (quint8(body[1]) << 8) | quint8(body[2]);
-                if (micros > 0)
-                    tempos.push_back({tick, micros});
-            }
-            if (type == 0x2F)
-                break;
-            status = 0; // cancels running status, for the synthesizer as for the standard
-            continue;
+        tick += e.Delta;
+        if (e.Status == 0xFF && e.Meta == 0x51 && e.BodySize == 3) {
+            const qint64 micros = (quint8(e.Body[0]) << 16) | (quint8(e.Body[1]) << 8) | quint8(e.Body[2]);
+            if (micros > 0)
+                tempos.push_back({tick, micros});
         }
-        if (b == 0xF0 || b == 0xF7) { // system exclusive
-            qint64 length;
-            if (!r.VarLen(length) || !r.Skip(length))
-                return false;
-            status = 0;
-            continue;
-        }
-        int dataBytes;
-        if (b & 0x80) {
-            status = b;
-            dataBytes = (b & 0xE0) == 0xC0 ? 1 : 2;
-        } else {
-            if (!status)
-                return false; // running status with no status before it
-            dataBytes = ((status & 0xE0) == 0xC0 ? 1 : 2) - 1;
-        }
-        if (!r.Skip(dataBytes))
-            return false;
+        if (e.Status == 0xFF && e.Meta == 0x2F)
+            break;
     }
     endTick = tick;
     return true;
+}
+
+void PutVarLen(QByteArray& out, quint32 value)
+{
+    char bytes[4];
+    int n = 0;
+    bytes[n++] = char(value & 0x7F);
+    while (value >>= 7)
+        bytes[n++] = char(0x80 | (value & 0x7F));
+    while (n)
+        out.append(bytes[--n]);
+}
+
+// Seconds at ticks that only grow, the tempo map walked once.
+class TClock {
+public:
+    TClock(const TTiming& timing) : m_timing(timing) {}
+    double At(qint64 tick)
+    {
+        const auto& tempos = m_timing.Tempos;
+        while (m_next < tempos.size() && tempos[m_next].Tick < tick) {
+            m_at += Span(tempos[m_next].Tick);
+            m_from = tempos[m_next].Tick;
+            m_tempo = tempos[m_next].MicrosPerQuarter;
+            ++m_next;
+        }
+        return m_at + Span(tick);
+    }
+
+private:
+    double Span(qint64 to) const { return double(to - m_from) * double(m_tempo) / 1e6 / double(m_timing.TicksPerQuarter); }
+    const TTiming& m_timing;
+    size_t m_next = 0;
+    qint64 m_from = 0;
+    qint64 m_tempo = DefaultTempo;
+    double m_at = 0;
+};
+
+// How many channel and system exclusive events the synthesizer is given in a tenth of a second
+// (about a block it renders): twenty thousand a second is far beyond music, a full orchestra's
+// chord is a few hundred, and it bounds the work of a block whatever a file crams into an
+// instant (millions of notes at one tick).
+constexpr double WindowSeconds = 0.1;
+constexpr int EventsPerWindow = 2000;
+
+// Track `data` written again without the events beyond the windows' share. A note that is
+// kept keeps its release; the release of a note left out is left out with it.
+QByteArray ThinTrack(const char* data, qint64 size, const TTiming& timing, std::unordered_map<qint64, int>& windows)
+{
+    TReader r(data, size);
+    TClock clock(timing);
+    std::vector<int> sounding(16 * 128), dropped(16 * 128);
+    QByteArray out;
+    qint64 tick = 0;
+    qint64 carried = 0; // the deltas of events left out
+    quint8 running = 0;
+    TEvent e;
+    while (!r.AtEnd() && NextEvent(r, running, e)) {
+        tick += e.Delta;
+        carried += e.Delta;
+        bool keep = true;
+        if (e.Status != 0xFF) {
+            const int kind = e.Status & 0xF0;
+            const int note = (e.Status & 0x0F) * 128 + (e.Size >= 2 ? quint8(e.Bytes[e.Size - 2]) & 0x7F : 0);
+            const bool on = kind == 0x90 && e.Size >= 2 && quint8(e.Bytes[e.Size - 1]) != 0;
+            const bool off = kind == 0x80 || (kind == 0x90 && !on);
+            int& count = windows[qint64(std::min(clock.At(tick) / WindowSeconds, 1e15))];
+            if (off && sounding[note] > 0) {
+                --sounding[note];
+            } else if (off && dropped[note] > 0) {
+                --dropped[note];
+                keep = false;
+            } else if (count >= EventsPerWindow) {
+                keep = false;
+                if (on)
+                    ++dropped[note];
+            } else if (on) {
+                ++sounding[note];
+            }
+            count += keep;
+        }
+        if (!keep)
+            continue;
+        for (; carried > 0x0FFFFFFF; carried -= 0x0FFFFFFF) // a wait too long for one delta
+            out.append(QByteArray("\x8F\xFF\xFF\x7F\xFF\x01\x00", 7));
+        PutVarLen(out, quint32(carried));
+        carried = 0;
+        out.append(char(e.Status));
+        out.append(e.Bytes, e.Size);
+        if (e.Status == 0xFF && e.Meta == 0x2F)
+            break;
+    }
+    return out;
 }
 
 } // namespace
@@ -150,6 +268,7 @@ std::optional<TTiming> ReadTiming(const QByteArray& file)
     timing.TicksPerQuarter = division;
     qint64 at = 8 + headerSize;
     int found = 0;
+    std::vector<std::pair<qint64, qint64>> spans; // where the tracks are
     while (found < tracks && at + 8 <= m.size()) {
         const qint64 size = Be32(m.constData() + at + 4);
         if (size > m.size() - at - 8)
@@ -159,6 +278,7 @@ std::optional<TTiming> ReadTiming(const QByteArray& file)
             if (!ReadTrack(m.constData() + at + 8, size, end, timing.Tempos))
                 return std::nullopt;
             timing.EndTick = std::max(timing.EndTick, end);
+            spans.emplace_back(at + 8, size);
             ++found;
         }
         at += 8 + size;
@@ -167,6 +287,17 @@ std::optional<TTiming> ReadTiming(const QByteArray& file)
         return std::nullopt;
     std::stable_sort(timing.Tempos.begin(), timing.Tempos.end(),
                      [](const TTempoChange& a, const TTempoChange& b) { return a.Tick < b.Tick; });
+    // The music the synthesizer plays: the header as it stands, then the tracks thinned.
+    QByteArray music = m.left(8 + headerSize);
+    qToBigEndian<quint16>(quint16(found), music.data() + 10);
+    std::unordered_map<qint64, int> windows;
+    for (const auto& [start, size] : spans) {
+        const QByteArray track = ThinTrack(m.constData() + start, size, timing, windows);
+        char length[4];
+        qToBigEndian<quint32>(quint32(track.size()), length);
+        music += QByteArray("MTrk") + QByteArray(length, 4) + track;
+    }
+    timing.Music = music;
     return timing;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
 // A Standard MIDI File's timing: where its music is (a RIFF MIDI file wraps it), how long it
-// plays and which tick a moment falls on. Every read is length-checked; a file that is
-// not MIDI or is cut short is refused.
+// plays and which tick a moment falls on, and its music as the synthesizer is given it, bursts
+// of events thinned. Every read is length-checked; a file that is not MIDI or is cut short is
+// refused.
 
 #include <QByteArray>
 
@@ -17,7 +18,7 @@ struct TTempoChange {
 };
 
 struct TTiming {
-    QByteArray Music;                 // the Standard MIDI File itself
+    QByteArray Music;                 // the Standard MIDI File, as the synthesizer is to play it
     qint64 TicksPerQuarter = 0;
     qint64 EndTick = 0;               // the last track's end
     std::vector<TTempoChange> Tempos; // in tick order

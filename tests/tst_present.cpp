@@ -7,6 +7,7 @@
 #include "MediaFiles.h"
 #include "app/Application.h"
 #include "app/MainForm.h"
+#include "clips/MidiFile.h"
 #include "clips/ProgressWatch.h"
 #include "core/Dialogs.h"
 #include "core/HandlerGuard.h"
@@ -296,6 +297,7 @@ void TestPresent::clipsPlayWhole_data()
     const QSize none, picture(160, 120), large(640, 480);
     QTest::newRow("MIDI") << "note.mid" << QStringList() << 0.5 << none << QColor();
     QTest::newRow("MIDI, drums after a GM reset") << "drums.mid" << QStringList() << 0.5 << none << QColor();
+    QTest::newRow("MIDI, a million notes at one instant") << "burst.mid" << QStringList() << 0.5 << none << QColor();
     QTest::newRow("MP3 with a tag") << "tone.mp3" << QStringList() << 0.5 << none << QColor();
     QTest::newRow("MP3 of a twentieth of a second")
         << "short.mp3" << QStringList{"-f", "lavfi", "-i", "sine=frequency=440:duration=0.05", "-c:a", "libmp3lame"}
@@ -333,6 +335,12 @@ void TestPresent::clipsPlayWhole()
     const QString path = m_dir.filePath(file);
     if (file == QLatin1String("drums.mid")) // a GM reset, then a bass drum on channel 10 at once
         QVERIFY(Write(path, Midi(QByteArray("\x00\xF0\x05\x7E\x7F\x09\x01\xF7\x00\x99\x24\x7F\x83\x60\x89\x24\x00", 17))));
+    if (file == QLatin1String("burst.mid")) { // the synthesizer is given a share of them
+        const QByteArray burst = Midi(QByteArray("\x00\x90\x3C\x64", 4) + QByteArray("\x00\x3C\x64", 3).repeated(1000000) +
+                                    QByteArray("\x83\x60\x80\x3C\x00", 5));
+        QVERIFY(Write(path, burst));
+        QVERIFY(midi::ReadTiming(burst)->Music.size() < 20000);
+    }
     if (!make.isEmpty())
         QVERIFY(Ffmpeg(path, make));
     if (file == QLatin1String("portrait.mp4")) { // FFmpeg writes the turn only when it copies
