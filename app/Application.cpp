@@ -71,7 +71,7 @@ void TProgramWindows::CreateMainWindow()
     };
     m_slideShow->PreloadRequested = [this](const QString& fileName, TMediaKind kind) {
         if (kind == mkClip)
-            StartClipProcessAhead();
+            StartClipProcessAhead(TMediaPlayer::EngineOptions);
         else
             PreloadPicture(fileName, PictureDecodeSize(ScreenOf(m_display), m_main->FullScreenChosen()));
     };

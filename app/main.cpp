@@ -11,6 +11,7 @@
 #include "playlist/MediaKind.h"
 #include "playlist/PlaylistFile.h"
 #include "presentation/DisplayWindow.h"
+#include "presentation/MediaPlayer.h"
 #include "presentation/PictureLoader.h"
 #include "presentation/Present.h"
 #include "presentation/PresentationGate.h"
@@ -104,7 +105,7 @@ int main(int argc, char* argv[])
     // the process for its clip started.
     if ((commandLine->SlideShow || commandLine->Show) && !request.Files.isEmpty()) {
         if (ClassifyMediaFile(request.Files.first()) == mkClip)
-            StartClipProcessAhead();
+            StartClipProcessAhead(TMediaPlayer::EngineOptions);
         else if (const QScreen* screen = QGuiApplication::primaryScreen())
             PreloadPicture(request.Files.first(), PictureDecodeSize(screen, false));
     }

@@ -56,5 +56,6 @@ struct TClipEngineSetup {
 std::unique_ptr<TClipEngine> CreateClipEngine(TClipEngineSetup setup);
 
 // Starts the process for the next clip ahead, if none waits yet, so that the clip does not
-// wait for it to load its libraries. Does nothing where none can be started.
-void StartClipProcessAhead();
+// wait for it to load its libraries and make its player ready (with `options`, as
+// TClipEngineSetup's). Does nothing where none can be started.
+void StartClipProcessAhead(const QList<QPair<QByteArray, QByteArray>>& options);

@@ -626,17 +626,29 @@ private:
 
     bool Handle(TType type, const QByteArray& payload, int fd)
     {
-        if (type == TType::Load) {
+        if (type == TType::Setup) {
+            // The process confines itself and makes its player ready while the program is
+            // still building its windows, so that a clip waits only for its own file.
             QList<QPair<QByteArray, QByteArray>> options;
+            if (m_setUp || fd >= 0 || !clipwire::Unpack(payload, options))
+                return false;
+            m_setUp = true;
+            Confine(options);
+            m_engine = std::make_unique<TMpvEngine>([this](const TClipEvent& event) { Tell(event); }, options);
+            if (!m_engine->Create(m_setupError))
+                m_engine.reset();
+            return true;
+        }
+        if (type == TType::Load) {
             bool video = false;
             QString name;
-            if (m_engine || fd < 0 || !clipwire::Unpack(payload, options, video, name))
+            if (!m_setUp || m_loaded || fd < 0 || !clipwire::Unpack(payload, video, name))
                 return false;
-            Confine(fd, options);
-            m_engine = std::make_unique<TMpvEngine>([this](const TClipEvent& event) { Tell(event); }, options);
-            QString error;
-            if (!m_engine->Create(error))
-                return Send(TType::Failed, clipwire::Pack(QStringLiteral("Cannot play file \"%1\". %2").arg(name, error)));
+            m_loaded = true;
+            if (!m_engine) {
+                ::close(fd);
+                return Send(TType::Failed, clipwire::Pack(QStringLiteral("Cannot play file \"%1\". %2").arg(name, m_setupError)));
+            }
             m_engine->Load(name, fd, video); // the descriptor stays open: mpv reads it
             if (TFrameSink* sink = m_engine->Sink())
                 sink->OnFrame = [this](const QSize& size) { Send(TType::Frame, clipwire::Pack(size)); };
@@ -645,7 +657,7 @@ private:
         }
         if (fd >= 0 && type != TType::Surface)
             return false;
-        if (!m_engine)
+        if (!m_engine || !m_loaded)
             return false;
         switch (type) {
         case TType::SetPaused:
@@ -665,13 +677,14 @@ private:
         }
     }
 
-    // Confined before anything reads the clip: the file system read-only but for the sound
-    // devices (and a file the sound is to be written to, which only tests and benchmarks ask
-    // for), Unix sockets for the sound server, and the allow-list of calls of every helper.
-    static void Confine(int clip, const QList<QPair<QByteArray, QByteArray>>& options)
+    // Confined before the player starts and anything reads a clip: the file system read-only
+    // but for the sound devices (and a file the sound is to be written to, which only tests and
+    // benchmarks ask for), Unix sockets for the sound server, and the allow-list of calls of
+    // every helper.
+    static void Confine(const QList<QPair<QByteArray, QByteArray>>& options)
     {
         TConfinement c;
-        c.FirstClosed = std::max(4, clip + 1); // the socket at 3 and the clip's descriptor stay
+        c.FirstClosed = -1; // closed as the process started: what is open now is its own
         c.Devices = true;
         c.LocalSockets = true;
         c.Writable.push_back("/dev/snd");
@@ -763,6 +776,9 @@ private:
     QObject m_context;
     QTimer m_stateTimer;
     std::unique_ptr<TMpvEngine> m_engine;
+    bool m_setUp = false;
+    QString m_setupError; // why the player could not be made ready
+    bool m_loaded = false;
 };
 
 } // namespace

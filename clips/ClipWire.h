@@ -11,17 +11,18 @@
 
 namespace clipwire {
 
-constexpr quint32 Version = 1;
+constexpr quint32 Version = 2;
 constexpr int MaxPayload = 64 * 1024;
 
 enum class TType : quint32 {
     // to the clip process
-    Load = 1,  // options, whether video is drawn, the file's name; the file's descriptor
+    Load = 1,  // whether video is drawn, the file's name; the file's descriptor
     SetPaused, // bool
     Seek,      // qint64 milliseconds
     SetVolume, // double, 0..1
     Surface,   // QSize pixels, qint32 bytes a row; a shared memory descriptor (none: no picture)
     FrameDone, // the program has taken the frame drawn last
+    Setup,     // the player's options: sent first, the player is made ready before its clip
     // from it
     Ready = 100, // quint32 version
     Loaded,      // QSize video, qint64 duration

@@ -1,7 +1,7 @@
 // The program's side of a clip: the clip process (lumivo-clips) plays it, and this engine
 // tells it what to do, keeps what it last said of the clip (its position, length, end), and
-// paints the frames it draws into shared memory. The process is started for each clip and
-// ended with it; one that dies, hangs or talks nonsense ends the clip with an error, and the
+// paints the frames it draws into shared memory. The process is started ahead of its clip,
+// confines itself and makes its player ready meanwhile, and is ended with the clip; one that dies, hangs or talks nonsense ends the clip with an error, and the
 // program never waits for it longer than a second.
 
 #include "clips/ClipEngine.h"
@@ -130,10 +130,24 @@ private:
     QImage m_frame;
 };
 
+using TOptions = QList<QPair<QByteArray, QByteArray>>;
+
 struct TProcess {
     pid_t Pid = -1;
     int Socket = -1;
+    TOptions Options; // what its player was made ready with
 };
+
+// Ends a process that has not been given a clip.
+void Discard(TProcess& process)
+{
+    if (process.Pid <= 0)
+        return;
+    ::close(process.Socket);
+    ::kill(process.Pid, SIGKILL);
+    ::waitpid(process.Pid, nullptr, 0);
+    process = TProcess();
+}
 
 // The process started ahead for the next clip (it dies with the program).
 TProcess& Spare()
@@ -167,12 +181,14 @@ public:
             ::close(process.Socket);
             process = TProcess();
         }
-        if (process.Pid <= 0 && !Spawn(process, error))
+        if (process.Options != m_options) // made ready for other options
+            Discard(process);
+        if (process.Pid <= 0 && !Spawn(process, m_options, error))
             return false;
         m_pid = process.Pid;
         m_socket = process.Socket;
         QString ignored;
-        Spawn(Spare(), ignored);
+        Spawn(Spare(), m_options, ignored);
         m_notifier = std::make_unique<QSocketNotifier>(m_socket, QSocketNotifier::Read);
         QObject::connect(m_notifier.get(), &QSocketNotifier::activated, &m_context, [this] { ReadMessages(); });
         return true;
@@ -198,7 +214,7 @@ public:
             m_surface->hide();
             m_surface->setGeometry(display->rect()); // where it will be shown
         }
-        Send(TType::Load, clipwire::Pack(m_options, display != nullptr, fileName), fd);
+        Send(TType::Load, clipwire::Pack(display != nullptr, fileName), fd);
         ::close(fd);
         // The memory for frames goes with the clip, so that its first frame is drawn for the
         // program as soon as it is decoded.
@@ -219,8 +235,9 @@ public:
     QWidget* Surface() const override { return m_surface; }
     void SetVolume(double volume) override { Send(TType::SetVolume, clipwire::Pack(volume)); }
 
-    // Starts a clip process, its end of the socket pair at its descriptor 3.
-    static bool Spawn(TProcess& process, QString& error)
+    // Starts a clip process, its end of the socket pair at its descriptor 3, and has it make
+    // its player ready with `options`.
+    static bool Spawn(TProcess& process, const TOptions& options, QString& error)
     {
         const QString helper = HelperPath("LUMIVO_CLIP_HELPER", QStringLiteral("lumivo-clips"));
         if (helper.isEmpty()) {
@@ -255,7 +272,8 @@ public:
             error = QStringLiteral("The clip player could not be started (%1).").arg(QString::fromLatin1(strerrordesc_np(errno)));
             return false;
         }
-        process = {child, pair[0]};
+        process = {child, pair[0], options};
+        clipwire::Send(process.Socket, TType::Setup, clipwire::Pack(options)); // if it has died, the clip says so
         return true;
     }
 private:
@@ -390,7 +408,7 @@ private:
     }
 
     std::function<void(const TClipEvent&)> m_onEvent;
-    QList<QPair<QByteArray, QByteArray>> m_options;
+    TOptions m_options;
     QString m_fileName;
     int m_socket = -1;
     pid_t m_pid = -1;
@@ -420,9 +438,9 @@ std::unique_ptr<TClipEngine> CreateClipEngine(TClipEngineSetup setup)
     return engine;
 }
 
-void StartClipProcessAhead()
+void StartClipProcessAhead(const QList<QPair<QByteArray, QByteArray>>& options)
 {
     QString ignored;
     if (Spare().Pid <= 0)
-        TRemoteEngine::Spawn(Spare(), ignored);
+        TRemoteEngine::Spawn(Spare(), options, ignored);
 }

@@ -268,7 +268,7 @@ int g_landlockAbi = 0;
 bool Confine(const TConfinement& c)
 {
     // Whatever the program that started this one left open (without close-on-exec).
-    if (::syscall(SYS_close_range, unsigned(c.FirstClosed), ~0u, 0u) != 0)
+    if (c.FirstClosed >= 0 && ::syscall(SYS_close_range, unsigned(c.FirstClosed), ~0u, 0u) != 0)
         for (int fd = c.FirstClosed; fd < 1024; ++fd)
             ::close(fd);
     if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)

@@ -22,7 +22,7 @@
 
 // What a helper may do beyond reading the system's files, and which descriptors it keeps.
 struct TConfinement {
-    int FirstClosed = 3;                 // descriptors from this one on are closed
+    int FirstClosed = 3;                 // descriptors from this one on are closed (-1: none)
     std::vector<std::string> Readable;   // files or folders read besides the system's
     std::vector<std::string> Writable;   // files or folders that may be written (Landlock)
     bool Devices = false;                // opening for writing (where Landlock allows) and device calls
