@@ -1,8 +1,9 @@
 // The program's side of a clip: the clip process (lumivo-clips) plays it, and this engine
 // tells it what to do, keeps what it last said of the clip (its position, length, end), and
 // paints the frames it draws into shared memory. The process is started ahead of its clip,
-// confines itself and makes its player ready meanwhile, and is ended with the clip; one that dies, hangs or talks nonsense ends the clip with an error, and the
-// program never waits for it longer than a second.
+// confines itself and makes its player ready meanwhile, and is ended with the clip; one that
+// dies, hangs or talks nonsense ends the clip with an error, and the program never waits for
+// it longer than a second.
 
 #include "clips/ClipEngine.h"
 #include "clips/ClipWire.h"
