@@ -332,8 +332,12 @@ private:
         if (!m_greeted) { // first of all, the greeting of a process of this version
             quint32 version = 0;
             if (type != TType::Ready || !clipwire::Unpack(payload, version) || version != clipwire::Version) {
-                Fail(QStringLiteral("The clip player lumivo-clips does not answer as this program expects; "
-                                    "it may be of another version."));
+                Broken(QStringLiteral("The clip player lumivo-clips does not answer as this program expects; "
+                                      "it may be of another version."),
+                       QStringLiteral("greeted with message %1 of version %2, not version %3")
+                           .arg(quint32(type))
+                           .arg(version)
+                           .arg(clipwire::Version));
                 return false;
             }
             m_greeted = true;
@@ -392,10 +396,33 @@ private:
         m_gone = true;
         if (m_notifier)
             m_notifier->setEnabled(false);
+        // How it ended, if it has (it closes the socket as it ends, a moment before).
+        QString how = QStringLiteral("said something it should not, and was ended");
+        for (int waited = 0; m_pid > 0 && waited < 50; waited += 5) {
+            int status = 0;
+            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                how = WIFSIGNALED(status) ? QStringLiteral("was ended by signal %1 (%2)")
+                                                .arg(WTERMSIG(status))
+                                                .arg(QString::fromLatin1(sigdescr_np(WTERMSIG(status))))
+                                          : QStringLiteral("exited with status %1").arg(WEXITSTATUS(status));
+                m_pid = -1;
+                break;
+            }
+            QThread::msleep(5);
+        }
         if (m_pid > 0)
             ::kill(m_pid, SIGKILL);
         if (!m_failed)
-            Fail(QStringLiteral("The clip player stopped."));
+            Broken(m_greeted ? QStringLiteral("The clip player stopped.")
+                             : QStringLiteral("The clip player lumivo-clips could not be started."),
+                   how);
+    }
+    // The clip process failed, not the clip: the clip ends with `reason`, and what happened
+    // goes to standard error.
+    void Broken(const QString& reason, const QString& what)
+    {
+        std::fprintf(stderr, "lumivo: the clip process playing \"%s\" %s\n", qPrintable(m_fileName), qPrintable(what));
+        Fail(reason);
     }
     void Fail(const QString& reason)
     {

@@ -216,6 +216,30 @@ void TestPresent::playerErrors()
         }
         QVERIFY(!player.IsOpen());
     }
+    // A clip process that cannot start, or speaks another version: the clip says so. (Options
+    // of their own, so that no process started ahead with others is taken for them.)
+    const QList<QPair<QString, QString>> players = {
+        {"exit 127", "could not be started"},
+        {"exec python3 -c \"import socket, struct, time; socket.socket(fileno=3).send(struct.pack('<II', 100, 1 << 24)); "
+         "time.sleep(9)\"",
+         "another version"}};
+    for (const auto& [script, expected] : players) {
+        QVERIFY(Write(Path("clips.sh"), "#!/bin/sh\n" + script.toUtf8() + "\n"));
+        QVERIFY(QFile::setPermissions(Path("clips.sh"), QFile::ReadOwner | QFile::ExeOwner));
+        const QByteArray helper = qgetenv("LUMIVO_CLIP_HELPER");
+        qputenv("LUMIVO_CLIP_HELPER", QFile::encodeName(Path("clips.sh")));
+        TMediaPlayer::EngineOptions = {{"volume", "99"}};
+        player.FileName = Path("tone.wav");
+        QString message;
+        try {
+            player.Open();
+        } catch (const EMCIDeviceError& e) {
+            message = e.Message;
+        }
+        TMediaPlayer::EngineOptions.clear();
+        qputenv("LUMIVO_CLIP_HELPER", helper);
+        QVERIFY2(message.contains(expected), qPrintable(message));
+    }
 }
 
 // A clip that stops advancing while it plays (a damaged stream can leave the player waiting
