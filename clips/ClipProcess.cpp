@@ -695,9 +695,18 @@ private:
         if (home.startsWith('/'))
             for (const char* under : {"/.config/pulse", "/.pulse-cookie", "/.asoundrc", "/.config/pipewire"})
                 c.Readable.push_back(home.toStdString() + under);
-        for (const char* variable : {"XDG_RUNTIME_DIR", "PULSE_RUNTIME_PATH"})
-            if (const QByteArray folder = qgetenv(variable); folder.startsWith('/'))
-                c.Readable.push_back(folder.toStdString());
+        // The sound server's socket, and nothing else of the session's: PulseAudio's (or
+        // PipeWire's in its place), PipeWire's own for ALSA's plugin, or a server named.
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        const QByteArray pulse = qgetenv("PULSE_RUNTIME_PATH");
+        if (pulse.startsWith('/'))
+            c.Readable.push_back(pulse.toStdString());
+        else if (runtime.startsWith('/'))
+            c.Readable.push_back(runtime.toStdString() + "/pulse");
+        if (runtime.startsWith('/'))
+            c.Readable.push_back(runtime.toStdString() + "/pipewire-0");
+        if (const QByteArray server = qgetenv("PULSE_SERVER"); server.startsWith("unix:/"))
+            c.Readable.push_back(server.mid(5).toStdString());
         c.Readable.push_back("/var/lib/dbus");
         c.Readable.push_back("/run/pulse");
         ::Confine(c);

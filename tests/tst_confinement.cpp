@@ -23,6 +23,7 @@
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/uio.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <thread>
@@ -173,6 +174,40 @@ int main()
     Try("clips: fork", true, [] { return ::fork() >= 0; }, &clips);
     if (Raw(SYS_landlock_create_ruleset, 0, 0, 1) > 0)
         Try("clips: writing a file", true, [&] { return ::open(existing.c_str(), O_WRONLY) >= 0; }, &clips);
+    // Servers of the session (a display server, a session bus) listen on sockets in /tmp or
+    // /run, or abstract ones: none is reached but the sound server's, given by path.
+    const auto listening = [](const std::string& path, bool abstract) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path + (abstract ? 1 : 0), path.c_str(), sizeof address.sun_path - 2);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(fd, 4);
+        return address;
+    };
+    const sockaddr_un session = listening(Path("session"), false), abstract = listening(g_dir, true);
+    std::string sound = Path("sound");
+    ::mkdir(sound.c_str(), 0700);
+    const sockaddr_un server = listening(sound + "/native", false);
+    const auto reaches = [](const sockaddr_un& address) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        return ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    };
+    if (const pid_t probe = ::fork(); probe == 0) {
+        ::_exit(::unshare(CLONE_NEWUSER | CLONE_NEWNS | CLONE_NEWNET) == 0 ? 0 : 1);
+    } else {
+        int status = 0;
+        ::waitpid(probe, &status, 0);
+        clips.Readable = {sound};
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 0) { // the system offers user namespaces
+            Try("clips: a socket in /tmp", true, [&] { return reaches(session); }, &clips);
+            Try("clips: an abstract socket", true, [&] { return reaches(abstract); }, &clips);
+        }
+        Try("clips: the sound server's socket", false, [&] { return reaches(server); }, &clips);
+    }
+    ::unlink(session.sun_path);
+    ::unlink(server.sun_path);
+    ::rmdir(sound.c_str());
 
     ::unlink(existing.c_str());
     ::rmdir(Path("folder").c_str());

@@ -13,12 +13,14 @@
 #include <linux/seccomp.h>
 #include <sched.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -265,6 +267,83 @@ int g_landlockAbi = 0;
 
 } // namespace
 
+namespace {
+
+bool WriteTo(const char* path, const std::string& text)
+{
+    const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool written = ::write(fd, text.data(), text.size()) == ssize_t(text.size());
+    ::close(fd);
+    return written;
+}
+
+// Whether `path` is `folder` or beneath it.
+bool Beneath(const std::string& path, const std::string& folder)
+{
+    return path == folder || (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+                              path[folder.size()] == '/');
+}
+
+// The folders where sockets of the user's session live (the display server's, the session
+// bus's, agents'), made empty for a process that may use Unix sockets.
+const char* const SocketFolders[] = {"/run", "/tmp"};
+
+bool g_isolated = false;
+
+// A process that may use Unix sockets reaches only the servers whose sockets it is given: in a
+// network namespace of its own it sees no abstract socket (an X server's, a session bus's),
+// and in a mount namespace of its own /run and /tmp are empty but for the paths of `c` beneath
+// them, brought back as they were. Needs unprivileged user namespaces; false where the system
+// has none (the process stays where it was).
+bool Isolate(const TConfinement& c)
+{
+    std::vector<std::string> kept; // what stays beneath those folders, resolved
+    for (const auto* list : {&c.Readable, &c.Writable})
+        for (const std::string& given : *list) {
+            char resolved[PATH_MAX];
+            if (::realpath(given.c_str(), resolved))
+                for (const char* folder : SocketFolders)
+                    if (Beneath(resolved, folder) && resolved != std::string(folder))
+                        kept.emplace_back(resolved);
+        }
+    const uid_t uid = ::getuid();
+    const gid_t gid = ::getgid();
+    if (::unshare(CLONE_NEWUSER | CLONE_NEWNS | CLONE_NEWNET) != 0 || !WriteTo("/proc/self/setgroups", "deny") ||
+        !WriteTo("/proc/self/uid_map", std::to_string(uid) + " " + std::to_string(uid) + " 1") ||
+        !WriteTo("/proc/self/gid_map", std::to_string(gid) + " " + std::to_string(gid) + " 1") ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        return false;
+    // Held open in this namespace, to be brought back once covered.
+    std::vector<int> fds;
+    for (const std::string& path : kept)
+        fds.push_back(::open(path.c_str(), O_PATH | O_CLOEXEC));
+    bool done = true;
+    for (const char* folder : SocketFolders)
+        done = done && ::mount("tmpfs", folder, "tmpfs", MS_NOSUID | MS_NODEV | MS_NOEXEC, "mode=0755,size=64k") == 0;
+    for (size_t i = 0; i < kept.size(); ++i) {
+        const std::string& path = kept[i];
+        struct stat st {};
+        if (done && fds[i] >= 0 && ::fstat(fds[i], &st) == 0) {
+            // The mount point, and the folders above it, in the empty folder.
+            for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
+                ::mkdir(path.substr(0, slash).c_str(), 0755);
+            if (S_ISDIR(st.st_mode))
+                ::mkdir(path.c_str(), 0755);
+            else
+                ::close(::open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600));
+            const std::string source = "/proc/self/fd/" + std::to_string(fds[i]);
+            ::mount(source.c_str(), path.c_str(), nullptr, MS_BIND | MS_REC, nullptr);
+        }
+        if (fds[i] >= 0)
+            ::close(fds[i]);
+    }
+    return done;
+}
+
+} // namespace
+
 bool Confine(const TConfinement& c)
 {
     // Whatever the program that started this one left open (without close-on-exec).
@@ -273,6 +352,8 @@ bool Confine(const TConfinement& c)
             ::close(fd);
     if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
         return false;
+    if (c.LocalSockets)
+        g_isolated = Isolate(c);
     std::vector<std::string> readable = SystemReadable();
     readable.insert(readable.end(), c.Readable.begin(), c.Readable.end());
     g_landlocked = RestrictFileSystem(readable, c.Writable);
@@ -300,5 +381,7 @@ std::string ConfinementReport()
     report += "landlock: ABI " + std::to_string(g_landlocked ? g_landlockAbi : std::max(LandlockAbi(), 0)) +
               (g_landlocked ? ", in force: files are read only beneath the system's folders and the file drawn\n"
                             : ", not in force\n");
+    if (g_isolated)
+        report += "namespaces: network and mounts of its own, /run and /tmp empty but for the sound server's socket\n";
     return report;
 }
