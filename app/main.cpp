@@ -52,6 +52,11 @@ int main(int argc, char* argv[])
     const std::optional<TCommandLine> commandLine = ParseCommandLine(arguments, exitCode);
     if (!commandLine)
         return exitCode;
+    // A clip to be shown first: its process starts at once, to load its libraries while the
+    // toolkit starts (it ends with this program, if another running one takes the request).
+    if ((commandLine->SlideShow || commandLine->Show) && !commandLine->Files.isEmpty() &&
+        ClassifyMediaFile(commandLine->Files.first()) == mkClip)
+        StartClipProcessAhead(TMediaPlayer::EngineOptions);
 
     // The toolkit sees only the program's name: every other argument is the program's own,
     // and a file named "-platform" or "-reverse" stays a file name.
@@ -101,14 +106,11 @@ int main(int argc, char* argv[])
     }
     WarmUpSessionBus();
     RemoveLinksOfEndedPrograms();
-    // The first file is to be shown: its picture is decoded on a worker thread meanwhile, or
-    // the process for its clip started.
-    if ((commandLine->SlideShow || commandLine->Show) && !request.Files.isEmpty()) {
-        if (ClassifyMediaFile(request.Files.first()) == mkClip)
-            StartClipProcessAhead(TMediaPlayer::EngineOptions);
-        else if (const QScreen* screen = QGuiApplication::primaryScreen())
+    // The first file is a picture to be shown: it is decoded on a worker thread meanwhile.
+    if ((commandLine->SlideShow || commandLine->Show) && !request.Files.isEmpty() &&
+        ClassifyMediaFile(request.Files.first()) != mkClip)
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
             PreloadPicture(request.Files.first(), PictureDecodeSize(screen, false));
-    }
     TProgramWindows windows(settingsFile);
     // A second start's request waits until the main window is there to take it.
     QList<TInstanceRequest> waiting;

@@ -20,6 +20,7 @@
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
 
 #include <cerrno>
@@ -46,6 +47,8 @@ using clipwire::TType;
 constexpr rlim_t ClipProcessMemory = rlim_t(4) << 30;
 // How long the process has to end, once told, before it is ended.
 constexpr int EndWaitMs = 1000;
+// How long after a clip has loaded the process for the next one is started.
+constexpr int SpareDelayMs = 1000;
 
 // The picture of the clip: the frames the clip process draws into the memory shared with it,
 // copied as they come and painted at the screen's pixel density.
@@ -173,8 +176,8 @@ public:
 
     // Takes the clip process started ahead (or starts one); false with the reason. Its
     // greeting is read with its other messages, so that the windows go on answering while it
-    // starts. Another is started ahead for the next clip, so that a clip does not wait for a
-    // process to load its two hundred libraries.
+    // starts. Once the clip has loaded, another is started ahead for the next clip, so that a
+    // clip does not wait for a process to load its two hundred libraries.
     bool Start(QString& error)
     {
         TProcess process = std::exchange(Spare(), TProcess());
@@ -188,8 +191,6 @@ public:
             return false;
         m_pid = process.Pid;
         m_socket = process.Socket;
-        QString ignored;
-        Spawn(Spare(), m_options, ignored);
         m_notifier = std::make_unique<QSocketNotifier>(m_socket, QSocketNotifier::Read);
         QObject::connect(m_notifier.get(), &QSocketNotifier::activated, &m_context, [this] { ReadMessages(); });
         return true;
@@ -351,6 +352,10 @@ private:
                 return false;
             m_videoSize = video.isEmpty() ? QSize() : video; // no picture: a sound
             m_duration = std::max<qint64>(duration, 0);
+            // The process for the next clip starts once this one's first frame is on the
+            // screen: loading its libraries beside this clip's start would delay it.
+            QTimer::singleShot(SpareDelayMs, QCoreApplication::instance(),
+                               [options = m_options] { StartClipProcessAhead(options); });
             Emit({TClipEvent::Loaded, {}});
             return true;
         }

@@ -10,7 +10,10 @@ QString HelperPath(const char* variable, const QString& name)
     const QString chosen = qEnvironmentVariable(variable);
     if (!chosen.isEmpty())
         return chosen;
-    const QString programDir = QCoreApplication::applicationDirPath();
+    // Also before the toolkit starts: the folder of the program's own file.
+    const QString programDir = QCoreApplication::instance()
+                                   ? QCoreApplication::applicationDirPath()
+                                   : QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath();
     const QStringList candidates = {programDir + QLatin1Char('/') + name,
                                     programDir + QStringLiteral("/../libexec/lumivo/") + name};
     for (const QString& candidate : candidates)

@@ -220,7 +220,7 @@ void TestPresent::playerErrors()
     // of their own, so that no process started ahead with others is taken for them.)
     const QList<QPair<QString, QString>> players = {
         {"exit 127", "could not be started"},
-        {"exec python3 -c \"import socket, struct, time; socket.socket(fileno=3).send(struct.pack('<II', 100, 1 << 24)); "
+        {"exec python3 -c \"import socket, struct, time; s = socket.socket(fileno=3); s.send(struct.pack('<II', 100, 1 << 24)); "
          "time.sleep(9)\"",
          "another version"}};
     for (const auto& [script, expected] : players) {
