@@ -16,6 +16,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
@@ -703,6 +704,10 @@ private:
             c.Readable.push_back(pulse.toStdString());
         else if (runtime.startsWith('/'))
             c.Readable.push_back(runtime.toStdString() + "/pulse");
+        else if (home.startsWith('/')) // the server's folder in /tmp, linked from the settings
+            for (const QFileInfo& link : QDir(QFile::decodeName(home) + QStringLiteral("/.config/pulse"))
+                                             .entryInfoList({QStringLiteral("*-runtime")}, QDir::System | QDir::Dirs))
+                c.Readable.push_back(QFile::encodeName(link.absoluteFilePath()).toStdString());
         if (runtime.startsWith('/'))
             c.Readable.push_back(runtime.toStdString() + "/pipewire-0");
         if (const QByteArray server = qgetenv("PULSE_SERVER"); server.startsWith("unix:/"))

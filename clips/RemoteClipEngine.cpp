@@ -47,6 +47,8 @@ using clipwire::TType;
 constexpr rlim_t ClipProcessMemory = rlim_t(4) << 30;
 // How long the process has to end, once told, before it is ended.
 constexpr int EndWaitMs = 1000;
+// How long the clip process may say nothing before it is taken for stuck.
+constexpr int SilenceMs = 5000;
 // How long after a clip has loaded the process for the next one is started.
 constexpr int SpareDelayMs = 1000;
 
@@ -171,6 +173,10 @@ public:
             m_notifier->setEnabled(false);
             m_notifier.release()->deleteLater();
         }
+        if (m_silence) { // or of this one's
+            m_silence->stop();
+            m_silence.release()->deleteLater();
+        }
         Reap();
     }
 
@@ -193,6 +199,13 @@ public:
         m_socket = process.Socket;
         m_notifier = std::make_unique<QSocketNotifier>(m_socket, QSocketNotifier::Read);
         QObject::connect(m_notifier.get(), &QSocketNotifier::activated, &m_context, [this] { ReadMessages(); });
+        // A process that says nothing for SilenceMs (it tells the clip's state ten times a
+        // second) is stuck, and is ended with its clip.
+        m_silence = std::make_unique<QTimer>();
+        m_silence->setSingleShot(true);
+        m_silence->setInterval(SilenceMs);
+        QObject::connect(m_silence.get(), &QTimer::timeout, &m_context, [this] { Silent(); });
+        m_silence->start();
         return true;
     }
 
@@ -320,6 +333,7 @@ private:
             }
             if (wouldBlock)
                 return;
+            m_silence->start();
             if (fd >= 0)
                 ::close(fd); // the clip process hands the program nothing
             if (!Handle(type, payload)) {
@@ -422,6 +436,16 @@ private:
                              : QStringLiteral("The clip player lumivo-clips could not be started."),
                    how);
     }
+    void Silent()
+    {
+        if (m_gone)
+            return;
+        std::fprintf(stderr, "lumivo: the clip process playing \"%s\" said nothing for %d seconds, and was ended\n",
+                     qPrintable(m_fileName), SilenceMs / 1000);
+        m_failed = true; // told below
+        Gone();
+        Fail(QStringLiteral("The clip player does not answer.")); // may end this engine
+    }
     // The clip process failed, not the clip: the clip ends with `reason`, and what happened
     // goes to standard error.
     void Broken(const QString& reason, const QString& what)
@@ -449,6 +473,7 @@ private:
     bool m_greeted = false;
     bool m_failed = false; // a failure has been told
     std::unique_ptr<QSocketNotifier> m_notifier;
+    std::unique_ptr<QTimer> m_silence;
     QObject m_context; // what the notifier's reads go with
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     QPointer<TRemoteSurface> m_surface;

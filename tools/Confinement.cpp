@@ -33,6 +33,9 @@ struct TCall {
 };
 #define LUMIVO_CALL(name) TCall{SYS_##name, #name}
 
+bool g_landlocked = false; // Landlock is in force
+int g_landlockAbi = 0;      // as the kernel said before the filter was in force
+
 #if defined(__x86_64__)
 constexpr unsigned NativeArch = AUDIT_ARCH_X86_64;
 // x32 calls share the architecture and set this bit of the number.
@@ -166,10 +169,18 @@ bool InstallFilter(const TConfinement& c)
         f.Allow(SYS_mlock); // buffers kept in memory, within the process's limit
         f.Allow(SYS_munlock);
         f.Allow(SYS_ftruncate); // sizing shared memory; files only where Landlock lets them be written
-        // No folder is made: said to be there already, which is what the sound server's
-        // client checks of its own folders before it uses them.
-        f.RefuseWith(SYS_mkdir, EEXIST);
-        f.RefuseWith(SYS_mkdirat, EEXIST);
+        // No folder is made. Where Landlock is in force, it refuses making one while a folder
+        // that is there already is told so, which is what the sound server's client checks of
+        // its own folders before it uses them. Without it, every folder is said to be there
+        // (a client that makes folders of random names until one is new then never ends: the
+        // program ends a clip process that stops answering).
+        if (g_landlocked) {
+            f.Allow(SYS_mkdir);
+            f.Allow(SYS_mkdirat);
+        } else {
+            f.RefuseWith(SYS_mkdir, EEXIST);
+            f.RefuseWith(SYS_mkdirat, EEXIST);
+        }
     } else {
         f.AllowWithout(SYS_open, 1, WritingFlags);
         f.AllowWithout(SYS_openat, 2, WritingFlags);
@@ -207,8 +218,6 @@ __u64 HandledAccess(int abi)
 
 int LandlockAbi() { return int(::syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION)); }
 
-bool g_landlocked = false;
-int g_landlockAbi = 0; // as the kernel said before the filter was in force
 
 // Reading only beneath the readable paths, and writing only beneath the writable ones.
 bool RestrictFileSystem(const std::vector<std::string>& readable, const std::vector<std::string>& writable)
@@ -261,8 +270,6 @@ bool InstallFilter(const TConfinement&) { return false; }
 bool RestrictFileSystem(const std::vector<std::string>&, const std::vector<std::string>&) { return false; }
 std::vector<std::string> SystemReadable() { return {}; }
 int LandlockAbi() { return 0; }
-bool g_landlocked = false;
-int g_landlockAbi = 0;
 #endif
 
 } // namespace
