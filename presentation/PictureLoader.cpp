@@ -1,6 +1,7 @@
 #include "presentation/PictureLoader.h"
 
 #include "core/Errors.h"
+#include "core/Quit.h"
 #include "presentation/AreaScaling.h"
 #include "presentation/BmpDecoder.h"
 #include "presentation/ExifOrientation.h"
@@ -75,40 +76,6 @@ QImage LoadNow(const QString& fileName, const QSize& fitInto)
     throw ELumivoError(QStringLiteral("Unknown picture file extension (.%1)").arg(extension));
 }
 
-// One load on a worker of the thread pool; whoever holds it may take its result when done.
-struct TLoad {
-    QString FileName;
-    QSize FitInto;
-    std::atomic<bool> Done{false};
-    QImage Picture;
-    std::exception_ptr Error;
-};
-
-std::shared_ptr<TLoad> StartLoad(const QString& fileName, const QSize& fitInto)
-{
-    auto load = std::make_shared<TLoad>();
-    load->FileName = fileName;
-    load->FitInto = fitInto;
-    // The pool's threads are waited for when the program ends; a load stops at once then.
-    QThreadPool::globalInstance()->start([load] {
-        try {
-            load->Picture = LoadNow(load->FileName, load->FitInto);
-        } catch (...) {
-            load->Error = std::current_exception();
-        }
-        load->Done = true;
-        presentation::WakeWaits();
-    });
-    return load;
-}
-
-// The picture being loaded ahead, if any.
-std::shared_ptr<TLoad>& Preloaded()
-{
-    static std::shared_ptr<TLoad> load;
-    return load;
-}
-
 // What tells one state of a file from another: a picture asked for again from a file that
 // has not changed since (a slide show of one picture, the same line shown twice) is not
 // decoded again.
@@ -133,6 +100,46 @@ std::optional<TFileStamp> StampOf(const QString& fileName)
     if (::stat(QFile::encodeName(fileName).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
     return TFileStamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+}
+
+// One load on a worker of the thread pool; whoever holds it may take its result when done.
+struct TLoad {
+    QString FileName;
+    QSize FitInto;
+    std::atomic<bool> Done{false};
+    QImage Picture;
+    std::exception_ptr Error;
+    // The file as it was read: taken before reading and checked after, so that a picture is
+    // never taken for a state of the file it was not decoded from. None: it changed meanwhile.
+    std::optional<TFileStamp> Stamp;
+};
+
+std::shared_ptr<TLoad> StartLoad(const QString& fileName, const QSize& fitInto)
+{
+    auto load = std::make_shared<TLoad>();
+    load->FileName = fileName;
+    load->FitInto = fitInto;
+    // The pool's threads are waited for when the program ends; a load stops at once then.
+    QThreadPool::globalInstance()->start([load] {
+        const std::optional<TFileStamp> before = StampOf(load->FileName);
+        try {
+            load->Picture = LoadNow(load->FileName, load->FitInto);
+        } catch (...) {
+            load->Error = std::current_exception();
+        }
+        if (const std::optional<TFileStamp> after = StampOf(load->FileName); before && after && *before == *after)
+            load->Stamp = before;
+        load->Done = true;
+        presentation::WakeWaits();
+    });
+    return load;
+}
+
+// The picture being loaded ahead, if any.
+std::shared_ptr<TLoad>& Preloaded()
+{
+    static std::shared_ptr<TLoad> load;
+    return load;
 }
 
 // The picture loaded last on the user interface's thread.
@@ -193,13 +200,23 @@ QImage LoadPicture(const QString& fileName, const QSize& fitInto)
     // answering (painting, a second start, a termination signal); the presentation is busy
     // meanwhile, so nothing else is presented in its middle. A load stops at once when the
     // program ends, so the wait is short then too.
-    presentation::WaitUntil([&] { return bool(load->Done); }, INT_MAX, 2);
-    while (!load->Done) // the wait ended early (the program is quitting)
-        QThread::msleep(1);
+    const auto wait = [](const std::shared_ptr<TLoad>& load) {
+        presentation::WaitUntil([&] { return bool(load->Done); }, INT_MAX, 2);
+        while (!load->Done) // the wait ended early (the program is quitting)
+            QThread::msleep(1);
+    };
+    wait(load);
+    // Read (ahead, or while it was being written) from a file that has changed since: it
+    // is read again.
+    const bool stale = stamp && !(load->Stamp && *load->Stamp == *stamp);
+    if (stale && !QuitRequested()) {
+        load = StartLoad(fileName, fitInto);
+        wait(load);
+    }
     if (load->Error)
         std::rethrow_exception(load->Error);
-    if (stamp)
-        last = TLastPicture{fileName, fitInto, *stamp, load->Picture};
+    if (load->Stamp)
+        last = TLastPicture{fileName, fitInto, *load->Stamp, load->Picture};
     return std::move(load->Picture);
 }
 

@@ -730,6 +730,13 @@ void TestPictures::preloadedPictureIsTheSame()
     PreloadPicture(damaged, QSize());
     QVERIFY_THROWS_EXCEPTION(ELumivoError, LoadPicture(damaged, QSize()));
     PreloadPicture(Write("x.wmf", "not taken ahead"), QSize()); // metafiles are not preloaded
+    // Replaced after it was read ahead: read again, then and later.
+    const QString replaced = Write("replaced.jpg", Encode(Halves(80, 60), "jpg"));
+    PreloadPicture(replaced, QSize(400, 300));
+    QVERIFY(PreloadSucceeds(replaced, QSize(400, 300), 5000));
+    Write("replaced.jpg", Encode(Halves(60, 80), "jpg"));
+    QCOMPARE(LoadPicture(replaced, QSize(400, 300)).size(), QSize(60, 80));
+    QCOMPARE(LoadPicture(replaced, QSize(400, 300)).size(), QSize(60, 80));
 }
 
 QTEST_GUILESS_MAIN(TestPictures)
