@@ -110,6 +110,8 @@ private:
     // Counts the presentations begun in this window. A presentation that finishes after a
     // newer one has begun (a GIF whose decode let messages run) does not show itself.
     quint64 PresentationSerial = 0;
+    // Counts the presentations asked for while a GIF decoded: only the newest is made.
+    quint64 DeferredPresentations = 0;
 
     // The picture shown, and the size it was decoded for (empty while none is shown).
     QString PictureFile;

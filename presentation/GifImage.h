@@ -76,6 +76,8 @@ public:
     const QImage& Picture();
 
     bool Loading() const { return m_loading; }
+    // A LoadFromFile call is running (its decode lets messages run).
+    bool LoadInProgress() const { return m_inProgress; }
     bool PlayingOnce() const { return m_playingOnce; }
     int CurrentFrame() const { return m_currentFrame; }
     bool TimerEnabled() const { return m_timerEnabled; }

@@ -5,9 +5,12 @@
 #include "presentation/GifImage.h"
 #include "presentation/MediaPlayer.h"
 #include "presentation/PictureLoader.h"
+#include "presentation/PresentationGate.h"
+#include "presentation/QtGifHost.h"
 #include "widgets/WindowGeometry.h"
 
 #include <QFrame>
+#include <QPointer>
 #include <QProgressBar>
 #include <QScreen>
 #include <QWindow>
@@ -97,7 +100,17 @@ static void PresentAnimation(TDisplayWindow& window, const QString& fileName, bo
 {
     window.ApplyAnimationLayout();
     ShowDisplayWindow(window, activate);
-    window.LoadGif(fileName);
+    ClearGifLoadCancel();
+    // The decode lets messages run: what would present something else meanwhile waits for it
+    // (and stops it, see PresentFile).
+    presentation::TBusyScope busy;
+    try {
+        window.LoadGif(fileName);
+    } catch (const gif::EGifCancelled&) {
+        if (!GifLoadCancelled())
+            throw;
+        // Stopped for a newer presentation, which follows.
+    }
 }
 
 void PresentClip(TDisplayWindow& window, const QString& fileName, bool activate)
@@ -123,6 +136,18 @@ void PresentClip(TDisplayWindow& window, const QString& fileName, bool activate)
 
 void PresentFile(TDisplayWindow& window, const QString& fileName, TMediaKind kind, bool fullScreen, bool activate)
 {
+    // Asked for while a GIF decodes (a double-click, a menu command, a second start): the
+    // decode stops, and the newest of such requests is presented once it has returned.
+    if (kind != mkNone && window.GifImage->LoadInProgress()) {
+        CancelGifLoad();
+        const quint64 request = ++window.DeferredPresentations;
+        QPointer<TDisplayWindow> alive(&window);
+        presentation::RunGuardedWhenIdle(&window, [alive, request, fileName, kind, fullScreen, activate] {
+            if (alive && request == alive->DeferredPresentations)
+                PresentFile(*alive, fileName, kind, fullScreen, activate);
+        });
+        return;
+    }
     if (kind != mkNone)
         ++window.PresentationSerial;
     try {

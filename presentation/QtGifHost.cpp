@@ -12,7 +12,15 @@ void TQtGifHost::ShowNotice(const std::string& text) { Dialogs::ShowMessage(QStr
 
 void TQtGifHost::ProcessMessages() { QCoreApplication::processEvents(); }
 
-bool TQtGifHost::StopRequested() { return QuitRequested(); }
+namespace {
+bool g_cancelled = false;
+} // namespace
+
+void CancelGifLoad() { g_cancelled = true; }
+bool GifLoadCancelled() { return g_cancelled; }
+void ClearGifLoadCancel() { g_cancelled = false; }
+
+bool TQtGifHost::StopRequested() { return QuitRequested() || g_cancelled; }
 
 void TQtGifHost::ShowError(const std::string& text)
 {

@@ -56,16 +56,23 @@ void TSlideShow::PresentSlide()
 {
     const TMediaKind kind = ClassifyMediaFile(m_playList->SelectedLine());
     const QString fileName = m_playList->SelectedFilePath();
+    // A stop that comes while the item is presented (a GIF's decode lets it run) holds: the
+    // show does not go on once the presentation returns.
+    const quint64 stops = m_stops;
     switch (kind) {
     case mkPicture:
     case mkAnimatedPicture:
         if (PresentRequested)
             PresentRequested(fileName, kind);
+        if (stops != m_stops)
+            return;
         ArmTimer();
         break;
     case mkClip:
         if (PresentRequested)
             PresentRequested(fileName, kind);
+        if (stops != m_stops)
+            return;
         ContinueAfterClip = true;
         break;
     case mkNone:
@@ -122,6 +129,7 @@ void TSlideShow::Continue(int status)
 
 void TSlideShow::Stop()
 {
+    ++m_stops;
     m_timerEnabled = false;
     SyncTimer();
     ContinueAfterClip = false;

@@ -51,4 +51,5 @@ private:
     QTimer* m_timer;
     bool m_timerEnabled = false;
     bool m_stepPending = false; // a tick waits for the running presentation to return
+    quint64 m_stops = 0;        // counts the stops, so that a presentation sees one made meanwhile
 };

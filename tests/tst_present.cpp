@@ -74,6 +74,7 @@ private Q_SLOTS:
     void failures();
     void playerGoneDuringAWait();
     void quittingDuringAnOpenReturnsAtOnce();
+    void lateGifDoesNotCoverANewerPresentation_data();
     void lateGifDoesNotCoverANewerPresentation();
     void failedPictureHidesTheVideo();
     void stripButtonsFollowTheFirstPaint();
@@ -681,17 +682,30 @@ void TestPresent::quittingDuringAnOpenReturnsAtOnce()
 
 // A GIF whose decode lets messages run, during which a picture is presented: when the
 // decode ends, the GIF does not show itself over the picture.
+void TestPresent::lateGifDoesNotCoverANewerPresentation_data()
+{
+    QTest::addColumn<QByteArray>("newer"); // asked for while the GIF decodes
+    QTest::addColumn<QString>("title");
+    QTest::newRow("a picture") << QByteArray("small.bmp") << QStringLiteral("Картинка");
+    QTest::newRow("another GIF") << QByteArray("anim2.gif") << QStringLiteral("Анимированная картинка");
+}
+
 void TestPresent::lateGifDoesNotCoverANewerPresentation()
 {
+    QFETCH(QByteArray, newer);
+    QFETCH(QString, title);
+    QVERIFY(QFile::exists(Path(newer)) || QFile::copy(Path("anim.gif"), Path(newer)));
     Main()->Playlist()->SetLines({Path("anim.gif")});
     Main()->Playlist()->SetSelectedIndex(0);
-    QTimer::singleShot(0, DisplayWin(), [this] { Present(Path("small.bmp")); });
-    Present(Path("anim.gif"));
-    QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Картинка"));
-    QVERIFY(!DisplayControl<TGifImage>("GifImage")->isVisible());
-    QVERIFY(DisplayControl<TImage>("Image")->isVisible());
-    QCOMPARE(DisplayControl<TImage>("Image")->Picture().size(), QSize(40, 20));
-    QVERIFY(m_errors.isEmpty());
+    QTimer::singleShot(0, DisplayWin(), [this, newer] { Present(Path(newer.constData())); });
+    Present(Path("anim.gif")); // stopped by the newer one, which follows
+    QTRY_COMPARE(DisplayWin()->windowTitle(), title);
+    const bool picture = newer.endsWith(".bmp");
+    QTRY_COMPARE(DisplayControl<TImage>("Image")->isVisible(), picture);
+    QCOMPARE(DisplayControl<TGifImage>("GifImage")->isVisible(), !picture);
+    if (picture)
+        QCOMPARE(DisplayControl<TImage>("Image")->Picture().size(), QSize(40, 20));
+    QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
 }
 
 // A window made for the program's first picture paints the picture first; the strip's
