@@ -110,7 +110,9 @@ private:
     // Counts the presentations begun in this window. A presentation that finishes after a
     // newer one has begun (a GIF whose decode let messages run) does not show itself.
     quint64 PresentationSerial = 0;
-    // Counts the presentations asked for while a GIF decoded: only the newest is made.
+    // A presentation is running (a picture or a clip loading, a GIF decoding, which let
+    // messages run), and the count of those asked for meanwhile: only the newest is made.
+    bool Presenting = false;
     quint64 DeferredPresentations = 0;
 
     // The picture shown, and the size it was decoded for (empty while none is shown).

@@ -180,7 +180,7 @@ bool PreloadSucceeds(const QString& fileName, const QSize& fitInto, int waitMs)
     return load->Done && !load->Error;
 }
 
-QImage LoadPicture(const QString& fileName, const QSize& fitInto)
+QImage LoadPicture(const QString& fileName, const QSize& fitInto, const std::function<bool()>& abandoned)
 {
     std::shared_ptr<TLoad> load;
     std::shared_ptr<TLoad>& slot = Preloaded();
@@ -200,18 +200,22 @@ QImage LoadPicture(const QString& fileName, const QSize& fitInto)
     // answering (painting, a second start, a termination signal); the presentation is busy
     // meanwhile, so nothing else is presented in its middle. A load stops at once when the
     // program ends, so the wait is short then too.
-    const auto wait = [](const std::shared_ptr<TLoad>& load) {
-        presentation::WaitUntil([&] { return bool(load->Done); }, INT_MAX, 2);
-        while (!load->Done) // the wait ended early (the program is quitting)
-            QThread::msleep(1);
+    // The user's input goes on meanwhile: a newer presentation, or the program's end, abandons
+    // this one at once.
+    const auto given = [&] { return QuitRequested() || (abandoned && abandoned()); };
+    const auto wait = [&](const std::shared_ptr<TLoad>& load) {
+        presentation::WaitUntil([&] { return load->Done || given(); }, INT_MAX, 2, true);
+        return bool(load->Done);
     };
-    wait(load);
+    if (!wait(load))
+        return QImage();
     // Read (ahead, or while it was being written) from a file that has changed since: it
     // is read again.
     const bool stale = stamp && !(load->Stamp && *load->Stamp == *stamp);
-    if (stale && !QuitRequested()) {
+    if (stale) {
         load = StartLoad(fileName, fitInto);
-        wait(load);
+        if (!wait(load))
+            return QImage();
     }
     if (load->Error)
         std::rethrow_exception(load->Error);

@@ -8,6 +8,8 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
+
 class QScreen;
 
 // Largest file read into memory for a picture.
@@ -16,8 +18,11 @@ inline constexpr qint64 MaxPictureFileSize = 512 * 1024 * 1024;
 // Throws EFOpenError ("Cannot open file "%s". %s") when the file cannot be read, and the
 // decoder's error when its contents are not a picture. fitInto: the largest area the
 // picture may be shown in (a JPEG may then be decoded at a reduced scale). Called on the
-// user interface's thread, the decoding runs on a worker while the windows go on answering.
-QImage LoadPicture(const QString& fileName, const QSize& fitInto = QSize());
+// user interface's thread, the decoding runs on a worker while the windows go on answering,
+// the user's input included; when `abandoned` holds meanwhile (something newer is to be
+// presented, the program ends), the load is left to finish on its own and a null image returned.
+QImage LoadPicture(const QString& fileName, const QSize& fitInto = QSize(),
+                   const std::function<bool()>& abandoned = nullptr);
 
 // The size pictures shown on a screen are decoded for: its size in device pixels, so that a
 // picture on a high-density screen is as sharp as the screen.

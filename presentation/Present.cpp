@@ -76,9 +76,9 @@ void PresentPicture(TDisplayWindow& window, const QString& fileName, bool fullSc
     QScreen* screen = ScreenOf(&window);
     const quint64 presentation = window.PresentationSerial;
     const QSize fit = PictureDecodeSize(screen, fullScreen);
-    QImage picture = LoadPicture(fileName, fit);
-    if (presentation != window.PresentationSerial)
-        return; // a newer presentation began meanwhile
+    QImage picture = LoadPicture(fileName, fit, [&] { return presentation != window.PresentationSerial; });
+    if (presentation != window.PresentationSerial || picture.isNull())
+        return; // a newer presentation began meanwhile, or the program is ending
     window.Image->SetPicture(std::move(picture));
     window.PictureFile = fileName;
     window.PictureFit = fit;
@@ -136,9 +136,11 @@ void PresentClip(TDisplayWindow& window, const QString& fileName, bool activate)
 
 void PresentFile(TDisplayWindow& window, const QString& fileName, TMediaKind kind, bool fullScreen, bool activate)
 {
-    // Asked for while a GIF decodes (a double-click, a menu command, a second start): the
-    // decode stops, and the newest of such requests is presented once it has returned.
-    if (kind != mkNone && window.GifImage->LoadInProgress()) {
+    // Asked for while another presentation loads (a double-click, a menu command, a second
+    // start): that one is abandoned (a GIF's decode stops), and the newest of such requests is
+    // presented once it has returned. Nothing asked for meanwhile is made in turn.
+    if (kind != mkNone && window.Presenting) {
+        ++window.PresentationSerial;
         CancelGifLoad();
         const quint64 request = ++window.DeferredPresentations;
         QPointer<TDisplayWindow> alive(&window);
@@ -150,6 +152,17 @@ void PresentFile(TDisplayWindow& window, const QString& fileName, TMediaKind kin
     }
     if (kind != mkNone)
         ++window.PresentationSerial;
+    const bool outer = !window.Presenting;
+    window.Presenting = true;
+    const struct TPresenting {
+        TDisplayWindow& Window;
+        bool Outer;
+        ~TPresenting()
+        {
+            if (Outer)
+                Window.Presenting = false;
+        }
+    } presenting{window, outer};
     try {
         switch (kind) {
         case mkPicture:
@@ -186,8 +199,8 @@ QSize PictureDecodeSize(const QScreen* screen, bool fullScreen)
 
 void SharpenPicture(TDisplayWindow& window)
 {
-    if (window.PictureFile.isEmpty() || !window.Image->isVisible())
-        return;
+    if (window.PictureFile.isEmpty() || !window.Image->isVisible() || window.Presenting)
+        return; // (a presentation running now decodes for the size it shows at)
     QScreen* screen = ScreenOf(&window);
     const QSize shown = (QSizeF(window.Image->size()) * window.devicePixelRatioF()).toSize();
     const QSize full = ScreenPixels(screen);
@@ -196,8 +209,8 @@ void SharpenPicture(TDisplayWindow& window)
     const quint64 presentation = ++window.PresentationSerial;
     const QString fileName = window.PictureFile;
     try {
-        QImage picture = LoadPicture(fileName, full);
-        if (presentation != window.PresentationSerial)
+        QImage picture = LoadPicture(fileName, full, [&] { return presentation != window.PresentationSerial; });
+        if (presentation != window.PresentationSerial || picture.isNull())
             return; // something else was presented meanwhile
         window.Image->SetPicture(std::move(picture));
         window.PictureFit = full;

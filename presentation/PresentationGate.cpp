@@ -76,7 +76,7 @@ void RunWhenIdle(QObject* context, std::function<void()> action)
         PostFlush();
 }
 
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs)
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs, bool userInput)
 {
     Waker(); // before the first look, so that a wake-up after it is not missed
     if (done())
@@ -97,7 +97,7 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs)
     const struct TListed {
         ~TListed() { g_waits.pop_back(); }
     } listed;
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    loop.exec(userInput ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
     return done();
 }
 

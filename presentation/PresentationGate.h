@@ -29,12 +29,12 @@ public:
 // busy. A deferred action is dropped when context is destroyed first.
 void RunWhenIdle(QObject* context, std::function<void()> action);
 
-// Lets the event loop run, without user input, until done() holds, the time is up or the
-// application is quitting; true when done() holds. done() is asked every pollMs, and at
+// Lets the event loop run, without user input unless `userInput`, until done() holds, the time
+// is up or the application is quitting; true when done() holds. done() is asked every pollMs, and at
 // once after WakeWaits(). One loop and one timer per wait: once the application quits, a
 // new loop returns at once, and so does the wait. While it runs, the program is busy
 // presenting.
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs = 10);
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs = 10, bool userInput = false);
 
 // Makes the waits in progress ask their done() again without waiting for their next poll.
 // Safe from any thread: a worker calls it when it has finished what a wait is for.

@@ -84,7 +84,7 @@ private Q_SLOTS:
     void endsAtOnceInTheMiddleOfALoad_data();
     void endsAtOnceInTheMiddleOfALoad();
     void metafileHelperDiesWithTheProgram();
-    void secondStartIsAnsweredDuringALoad();
+    void secondStartAndExitAreAnsweredDuringALoad();
     void captionsShowExactlyAsStored_data();
     void captionsShowExactlyAsStored();
     void waylandSessionRunsOnX11();
@@ -484,11 +484,12 @@ void TestSmoke::metafileHelperDiesWithTheProgram()
 // While a picture loads (here a metafile whose helper takes 4 seconds), the program goes on
 // answering: a second start hands its file over at once instead of being told that the
 // program does not answer.
-void TestSmoke::secondStartIsAnsweredDuringALoad()
+void TestSmoke::secondStartAndExitAreAnsweredDuringALoad()
 {
     const QString picture = m_dir.filePath("slow.wmf");
-    Launch({"--show", picture}, SlowMetafile(picture, "sleep 4\nexit 1"));
-    QVERIFY(!WaitForWindow("Lumivo").isEmpty());
+    Launch({"--show", picture}, SlowMetafile(picture, "sleep 20\nexit 1"));
+    const QString window = WaitForWindow("Lumivo");
+    QVERIFY(!window.isEmpty());
     QTest::qWait(500); // the load is under way
     QElapsedTimer clock;
     clock.start();
@@ -498,6 +499,14 @@ void TestSmoke::secondStartIsAnsweredDuringALoad()
     QVERIFY(second.waitForFinished(15000));
     QCOMPARE(second.exitCode(), 0);
     QVERIFY2(clock.elapsed() < 2500, qPrintable(QString::number(clock.elapsed()) + " ms"));
+    // File, Exit from the keyboard: the program ends without waiting for the load.
+    Xdotool({"windowfocus", "--sync", window});
+    Xdotool({"key", "alt+Cyrillic_ef"});
+    QTest::qWait(300);
+    clock.restart();
+    Xdotool({"key", "Cyrillic_ve"});
+    QVERIFY(m_program.waitForFinished(5000));
+    QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed()) + " ms"));
 }
 
 // A stored caption is the window's title as it stands: an empty one stays empty (not the
