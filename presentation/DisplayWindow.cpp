@@ -367,6 +367,8 @@ void TDisplayWindow::FormClose(bool& allowed)
     if (MediaPlayer->IsOpen())
         MediaPlayer->Stop();
     allowed = true;
+    // A picture still loading is not shown: the window stays closed.
+    ++PresentationSerial;
 }
 
 void TDisplayWindow::closeEvent(QCloseEvent* event)
