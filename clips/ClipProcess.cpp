@@ -47,6 +47,7 @@ constexpr qint64 MaxMidiBytes = 16 << 20;
     "avi,mpeg,mpegts,mpegvideo,m4v,h264,hevc,mov,mp4,m4a,3gp,3g2,mj2,wav,w64,mp3,aac,ac3,eac3,flac,ogg,asf,au," \
     "aiff,matroska,webm,flv,dv,voc,amr,mjpeg"
 const char MidiProtocol[] = "lumivo-midi";
+const char PrimariesFilter[] = "format=primaries=bt.709";
 
 // The picture of the clip, drawn by mpv's software renderer into the memory the program
 // shares with this process (its surface). A frame is drawn when mpv has one and the program
@@ -86,8 +87,8 @@ public:
         if (m_pixels && !m_held)
             Draw(); // the frame shown now, at the new size
     }
-    // Frames are drawn for the program from now on (before, its colours are not yet settled):
-    // the one shown now at once.
+    // Frames are drawn for the program from now on (before, the filter that turns a video may
+    // not be in place yet): the one shown now at once.
     void Release()
     {
         m_held = false;
@@ -130,7 +131,7 @@ private:
         int wait = 0;
         mpv_render_param params[] = {{MPV_RENDER_PARAM_SW_SIZE, dimensions},
                                      {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &wait},
-                                     {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>("rgb0")},
+                                     {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>("bgr0")},
                                      {MPV_RENDER_PARAM_SW_STRIDE, &stride},
                                      {MPV_RENDER_PARAM_SW_POINTER, pixels},
                                      {MPV_RENDER_PARAM_INVALID, nullptr}};
@@ -220,8 +221,12 @@ public:
             {"sub-auto", "no"},
             {"cover-art-auto", "no"},
             {"hwdec", "no"},
-            // Colours as they were encoded: zimg only for RGB and palette pictures (KeepColours).
-            {"sws-allow-zimg", "no"},
+            // Colours as they were encoded: converted by zimg (swscale dims RGB and palette
+            // pictures, green 00fc00 came out 00d100, and takes four times the time), and with
+            // the primaries taken for those of the screen, as players did before colour
+            // management: a clip that names none would otherwise have the ones guessed for it
+            // converted (red came out orange). Turn adds to this filter.
+            {"vf", PrimariesFilter},
             // mpv's software renderer cannot turn a picture (it aborts on a clip whose track
             // says "rotate 90", as phones write them): a filter turns it instead (Turn).
             {"video-rotate", "no"},
@@ -395,7 +400,6 @@ private:
             // the video's size is the stream's own, and nothing had to be played to learn it.
             if (m_fileLoaded && !m_loaded) {
                 m_loaded = true;
-                KeepColours();
                 if (m_sink)
                     m_sink->Release();
                 ReadVideoSize();
@@ -482,23 +486,7 @@ private:
                              : degrees == 270 ? "transpose=cclock"
                                               : nullptr;
         if (filter)
-            mpv_set_property_string(m_mpv, "vf", filter);
-    }
-
-    // Colours as they were encoded. Pictures of RGB or palette colours are converted with zimg
-    // (swscale dims them: green 00fc00 came out 00d100); YUV pictures without it, since zimg
-    // would also convert the guessed primaries of a clip that names none (red came out orange).
-    void KeepColours()
-    {
-        char* format = mpv_get_property_string(m_mpv, "video-params/pixelformat");
-        if (!format)
-            return;
-        const QByteArray name(format);
-        mpv_free(format);
-        for (const char* yuv : {"yuv", "yuyv", "uyvy", "nv", "p0", "p2", "p4", "y2", "y4", "gray"})
-            if (name.startsWith(yuv))
-                return;
-        mpv_set_property_string(m_mpv, "sws-allow-zimg", "yes");
+            mpv_set_property_string(m_mpv, "vf", QByteArray(QByteArray(PrimariesFilter) + ',' + filter).constData());
     }
 
     void ReadVideoSize()

@@ -53,11 +53,12 @@ constexpr int SilenceMs = 5000;
 constexpr int SpareDelayMs = 1000;
 
 // The picture of the clip: the frames the clip process draws into the memory shared with it,
-// copied as they come and painted at the screen's pixel density.
+// painted from there at the screen's pixel density. The process draws the next frame once
+// this one is painted (`painted` tells it), so a frame is never changed while it is read.
 class TRemoteSurface : public QWidget {
 public:
-    TRemoteSurface(QWidget* parent, std::function<void(const QSize&, int, int)> share)
-        : QWidget(parent), m_share(std::move(share))
+    TRemoteSurface(QWidget* parent, std::function<void(const QSize&, int, int)> share, std::function<void()> painted)
+        : QWidget(parent), m_share(std::move(share)), m_painted(std::move(painted))
     {
         setObjectName(QStringLiteral("VideoSurface"));
         setAttribute(Qt::WA_OpaquePaintEvent);
@@ -88,18 +89,16 @@ public:
         ::close(fd);
     }
 
-    // A frame of `size` pixels is in the shared memory: it is copied, to be painted.
+    // A frame of `size` pixels is in the shared memory, to be painted; false when it is not
+    // taken (drawn for a size the surface no longer has: the next one will do).
     bool TakeFrame(const QSize& size)
     {
         if (!m_pixels || size != m_size)
-            return false; // drawn for a size the surface no longer has: the next one will do
-        QImage frame(size, QImage::Format_RGBX8888);
-        if (frame.isNull())
             return false;
-        for (int y = 0; y < size.height(); ++y)
-            std::memcpy(frame.scanLine(y), m_pixels + size_t(y) * m_stride, size_t(size.width()) * 4);
-        frame.setDevicePixelRatio(devicePixelRatioF());
-        m_frame = std::move(frame);
+        // As the clip process draws it (bgr0 is RGB32's byte order): painted from where it is.
+        m_frame = QImage(m_pixels, size.width(), size.height(), qsizetype(m_stride), QImage::Format_RGB32);
+        m_frame.setDevicePixelRatio(devicePixelRatioF());
+        m_owed = true;
         update();
         return true;
     }
@@ -112,6 +111,8 @@ protected:
             painter.fillRect(event->rect(), Qt::black);
         else
             painter.drawImage(QRect(QPoint(0, 0), size()), m_frame);
+        if (std::exchange(m_owed, false))
+            m_painted();
     }
     void resizeEvent(QResizeEvent*) override { Share(); }
 
@@ -123,6 +124,9 @@ private:
     }
     void Unmap()
     {
+        if (!m_frame.isNull() && m_frame.constBits() == m_pixels)
+            m_frame = m_frame.copy(); // kept until the next frame comes
+        m_owed = false; // memory shared anew starts the clip process drawing again
         if (m_pixels)
             ::munmap(const_cast<uchar*>(m_pixels), m_stride * size_t(m_size.height()));
         m_pixels = nullptr;
@@ -130,6 +134,8 @@ private:
     }
 
     std::function<void(const QSize&, int, int)> m_share;
+    std::function<void()> m_painted;
+    bool m_owed = false; // the frame shown has not been painted yet
     const uchar* m_pixels = nullptr;
     QSize m_size;
     size_t m_stride = 0;
@@ -223,9 +229,12 @@ public:
             return;
         }
         if (display) {
-            m_surface = new TRemoteSurface(display, [this](const QSize& size, int stride, int shared) {
-                Send(TType::Surface, clipwire::Pack(size, qint32(stride)), shared);
-            });
+            m_surface = new TRemoteSurface(
+                display,
+                [this](const QSize& size, int stride, int shared) {
+                    Send(TType::Surface, clipwire::Pack(size, qint32(stride)), shared);
+                },
+                [this] { Send(TType::FrameDone, QByteArray()); });
             m_surface->hide();
             m_surface->setGeometry(display->rect()); // where it will be shown
         }
@@ -398,9 +407,8 @@ private:
             QSize size;
             if (!clipwire::Unpack(payload, size))
                 return false;
-            if (m_surface)
-                m_surface->TakeFrame(size);
-            Send(TType::FrameDone, QByteArray());
+            if (!m_surface || !m_surface->TakeFrame(size))
+                Send(TType::FrameDone, QByteArray());
             return true;
         }
         default:
