@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
-# Clips against mpv, in alternating runs on one X server and one PulseAudio null sink:
+# Clips against mpv, with its software x11 output (--vo=x11, what it does without a GPU's
+# help, as Lumivo's clip process) and with its default output (here SDL or OpenGL on the
+# CPU), in alternating runs on one X server and one PulseAudio null sink:
 #  - first frame: from starting the program with a clip to its first picture on the X server
-#    (bench/firstpaint/firstpaint.c, a red clip), for AVI (H.264, MS Video 1 with ADPCM) and
+#    (bench/firstpaint/firstpaint.c, a grey clip: a colour no player's colour conversion
+#    changes, as mpv's does red's), for AVI (H.264, MS Video 1 with ADPCM) and
 #    an MPEG-2 programme stream;
+#  - frames shown a second while a 25-fps 640 x 480 H.264 video plays, counted from outside
+#    (bench/framecount/framecount.c: the screen's centre, another colour every frame);
 #  - CPU while a 640 x 480 video plays (seconds 2 to 8 of a 10-second clip);
 #  - sound: the null sink's monitor recorded while each program plays a 3-second clip, and
 #    the length of what was heard.
@@ -16,6 +21,7 @@ runs=${1:-5}
 tools="$here/build/bench-tools"
 mkdir -p "$tools"
 cc -O2 -o "$tools/firstpaint" "$here/bench/firstpaint/firstpaint.c" -lX11 -lXext -lXdamage
+cc -O2 -o "$tools/framecount" "$here/bench/framecount/framecount.c" -lX11
 
 work=$(mktemp -d)
 xvfb_pid=
@@ -29,24 +35,35 @@ source "$here/scripts/xvfb.sh"
 [ -n "${DISPLAY:-}" ] || start_xvfb "$work" 1920x1080x24
 mkdir -m 700 "$work/runtime" "$work/pulse"
 export XDG_RUNTIME_DIR="$work/runtime" PULSE_RUNTIME_PATH="$work/pulse"
-pulseaudio --start -n --exit-idle-time=-1 --load="module-null-sink sink_name=null" \
-  --load="module-native-protocol-unix" 2>/dev/null
-pactl set-default-sink null
+if ! pulseaudio --start -n --exit-idle-time=-1 --load="module-null-sink sink_name=null" \
+  --load="module-native-protocol-unix" 2>"$work/pulse.log" || ! pactl set-default-sink null; then
+  echo "bench/clips.sh: PulseAudio could not be started here (another one running? as root it" \
+    "needs a user of its own):" >&2
+  cat "$work/pulse.log" >&2
+  exit 1
+fi
 
 mk() { ffmpeg -v error -y "$@"; }
-red="-f lavfi -i color=c=red:size=640x480:rate=25:duration=3"
+grey="-f lavfi -i color=c=0x808080:size=640x480:rate=25:duration=3"
 tone="-f lavfi -i sine=frequency=440:duration=3:sample_rate=22050"
-mk $red $tone -c:v libx264 -c:a libmp3lame "$work/h264.avi"
-mk $red $tone -c:v msvideo1 -c:a adpcm_ms "$work/msvideo1.avi"
-mk $red $tone -c:v mpeg2video -c:a mp2 -f vob "$work/mpeg2.mpeg"
+mk $grey $tone -c:v libx264 -c:a libmp3lame "$work/h264.avi"
+mk $grey $tone -c:v msvideo1 -c:a adpcm_ms "$work/msvideo1.avi"
+mk $grey $tone -c:v mpeg2video -c:a mp2 -f vob "$work/mpeg2.mpeg"
 mk -f lavfi -i testsrc=size=640x480:rate=25:duration=10 -f lavfi -i sine=duration=10 -c:v libx264 -c:a libmp3lame "$work/moving.avi"
+mk -f lavfi -i "nullsrc=s=640x480:r=25:d=10,geq=lum='mod(N*40\,256)':cb=128:cr=128" -f lavfi -i sine=duration=10 \
+  -c:v libx264 -pix_fmt yuv420p -c:a libmp3lame "$work/flicker.avi"
 mk $tone -c:a adpcm_ms "$work/adpcm.wav"
 cp "$here/build/lumivo" "$here/build/lumivo-clips" "$work/"
 lumivo=("$work/lumivo" --show)
 player=(mpv --no-config --really-quiet)
+x11=(mpv --no-config --really-quiet --vo=x11)
 
-# First frame of a red clip, in ms.
-first() { (cd "$work" && rm -f lumivo.INI && "$tools/firstpaint" 255 0 0 20000 "$@" | sed -n 's/.*paint_ms=\([0-9.-]*\).*/\1/p'); }
+# First frame of the grey clip, in ms.
+first() { (cd "$work" && rm -f lumivo.INI && "$tools/firstpaint" 128 128 128 20000 "$@" 2>/dev/null | sed -n 's/.*paint_ms=\([0-9.-]*\).*/\1/p'); }
+first_of() { run "$1" first_with "$2"; }
+first_with() { local clip=$1; shift; first "$@" "$clip"; }
+# Frames shown a second (seconds 2 to 8) of the clip whose every frame has another colour.
+frames() { (cd "$work" && rm -f lumivo.INI && "$tools/framecount" 2 8 "$@" "$work/flicker.avi" 2>/dev/null | sed -n 's/changes_per_s=//p'); }
 # CPU ticks of a process and its children (Lumivo plays each clip in a process of its own).
 ticks() {
   local total=0 p
@@ -90,30 +107,36 @@ PY
 }
 
 declare -A results
+players=(mpv x11 lumivo)
+run() { case $1 in mpv) shift; "$@" "${player[@]}" ;; x11) shift; "$@" "${x11[@]}" ;; lumivo) shift; "$@" "${lumivo[@]}" ;; esac; }
 for r in $(seq "$runs"); do
-  for clip in h264.avi msvideo1.avi mpeg2.mpeg; do
-    results[mpv_$clip]+="$(first "${player[@]}" "$work/$clip") "
-    results[lumivo_$clip]+="$(first "${lumivo[@]}" "$work/$clip") "
+  for p in "${players[@]}"; do
+    for clip in h264.avi msvideo1.avi mpeg2.mpeg; do
+      results[${p}_$clip]+="$(first_of "$p" "$work/$clip") "
+    done
+    results[${p}_frames]+="$(run "$p" frames) "
+    results[${p}_cpu]+="$(run "$p" cpu) "
+    results[${p}_sound]+="$(run "$p" heard) "
   done
-  results[mpv_cpu]+="$(cpu "${player[@]}") "
-  results[lumivo_cpu]+="$(cpu "${lumivo[@]}") "
-  results[mpv_sound]+="$(heard "${player[@]}") "
-  results[lumivo_sound]+="$(heard "${lumivo[@]}") "
 done
 
 stats() { tr ' ' '\n' | grep -v '^$' | sort -n | awk '{a[NR]=$1} END {printf "best %s, median %s", a[1], a[int((NR+1)/2)]}'; }
 median() { tr ' ' '\n' <<<"${results[$1]}" | grep -v '^$' | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+name() { case $1 in mpv) echo "mpv (default output)" ;; x11) echo "mpv --vo=x11" ;; lumivo) echo "lumivo" ;; esac; }
 echo "clips, $runs alternating runs each (load: $(cut -d' ' -f1-3 /proc/loadavg))"
 for clip in h264.avi msvideo1.avi mpeg2.mpeg; do
-  for p in mpv lumivo; do
-    printf '%-45s %s\n' "$p, first frame of $clip (ms)" "$(stats <<<"${results[${p}_$clip]}")"
+  for p in "${players[@]}"; do
+    printf '%-55s %s\n' "$(name "$p"), first frame of $clip (ms)" "$(stats <<<"${results[${p}_$clip]}")"
   done
 done
-for p in mpv lumivo; do
-  printf '%-45s %s\n' "$p, CPU while 640 x 480 H.264 plays (ms/s)" "$(stats <<<"${results[${p}_cpu]}")"
-  printf '%-45s %s\n' "$p, sound heard of a 3 s ADPCM WAV (s)" "$(stats <<<"${results[${p}_sound]}")"
+for p in "${players[@]}"; do
+  printf '%-55s %s\n' "$(name "$p"), frames shown a second of 25" "$(stats <<<"${results[${p}_frames]}")"
+  printf '%-55s %s\n' "$(name "$p"), CPU while 640 x 480 H.264 plays (ms/s)" "$(stats <<<"${results[${p}_cpu]}")"
+  printf '%-55s %s\n' "$(name "$p"), sound heard of a 3 s ADPCM WAV (s)" "$(stats <<<"${results[${p}_sound]}")"
 done
 ratio() { awk -v a="$(median "$1")" -v b="$(median "$2")" 'BEGIN {printf "%.2f", a / b}'; }
-echo "medians, lumivo / mpv: first frame H.264 AVI $(ratio lumivo_h264.avi mpv_h264.avi)," \
-  "MS Video 1 AVI $(ratio lumivo_msvideo1.avi mpv_msvideo1.avi), MPEG-2 $(ratio lumivo_mpeg2.mpeg mpv_mpeg2.mpeg);" \
-  "CPU $(ratio lumivo_cpu mpv_cpu)"
+for p in mpv x11; do
+  echo "medians, lumivo / $(name "$p"): first frame H.264 AVI $(ratio lumivo_h264.avi ${p}_h264.avi)," \
+    "MS Video 1 AVI $(ratio lumivo_msvideo1.avi ${p}_msvideo1.avi), MPEG-2 $(ratio lumivo_mpeg2.mpeg ${p}_mpeg2.mpeg);" \
+    "CPU $(ratio lumivo_cpu ${p}_cpu)"
+done

@@ -349,6 +349,10 @@ public:
     }
     qint64 Duration() const
     {
+        if (m_midi) { // the music's length; its last notes may ring out a little past it
+            const double music = m_midi->Seconds();
+            return music > 0 ? qint64(std::min(music, midi::MaxSeconds) * 1000.0 + 0.5) : 0; // NaN gives 0
+        }
         double seconds = 0;
         mpv_get_property(m_mpv, "duration", MPV_FORMAT_DOUBLE, &seconds);
         return qint64(seconds * 1000.0 + 0.5);

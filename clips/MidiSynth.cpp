@@ -6,9 +6,13 @@
 #include <fluidsynth.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace midi {
+
+// A block whose samples all stay within this (-60 dB) is not heard.
+constexpr int SilentLevel = 32;
 
 QStringList SoundFonts()
 {
@@ -31,7 +35,8 @@ std::unique_ptr<TSynthStream> TSynthStream::Open(const TTiming& timing)
     // A file may claim years of music (it plays silence until it is ended): the length is
     // held within what a count of bytes can say.
     const double seconds = timing.Seconds();
-    stream->m_frames = seconds > 0 ? int64_t(std::min(seconds, MaxSeconds) * SampleRate) : 0; // NaN gives 0
+    stream->m_musicFrames = seconds > 0 ? int64_t(std::min(seconds, MaxSeconds) * SampleRate) : 0; // NaN gives 0
+    stream->m_frames = stream->m_musicFrames + int64_t(RingOutSeconds * SampleRate);
     stream->m_settings = new_fluid_settings();
     if (!stream->m_settings)
         return nullptr;
@@ -114,14 +119,28 @@ int64_t TSynthStream::Read(char* buffer, uint64_t bytes)
     // Rendered in blocks, so that one call never asks the synthesizer for more than it takes.
     int64_t done = 0;
     while (done < frames) {
+        // Past the music, only while notes can still be heard: then the stream ends.
+        const bool ringing = m_at + done >= m_musicFrames;
+        if (ringing && fluid_synth_get_active_voice_count(m_synth) == 0) {
+            m_frames = m_at + done;
+            break;
+        }
         const int block = int(std::min<int64_t>(frames - done, 4096));
         char* out = buffer + done * BytesPerFrame;
         if (fluid_synth_write_s16(m_synth, block, out, 0, 2, out, 1, 2) != FLUID_OK)
             return done || given ? given + done * BytesPerFrame : -1;
+        if (ringing) {
+            const auto* samples = reinterpret_cast<const qint16*>(out);
+            const bool heard = std::any_of(samples, samples + block * 2, [](qint16 s) { return std::abs(s) > SilentLevel; });
+            if (!heard) { // a release's inaudible tail
+                m_frames = m_at + done;
+                break;
+            }
+        }
         done += block;
     }
-    m_at += frames;
-    return given + frames * BytesPerFrame;
+    m_at += done;
+    return given + done * BytesPerFrame;
 }
 
 int64_t TSynthStream::Seek(int64_t offset)

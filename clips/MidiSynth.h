@@ -3,7 +3,8 @@
 // MIDI made into sound as it is read: 16-bit stereo samples at 44.1 kHz from fluidsynth,
 // whose player is timed by the samples it renders, so that the music starts with the first
 // sample and no note is lost to a device starting up. The stream is a WAV file (a header, then
-// the samples), which the clip engine plays as any other.
+// the samples), which the clip engine plays as any other; after the music, the notes still
+// sounding ring out (at most RingOutSeconds), and the stream ends when they are silent.
 
 #include "clips/MidiFile.h"
 
@@ -24,6 +25,7 @@ constexpr int SampleRate = 44100;
 constexpr double MaxSeconds = 1e9;
 constexpr int BytesPerFrame = 4;
 constexpr int WavHeaderBytes = 44;
+constexpr double RingOutSeconds = 1.0;
 
 // The General MIDI sound fonts looked for, the system's choice first.
 QStringList SoundFonts();
@@ -48,7 +50,8 @@ private:
     fluid_settings_t* m_settings = nullptr;
     fluid_synth_t* m_synth = nullptr;
     fluid_player_t* m_player = nullptr;
-    int64_t m_frames = 0;
+    int64_t m_frames = 0;          // the music's, and the longest ring-out after it
+    int64_t m_musicFrames = 0;
     int64_t m_at = 0;              // the next frame to render
     int64_t m_headerAt = 0;        // the next byte of the header to give, while below its size
 };

@@ -407,8 +407,11 @@ void TestPresent::clipsPlayWhole()
     QVERIFY(wav.startsWith("RIFF") && data > 0);
     const int bytesPerSecond = qFromLittleEndian<qint32>(wav.constData() + 28);
     const QByteArray samples = wav.mid(data + 8);
-    QVERIFY2(qAbs(double(samples.size()) / bytesPerSecond - length / 1000.0) < 0.15,
-             qPrintable(QString::number(double(samples.size()) / bytesPerSecond)));
+    // As long as the clip, MIDI's last notes ringing out a little longer (the piano's note
+    // released at the end is heard fading).
+    const double over = double(samples.size()) / bytesPerSecond - length / 1000.0;
+    const double least = file == QLatin1String("note.mid") ? 0.1 : -0.15;
+    QVERIFY2(over > least && over < (file.endsWith(".mid") ? 1.05 : 0.15), qPrintable(QString::number(over)));
     // Sound from the start: the first 50 milliseconds are not silent.
     int loudest = 0;
     for (int i = 0; i + 1 < bytesPerSecond / 20; i += 2)
