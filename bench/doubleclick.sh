@@ -59,28 +59,30 @@ printf '[General]\nfirstRun=false\nusePreloader=false\n' >"$work/home/.config/qi
 
 paint() { FP_CHILD_MAY_EXIT=1 "$tools/firstpaint" 255 0 0 10000 "$@" | sed -n 's/.*paint_ms=\([0-9.-]*\).*/\1/p'; }
 
+# Each run ends the program it started, and nothing else of the machine's.
 lumivo_run() {
   (cd "$work/lumivo" && rm -f lumivo.INI && exec ./lumivo "$work/list.txt" >/dev/null 2>&1) &
-  local id
+  local pid=$! id
   id=$(xdotool search --sync --name '^Lumivo$' | head -1)
   sleep 1
   eval "$(xdotool getwindowgeometry --shell "$id")"
   xdotool mousemove $((X + 60)) $((Y + 110))
   sleep 0.3
   paint xdotool click --repeat 2 --delay 1 1
-  pkill -f "$work/lumivo/lumivo" 2>/dev/null || pkill -x lumivo || true
-  wait 2>/dev/null || true
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
 }
 
 qimgv_run() {
-  (cd "$work/qimgv" && HOME="$work/home" exec qimgv a.jpg >/dev/null 2>&1) &
-  local id
+  # Its settings (preloader off) where it reads them, whatever XDG_CONFIG_HOME says outside.
+  (cd "$work/qimgv" && HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" exec qimgv a.jpg >/dev/null 2>&1) &
+  local pid=$! id
   id=$(xdotool search --sync --class qimgv | tail -1)
   sleep 1.5
   xdotool windowfocus --sync "$id" 2>/dev/null || true
   paint xdotool key Right
-  pkill -x qimgv 2>/dev/null || true
-  wait 2>/dev/null || true
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
 }
 
 lumivo_ms=() qimgv_ms=()

@@ -28,12 +28,11 @@ measure() {
     (cd "$work" && rm -f lumivo.INI && exec ./lumivo --show big.gif >/dev/null 2>&1) &
     pid=$!
     sleep 5
-    # The animation starts from the strip: ">" opens its buttons, "Вкл." starts it.
+    # The animation starts from the strip's animation buttons: "Вкл." (not the small ">",
+    # which starts a slide show, reloading the GIF at every step).
     local window
     window=$(xdotool search --name 'Анимированная картинка' | head -n1)
     eval "$(xdotool getwindowgeometry --shell "$window")"
-    xdotool mousemove $((X + 8)) $((Y + HEIGHT - 12)) click 1
-    sleep 0.5
     xdotool mousemove $((X + 233)) $((Y + HEIGHT - 42)) click 1
   else
     (cd "$work" && exec qimgv big.gif >/dev/null 2>&1) &
