@@ -11,6 +11,7 @@
 #include "widgets/WindowGeometry.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QMouseEvent>
@@ -21,11 +22,14 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStorageInfo>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <QThreadPool>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -297,21 +301,13 @@ bool TPlaylistWizard::SetDirectory(const QString& folder)
     return true;
 }
 
-const TPlaylistWizard::TListing& TPlaylistWizard::List(const QString& path)
+TPlaylistWizard::TListing TPlaylistWizard::ReadListing(const QString& path, const QStringList& masks)
 {
-    // A folder that has not changed since it was read (its entries change its time) is not
-    // read again: opening the wizard again on a folder of many files costs no reading. A
-    // folder's time is coarse (a file made just after the reading may leave it as it was),
-    // so a reading within two seconds of the folder's last change is not trusted.
-    const QDateTime modified = QFileInfo(path).lastModified();
-    if (m_listing.Path == path && m_listing.Masks == m_masks && m_listing.Modified == modified && modified.isValid() &&
-        m_listing.Modified.msecsTo(m_listing.ReadAt) > 2000)
-        return m_listing;
-    m_listing = TListing{path, m_masks, modified, QDateTime::currentDateTime(), {}, {}};
+    TListing listing{path, masks, QFileInfo(path).lastModified(), QDateTime::currentDateTime(), {}, {}};
     // One read of the folder for its subfolders and its files of the mask (names of any
     // case), each sorted by name without regard to case.
     QStringList patterns;
-    for (const QString& mask : m_masks)
+    for (const QString& mask : masks)
         patterns << QRegularExpression::wildcardToRegularExpression(mask.trimmed());
     const QRegularExpression match(patterns.join(QLatin1Char('|')), QRegularExpression::CaseInsensitiveOption);
     QDirIterator entries(path, QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
@@ -321,79 +317,133 @@ const TPlaylistWizard::TListing& TPlaylistWizard::List(const QString& path)
         const QString name = info.fileName();
         if (info.isDir()) {
             if (!info.isHidden())
-                m_listing.Folders << name;
+                listing.Folders << name;
         } else if (info.isFile() && !info.isHidden() && match.match(name).hasMatch()) {
-            m_listing.Files << name;
+            listing.Files << name;
         }
     }
     const auto byName = [](const QString& a, const QString& b) {
         const int c = a.compare(b, Qt::CaseInsensitive);
         return c ? c < 0 : a < b;
     };
-    std::sort(m_listing.Folders.begin(), m_listing.Folders.end(), byName);
-    std::sort(m_listing.Files.begin(), m_listing.Files.end(), byName);
-    return m_listing;
+    std::sort(listing.Folders.begin(), listing.Folders.end(), byName);
+    std::sort(listing.Files.begin(), listing.Files.end(), byName);
+    return listing;
+}
+
+void TPlaylistWizard::StartListing()
+{
+    const quint64 refresh = m_refreshes;
+    const QString path = m_directory;
+    // A folder that has not changed since it was read (its entries change its time) is not
+    // read again: opening the wizard again on a folder of many files costs no reading. A
+    // folder's time is coarse (a file made just after the reading may leave it as it was),
+    // so a reading within two seconds of the folder's last change is not trusted.
+    const QDateTime modified = QFileInfo(path).lastModified();
+    if (m_listing.Path == path && m_listing.Masks == m_masks && m_listing.Modified == modified && modified.isValid() &&
+        m_listing.Modified.msecsTo(m_listing.ReadAt) > 2000) {
+        ShowListing(refresh, 0);
+        return;
+    }
+    // Read on a worker: a folder of a hundred thousand files takes a few tenths of a second,
+    // while the wizard goes on answering.
+    QPointer<TPlaylistWizard> self(this);
+    const QStringList masks = m_masks;
+    QThreadPool::globalInstance()->start([self, refresh, path, masks] {
+        TListing listing = ReadListing(path, masks);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, refresh, listing = std::move(listing)]() mutable {
+                if (!self || refresh != self->m_refreshes)
+                    return; // the wizard has gone, or another folder was asked for
+                self->m_listing = std::move(listing);
+                self->ShowListing(refresh, 0);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void TPlaylistWizard::ShowListing(quint64 refresh, int from)
+{
+    if (refresh != m_refreshes)
+        return;
+    const QString& path = m_listing.Path;
+    QFileIconProvider icons;
+    if (from == 0) {
+        const int depth = int(path.split(QLatin1Char('/'), Qt::SkipEmptyParts).size()) + 1;
+        const QIcon folderIcon = icons.icon(QFileIconProvider::Folder);
+        for (const QString& name : m_listing.Folders) {
+            auto* item = new QListWidgetItem(folderIcon, name);
+            item->setData(Qt::UserRole, Join(path, name));
+            item->setData(FolderDepthRole, depth);
+            FolderList->addItem(item);
+        }
+    }
+    // The files in batches, each a small part of a frame's time, the wizard answering between
+    // them. Items made apart from the list and added one by one: an item made with the list
+    // as its parent is looked up in the whole list, which made large folders take quadratic time.
+    constexpr int Batch = 10000;
+    const QIcon fileIcon = icons.icon(QFileIconProvider::File);
+    const int to = std::min<int>(from + Batch, int(m_listing.Files.size()));
+    FileList->setUpdatesEnabled(false);
+    for (int i = from; i < to; ++i) {
+        auto* item = new QListWidgetItem(fileIcon, m_listing.Files[i]);
+        FileList->addItem(item);
+        if (!m_reselect.isEmpty() && m_listing.Files[i] == m_reselect)
+            FileList->setCurrentItem(item);
+    }
+    FileList->setUpdatesEnabled(true);
+    if (to < m_listing.Files.size()) {
+        QTimer::singleShot(0, this, [this, refresh, to] { ShowListing(refresh, to); });
+        return;
+    }
+    m_listingPending = false;
+    SetApplicationWideCursor(crDefault);
 }
 
 void TPlaylistWizard::Refresh()
 {
     SetApplicationWideCursor(crHourGlass);
+    ++m_refreshes;
+    m_listingPending = true;
     const QString path = m_directory;
     QFileIconProvider icons;
 
-    // Folder tree: the path from the root down, then the folders inside the current one.
+    // Folder tree: the path from the root down; the folders inside the current one come
+    // with its listing.
     FolderList->clear();
     QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     QString walked = QStringLiteral("/");
     QFont openFont = FolderList->font();
     openFont.setBold(true);
-    auto addFolder = [&](const QString& text, const QString& full, int depth, bool open) {
+    auto addFolder = [&](const QString& text, const QString& full, int depth) {
         auto* item = new QListWidgetItem(icons.icon(QFileIconProvider::Folder), text);
         item->setData(Qt::UserRole, full);
         item->setData(FolderDepthRole, depth);
-        if (open)
-            item->setFont(openFont);
+        item->setFont(openFont);
         FolderList->addItem(item);
         return item;
     };
-    QListWidgetItem* current = addFolder(QStringLiteral("/"), walked, 0, true);
+    QListWidgetItem* current = addFolder(QStringLiteral("/"), walked, 0);
     for (int i = 0; i < parts.size(); ++i) {
         walked = Join(walked, parts[i]);
-        current = addFolder(parts[i], walked, i + 1, true);
+        current = addFolder(parts[i], walked, i + 1);
     }
-    const TListing& listing = List(path);
-    for (const QString& name : listing.Folders)
-        addFolder(name, Join(path, name), int(parts.size()) + 1, false);
     FolderList->setCurrentItem(current);
 
     FolderLabel->setText(FolderLabel->fontMetrics().elidedText(path, Qt::ElideMiddle, FolderLabel->width()));
     FolderLabel->setToolTip(path);
 
-    // Files of the mask, without regard to case, sorted by name.
-    const QString selected = FileList->currentItem() ? FileList->currentItem()->text() : QString();
+    // Files of the mask, without regard to case, sorted by name; the one selected stays so.
+    m_reselect = FileList->currentItem() ? FileList->currentItem()->text() : QString();
     FileList->clear();
-    const QIcon fileIcon = icons.icon(QFileIconProvider::File);
-    // Items made apart from the list and added to it one by one: an item made with the
-    // list as its parent is looked up in the whole list, which made large folders take
-    // quadratic time.
-    FileList->setUpdatesEnabled(false);
-    QListWidgetItem* reselected = nullptr;
-    for (const QString& name : listing.Files) {
-        auto* item = new QListWidgetItem(fileIcon, name);
-        FileList->addItem(item);
-        if (name == selected)
-            reselected = item;
-    }
-    if (reselected)
-        FileList->setCurrentItem(reselected);
-    FileList->setUpdatesEnabled(true);
 
     // The volume the folder is on.
     const QString root = QStorageInfo(path).rootPath();
     const int drive = DriveBox->findData(root);
     if (drive >= 0)
         DriveBox->setCurrentIndex(drive);
-    SetApplicationWideCursor(crDefault);
+    StartListing();
 }
 
 void TPlaylistWizard::DriveBoxChange()
@@ -486,6 +536,10 @@ void TPlaylistWizard::showEvent(QShowEvent* event)
 void TPlaylistWizard::hideEvent(QHideEvent* event)
 {
     QDialog::hideEvent(event);
+    // A listing on its way is not shown.
+    ++m_refreshes;
+    if (std::exchange(m_listingPending, false))
+        SetApplicationWideCursor(crDefault);
     // The lists' items go while the wizard is closed (a folder of 100 000 files makes
     // tens of megabytes of them); the names read stay, for the next opening.
     FileList->clear();

@@ -55,6 +55,8 @@ public:
     // (a line loaded from a file keeps the file's bytes while it stands unchanged).
     QString CollectionText() const;
     QList<QByteArray> CollectionLines() const;
+    // The folder is being read or its files put in the list (which then is not complete yet).
+    bool Listing() const { return m_listingPending; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -71,8 +73,15 @@ private:
         QDateTime ReadAt;
         QStringList Folders, Files;
     };
-    const TListing& List(const QString& path);
+    static TListing ReadListing(const QString& path, const QStringList& masks);
+    // The folder's listing: read again on a worker unless it has not changed since it was
+    // read, then shown (ShowListing); while it is on its way, Listing() holds.
+    void StartListing();
+    void ShowListing(quint64 refresh, int from);
     TListing m_listing;
+    quint64 m_refreshes = 0; // counts the refreshes: a listing for an older one is dropped
+    bool m_listingPending = false;
+    QString m_reselect; // the file to select again once listed
     QHash<QString, QByteArray> m_lineBytes; // loaded lines that are not UTF-8, by their text
     void FillDrives();
     void DriveBoxChange();

@@ -287,6 +287,7 @@ void TestPlaylist::wizardBrowsesAndCollects()
         Write(name, "x");
     QVERIFY(m_dir.mkdir("sub"));
     QVERIFY(Wizard()->SetDirectory(m_dir.path()));
+    QTRY_VERIFY(!Wizard()->Listing()); // read on a worker
     QStringList files;
     for (int i = 0; i < ChildOf<QListWidget>(Wizard().Get(), "FileList")->count(); ++i)
         files << ChildOf<QListWidget>(Wizard().Get(), "FileList")->item(i)->text();
@@ -304,6 +305,7 @@ void TestPlaylist::wizardBrowsesAndCollects()
     QListWidgetItem* sub = ChildOf<QListWidget>(Wizard().Get(), "FolderList")->findItems("sub", Qt::MatchEndsWith).constFirst();
     Q_EMIT ChildOf<QListWidget>(Wizard().Get(), "FolderList")->itemDoubleClicked(sub);
     QCOMPARE(Wizard()->Directory(), m_dir.filePath("sub"));
+    QTRY_VERIFY(!Wizard()->Listing());
     QCOMPARE(ChildOf<QListWidget>(Wizard().Get(), "FileList")->count(), 0);
 
     // Closed and opened again, the collection and the folder are still there.
@@ -391,6 +393,7 @@ void TestPlaylist::wizardKeys()
     Wizard()->show();
     QVERIFY(QTest::qWaitForWindowExposed(Wizard().Get()));
     QVERIFY(Wizard()->SetDirectory(m_dir.path()));
+    QTRY_VERIFY(!Wizard()->Listing());
 
     // A folder's name typed in the folder list goes to it; Enter opens the folder, in the
     // file list collects the file.
@@ -399,6 +402,7 @@ void TestPlaylist::wizardKeys()
     QCOMPARE(ChildOf<QListWidget>(Wizard().Get(), "FolderList")->currentItem()->text(), QStringLiteral("sub"));
     QTest::keyClick(ChildOf<QListWidget>(Wizard().Get(), "FolderList"), Qt::Key_Return);
     QCOMPARE(Wizard()->Directory(), m_dir.filePath("sub"));
+    QTRY_VERIFY(!Wizard()->Listing());
     ChildOf<QListWidget>(Wizard().Get(), "FileList")->setFocus();
     ChildOf<QListWidget>(Wizard().Get(), "FileList")->setCurrentRow(0);
     QTest::keyClick(ChildOf<QListWidget>(Wizard().Get(), "FileList"), Qt::Key_Return);
@@ -511,12 +515,12 @@ void TestPlaylist::wizardListsItsFolderWhenShown()
     QCOMPARE(Wizard()->Directory(), m_dir.path());
     QCOMPARE(ChildOf<QListWidget>(Wizard().Get(), "FileList")->count(), 0);
     Wizard()->show();
-    QCOMPARE(ChildOf<QListWidget>(Wizard().Get(), "FileList")->count(), 1);
+    QTRY_COMPARE(ChildOf<QListWidget>(Wizard().Get(), "FileList")->count(), 1);
     Wizard()->hide();
     QCOMPARE(ChildOf<QListWidget>(Wizard().Get(), "FileList")->count(), 0); // its lines go while it is closed
     Write("two.JPG", "x"); // a file that came meanwhile is there at the next opening
     Wizard()->show();
-    QCOMPARE(ChildOf<QListWidget>(Wizard().Get(), "FileList")->count(), 2);
+    QTRY_COMPARE(ChildOf<QListWidget>(Wizard().Get(), "FileList")->count(), 2);
     Wizard()->hide();
     QDir::setCurrent(m_dir.path());
 }
