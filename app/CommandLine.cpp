@@ -8,6 +8,7 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdio>
 
 std::optional<TCommandLine> ParseCommandLine(const QStringList& arguments, int& exitCode)
@@ -61,23 +62,50 @@ std::optional<TCommandLine> ParseCommandLine(const QStringList& arguments, int& 
     return result;
 }
 
-void AppendCommandLineFiles(TPlayListBox* playList, const QStringList& files)
+namespace {
+
+bool IsPlaylistFile(const QString& file)
 {
-    QStringList errors;
+    return QFileInfo(file).suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+bool NamesPlaylistFile(const QStringList& files) { return std::any_of(files.begin(), files.end(), IsPlaylistFile); }
+
+TFilesRead ReadCommandLineFiles(const QStringList& files)
+{
+    TFilesRead read;
     for (const QString& file : files) {
         if (file.isEmpty())
             continue;
-        const QFileInfo info(file);
-        if (info.suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) != 0) {
-            playList->AppendLines({info.absoluteFilePath()});
+        const QString path = QFileInfo(file).absoluteFilePath();
+        if (!IsPlaylistFile(file)) {
+            read.Parts.emplace_back(path);
             continue;
         }
         try {
-            playList->AppendLineBytes(LoadPlaylistLines(info.absoluteFilePath()));
+            read.Parts.emplace_back(TPlayListBox::PrepareLineBytes(LoadPlaylistLines(path)));
         } catch (const ELumivoError& e) {
-            errors << e.Message; // reported once the other files are in
+            read.Errors << e.Message; // reported once the other files are in
         }
     }
-    if (!errors.isEmpty())
-        throw ELumivoError(errors.join(QLatin1Char('\n')));
+    return read;
+}
+
+void AppendFilesRead(TPlayListBox* playList, const TFilesRead& read)
+{
+    for (const auto& part : read.Parts) {
+        if (const auto* path = std::get_if<QString>(&part))
+            playList->AppendLines({*path});
+        else
+            playList->AppendPrepared(std::get<TPlayListBox::TPreparedLines>(part));
+    }
+    if (!read.Errors.isEmpty())
+        throw ELumivoError(read.Errors.join(QLatin1Char('\n')));
+}
+
+void AppendCommandLineFiles(TPlayListBox* playList, const QStringList& files)
+{
+    AppendFilesRead(playList, ReadCommandLineFiles(files));
 }

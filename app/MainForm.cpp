@@ -36,8 +36,10 @@
 #include <QCursor>
 #include <QDateTime>
 #include <QLocale>
+#include <QPointer>
 #include <QMouseEvent>
 #include <QResizeEvent>
+#include <QThreadPool>
 #include <QToolTip>
 #include <QContextMenuEvent>
 #include <QDir>
@@ -646,8 +648,44 @@ void TMainForm::PlayListDblClick()
 
 void TMainForm::TakeFiles(const QStringList& files, bool show, bool slideShow)
 {
+    const quint64 take = m_takesAsked++;
+    if (!NamesPlaylistFile(files) && take == m_takesDone) { // nothing to read, nothing before it
+        ++m_takesDone;
+        TakeFilesRead(ReadCommandLineFiles(files), show, slideShow);
+        return;
+    }
+    // Playlist files are read on a worker (a playlist of hundreds of thousands of lines
+    // takes a few tenths of a second), the windows answering meanwhile; what comes after them
+    // waits for them, so that the playlist keeps the order the files came in.
+    QPointer<TMainForm> self(this);
+    QThreadPool::globalInstance()->start([self, take, files, show, slideShow] {
+        auto read = std::make_shared<TFilesRead>(ReadCommandLineFiles(files));
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, take, read, show, slideShow] {
+                if (!self)
+                    return;
+                self->m_takesReady[take] = [self, read, show, slideShow] { self->TakeFilesRead(*read, show, slideShow); };
+                self->TakeReadyFiles();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void TMainForm::TakeReadyFiles()
+{
+    for (auto next = m_takesReady.find(m_takesDone); next != m_takesReady.end(); next = m_takesReady.find(m_takesDone)) {
+        const std::function<void()> take = std::move(next->second);
+        m_takesReady.erase(next);
+        ++m_takesDone;
+        take();
+    }
+}
+
+void TMainForm::TakeFilesRead(const TFilesRead& read, bool show, bool slideShow)
+{
     const int first = PlayList->count();
-    Guarded([&] { AppendCommandLineFiles(PlayList, files); });
+    Guarded([&] { AppendFilesRead(PlayList, read); });
     if (PlayList->count() > first && (show || slideShow))
         PlayList->SetSelectedIndex(first);
     if (slideShow)

@@ -14,6 +14,7 @@
 #include <QSystemTrayIcon>
 
 #include <functional>
+#include <map>
 
 class QAction;
 class QCheckBox;
@@ -156,6 +157,11 @@ private:
     void FormHide();
     void FormClose();
     void FadeOut();
+    // Files taken in the order they were given, each once what it names has been read.
+    void TakeFilesRead(const struct TFilesRead& read, bool show, bool slideShow);
+    void TakeReadyFiles();
+    quint64 m_takesAsked = 0, m_takesDone = 0;
+    std::map<quint64, std::function<void()>> m_takesReady;
 
     QString m_settingsFile;
     QPoint m_settingsPos;     // position read from the settings file

@@ -79,16 +79,33 @@ void TPlayListBox::SetLineBytes(const QList<QByteArray>& lines)
 
 void TPlayListBox::AppendLineBytes(const QList<QByteArray>& lines)
 {
-    setUpdatesEnabled(false);
-    for (const QByteArray& bytes : lines) {
-        if (IsUtf8(bytes)) {
-            addItem(QString::fromUtf8(bytes));
-            continue;
+    AppendPrepared(PrepareLineBytes(lines));
+}
+
+TPlayListBox::TPreparedLines TPlayListBox::PrepareLineBytes(const QList<QByteArray>& lines)
+{
+    TPreparedLines prepared;
+    prepared.Texts.reserve(lines.size());
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (IsUtf8(lines[i])) {
+            prepared.Texts << QString::fromUtf8(lines[i]);
+        } else { // a line that is not UTF-8 keeps its bytes
+            prepared.Texts << LineText(lines[i]);
+            prepared.Bytes << qMakePair(i, lines[i]);
         }
-        auto* line = new QListWidgetItem(LineText(bytes));
-        line->setData(BytesRole, bytes);
-        addItem(line);
     }
+    return prepared;
+}
+
+void TPlayListBox::AppendPrepared(const TPreparedLines& lines)
+{
+    // The lines go in at once (one by one, each insertion is told to the view: a playlist of
+    // 200 000 lines took 0.2 s instead of 0.03 s).
+    const int first = count();
+    setUpdatesEnabled(false);
+    addItems(lines.Texts);
+    for (const auto& [i, bytes] : lines.Bytes)
+        item(first + int(i))->setData(BytesRole, bytes);
     setUpdatesEnabled(true);
 }
 

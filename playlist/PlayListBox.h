@@ -31,6 +31,14 @@ public:
     QList<QByteArray> LineBytes() const;
     void SetLineBytes(const QList<QByteArray>& lines);
     void AppendLineBytes(const QList<QByteArray>& lines);
+    // The same in two steps, the first of which may run on a worker: the lines' texts (and
+    // the bytes of those that are not UTF-8), then their going in.
+    struct TPreparedLines {
+        QStringList Texts;
+        QList<QPair<qsizetype, QByteArray>> Bytes; // by index among the texts
+    };
+    static TPreparedLines PrepareLineBytes(const QList<QByteArray>& lines);
+    void AppendPrepared(const TPreparedLines& lines);
 
     // A drag over the list is accepted only when it comes from the list itself.
     bool PlayListDragOver(const QObject* source) const;

@@ -817,6 +817,14 @@ void TestPresent::filesFromTheDesktopAreShown()
     QCOMPARE(DisplayWin()->windowTitle(), QStringLiteral("Анимированная картинка"));
     MainControl<QAction>("StopSlideShowItem")->trigger();
     QVERIFY(m_errors.isEmpty());
+
+    // A playlist file is read on a worker; files handed over after it wait for it, so the
+    // playlist keeps their order.
+    QVERIFY(Write(Path("list.txt"), (Path("tone.wav") + "\n" + Path("big.jpg") + "\n").toUtf8()));
+    Main()->Playlist()->SetLines({});
+    Main()->TakeFiles({Path("list.txt")}, false, false);
+    Main()->TakeFiles({Path("small.bmp")}, false, false);
+    QTRY_COMPARE(Main()->Playlist()->Lines(), (QStringList{Path("tone.wav"), Path("big.jpg"), Path("small.bmp")}));
 }
 
 // On a screen of two device pixels to the unit (run with QT_SCALE_FACTOR=2): a full-screen
