@@ -29,6 +29,12 @@ struct TClipEvent {
     QString Text;
 };
 
+// What a Failed event says: the file named, then why.
+inline QString CannotPlay(const QString& fileName, const QString& reason)
+{
+    return QStringLiteral("Cannot play file \"%1\". %2").arg(fileName, reason);
+}
+
 class TClipEngine {
 public:
     virtual ~TClipEngine() = default;

@@ -543,7 +543,7 @@ private:
 
     void Fail(const QString& reason)
     {
-        Emit({TClipEvent::Failed, QStringLiteral("Cannot play file \"%1\". %2").arg(m_fileName, reason)});
+        Emit({TClipEvent::Failed, CannotPlay(m_fileName, reason)});
     }
     void Emit(const TClipEvent& event)
     {
@@ -640,7 +640,7 @@ private:
             m_loaded = true;
             if (!m_engine) {
                 ::close(fd);
-                return Send(TType::Failed, clipwire::Pack(QStringLiteral("Cannot play file \"%1\". %2").arg(name, m_setupError)));
+                return Send(TType::Failed, clipwire::Pack(CannotPlay(name, m_setupError)));
             }
             m_engine->Load(name, fd, video); // the descriptor stays open: mpv reads it
             if (TFrameSink* sink = m_engine->Sink())

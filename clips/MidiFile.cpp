@@ -155,7 +155,7 @@ void PutVarLen(QByteArray& out, quint32 value)
 // Seconds at ticks that only grow, the tempo map walked once.
 class TClock {
 public:
-    TClock(const TTiming& timing) : m_timing(timing) {}
+    explicit TClock(const TTiming& timing) : m_timing(timing) {}
     double At(qint64 tick)
     {
         const auto& tempos = m_timing.Tempos;
@@ -301,19 +301,7 @@ std::optional<TTiming> ReadTiming(const QByteArray& file)
     return timing;
 }
 
-double TTiming::SecondsAt(qint64 tick) const
-{
-    double seconds = 0;
-    qint64 from = 0, tempo = DefaultTempo;
-    for (const TTempoChange& change : Tempos) {
-        if (change.Tick >= tick)
-            break;
-        seconds += double(change.Tick - from) * double(tempo) / 1e6 / double(TicksPerQuarter);
-        from = change.Tick;
-        tempo = change.MicrosPerQuarter;
-    }
-    return seconds + double(tick - from) * double(tempo) / 1e6 / double(TicksPerQuarter);
-}
+double TTiming::SecondsAt(qint64 tick) const { return TClock(*this).At(tick); }
 
 namespace {
 

@@ -448,11 +448,10 @@ private:
     {
         if (m_gone)
             return;
-        std::fprintf(stderr, "lumivo: the clip process playing \"%s\" said nothing for %d seconds, and was ended\n",
-                     qPrintable(m_fileName), SilenceMs / 1000);
-        m_failed = true; // told below
+        m_failed = true; // told below, once the process is ended
         Gone();
-        Fail(QStringLiteral("The clip player does not answer.")); // may end this engine
+        Broken(QStringLiteral("The clip player does not answer."), // may end this engine
+               QStringLiteral("said nothing for %1 seconds, and was ended").arg(SilenceMs / 1000));
     }
     // The clip process failed, not the clip: the clip ends with `reason`, and what happened
     // goes to standard error.
@@ -464,7 +463,7 @@ private:
     void Fail(const QString& reason)
     {
         m_failed = true;
-        Emit({TClipEvent::Failed, QStringLiteral("Cannot play file \"%1\". %2").arg(m_fileName, reason)});
+        Emit({TClipEvent::Failed, CannotPlay(m_fileName, reason)});
     }
     void Emit(const TClipEvent& event)
     {

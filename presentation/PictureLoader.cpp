@@ -196,16 +196,14 @@ QImage LoadPicture(const QString& fileName, const QSize& fitInto, const std::fun
     last = TLastPicture();
     if (!load)
         load = StartLoad(fileName, fitInto);
-    // On the user interface's thread the load runs on a worker while the window goes on
-    // answering (painting, a second start, a termination signal); the presentation is busy
-    // meanwhile, so nothing else is presented in its middle. A load stops at once when the
-    // program ends, so the wait is short then too.
-    // The user's input goes on meanwhile: a newer presentation, or the program's end, abandons
-    // this one at once.
-    const auto given = [&] { return QuitRequested() || (abandoned && abandoned()); };
-    const auto wait = [&](const std::shared_ptr<TLoad>& load) {
-        presentation::WaitUntil([&] { return load->Done || given(); }, INT_MAX, 2, true);
-        return bool(load->Done);
+    // On the user interface's thread the load runs on a worker while the windows go on
+    // answering, the user's input included (painting, a second start, a termination signal,
+    // a newer presentation); a newer presentation, or the program's end, abandons this one at
+    // once. False when it was abandoned.
+    const auto wait = [&abandoned](const std::shared_ptr<TLoad>& running) {
+        presentation::WaitUntil(
+            [&] { return running->Done || QuitRequested() || (abandoned && abandoned()); }, INT_MAX, 2, true);
+        return bool(running->Done);
     };
     if (!wait(load))
         return QImage();

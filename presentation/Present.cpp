@@ -11,6 +11,7 @@
 
 #include <QFrame>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QProgressBar>
 #include <QScreen>
 #include <QWindow>
@@ -136,10 +137,12 @@ void PresentClip(TDisplayWindow& window, const QString& fileName, bool activate)
 
 void PresentFile(TDisplayWindow& window, const QString& fileName, TMediaKind kind, bool fullScreen, bool activate)
 {
+    if (kind == mkNone)
+        return; // nothing happens, and nothing is said
     // Asked for while another presentation loads (a double-click, a menu command, a second
     // start): that one is abandoned (a GIF's decode stops), and the newest of such requests is
     // presented once it has returned. Nothing asked for meanwhile is made in turn.
-    if (kind != mkNone && window.Presenting) {
+    if (window.Presenting) {
         ++window.PresentationSerial;
         CancelGifLoad();
         const quint64 request = ++window.DeferredPresentations;
@@ -150,19 +153,9 @@ void PresentFile(TDisplayWindow& window, const QString& fileName, TMediaKind kin
         });
         return;
     }
-    if (kind != mkNone)
-        ++window.PresentationSerial;
-    const bool outer = !window.Presenting;
+    ++window.PresentationSerial;
     window.Presenting = true;
-    const struct TPresenting {
-        TDisplayWindow& Window;
-        bool Outer;
-        ~TPresenting()
-        {
-            if (Outer)
-                Window.Presenting = false;
-        }
-    } presenting{window, outer};
+    const auto presented = qScopeGuard([&window] { window.Presenting = false; });
     try {
         switch (kind) {
         case mkPicture:
@@ -175,7 +168,7 @@ void PresentFile(TDisplayWindow& window, const QString& fileName, TMediaKind kin
             PresentClip(window, fileName, activate);
             break;
         case mkNone:
-            break; // nothing happens, and nothing is said
+            break;
         }
     } catch (const std::bad_alloc&) {
         throw;
